@@ -1,0 +1,4 @@
+#pragma once
+namespace build {
+inline constexpr Traits kTraits{Id::Fibre, "mlas-fibre", "dspLFV3.exe"};
+}
