@@ -54,11 +54,11 @@ TEST(KeyDecoder, EscapeAloneAndUnknownSequences)
     EXPECT_EQ(Decode("\x1b[123456789"), Keys{'9'});
 
     size_t used = 9;
-    const auto* part = reinterpret_cast<const unsigned char*>("\x1b[1\xE2\x82");
-    EXPECT_EQ(DecodeKey(part, 3, false, &used), kKeyIncomplete);  // may still become F6 ... F8
+    const auto* prefix = reinterpret_cast<const unsigned char*>("\x1b[1\xE2\x82");
+    EXPECT_EQ(DecodeKey(prefix, 3, false, &used), kKeyIncomplete);  // may still become F6 ... F8
     EXPECT_EQ(used, 0u);
-    EXPECT_EQ(DecodeKey(part, 1, false, &used), kKeyIncomplete);  // Escape alone, or a sequence coming
-    EXPECT_EQ(DecodeKey(part + 3, 2, false, &used), kKeyIncomplete);
+    EXPECT_EQ(DecodeKey(prefix, 1, false, &used), kKeyIncomplete);  // Escape alone, or a sequence coming
+    EXPECT_EQ(DecodeKey(prefix + 3, 2, false, &used), kKeyIncomplete);
 }
 
 std::mutex keysLock;

@@ -97,9 +97,9 @@ TEST(WholeFiles, WriteThenReadWholeAndAtAnOffset)
     EXPECT_EQ(size, 0u);
 
     for (auto [offset, length, expected] : {std::tuple{3L, 4, "3456"}, {8L, 100, "89"}, {50L, 4, ""}}) {
-        Buffer part(ReadAFileAtIndex(path.c_str(), offset, &length));
-        ASSERT_TRUE(part);
-        EXPECT_EQ(Text(part, length), expected);
+        Buffer piece(ReadAFileAtIndex(path.c_str(), offset, &length));
+        ASSERT_TRUE(piece);
+        EXPECT_EQ(Text(piece, length), expected);
     }
 }
 
