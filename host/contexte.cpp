@@ -134,7 +134,7 @@ void ImporteParametres(ContexteConversion& ctx, EtatSortie& sortie, const Parame
     slot.Puissance = static_cast<std::int16_t>(p.u16(e + pj::StPuissance));
     slot.Frequence = static_cast<std::int32_t>(p.u32(e + pj::StFrequence));
     slot.Copie12 = static_cast<std::int32_t>(p.u32(e + pj::StCopie));
-    slot.Vitesse = static_cast<std::int16_t>(p.u16(e + pj::StVitesse));
+    slot.Vitesse = p.u16(e + pj::StVitesse);
     slot.Passes = p.i16(e + pj::StPasses);
     slot.FocusFin = static_cast<std::int32_t>((focusDebut + p.i32(e + pj::StPlageFocus)) / 10);
     slot.TypeStylo = p.i16(e + pj::StType);
@@ -145,7 +145,7 @@ void ImporteParametres(ContexteConversion& ctx, EtatSortie& sortie, const Parame
   }
   SlotStylo& saut = ctx.Slots[kSlotSaut];
   saut = SlotStylo{};
-  saut.Vitesse = static_cast<std::int16_t>(p.u32(pj::VitesseSaut) & 0xFFFF);
+  saut.Vitesse = static_cast<std::uint16_t>(p.u32(pj::VitesseSaut));
   saut.Passes = 1;
   ctx.PasFocusMin = static_cast<std::int32_t>(p.u32(pj::PasFocusMin) / 10);
 

@@ -129,7 +129,7 @@ struct SlotStylo {
   std::int16_t Puissance;
   std::int32_t Frequence;
   std::int32_t Copie12;
-  std::int16_t Vitesse;
+  std::uint16_t Vitesse;  // unsigned: jump speeds pass 32,767
   std::int16_t Passes;
   std::int32_t FocusFin;
   std::int16_t TypeStylo;

@@ -140,7 +140,8 @@ void EcritElements(ContexteConversion& ctx, EtatSortie& sortie, ElementVecteur* 
   EcritMots16(ctx, sortie, elements, n * sizeof(ElementVecteur));
 }
 
-std::size_t TailleMaxPackBits(std::size_t n) { return n + (n + 127) / 128 + 1; }
+// A one-byte literal before each two-byte run costs 4 bytes for 3; the pad adds one.
+std::size_t TailleMaxPackBits(std::size_t n) { return n + (n + 1) / 2 + 2; }
 
 std::size_t CompressePackBits(const std::uint8_t* ligne, std::size_t n, std::uint8_t* sortie) {
   std::size_t i = 0, o = 0;
