@@ -1,0 +1,176 @@
+// The Windows calls the converter makes. On Windows they come from the system;
+// elsewhere this stand-in declares the few types and functions the converter
+// uses and host/win32/*.cpp implements them.
+#pragma once
+
+#include <cstdio>
+
+#ifdef _WIN32
+
+#include <windows.h>
+#include <winspool.h>
+
+// Stream temporary files through the C runtime as it is.
+inline FILE* CrtTmpfile() { return tmpfile(); }
+inline FILE* CrtFopen(const char* nom, const char* mode) { return fopen(nom, mode); }
+
+#else
+
+#include <cstddef>
+#include <cstdint>
+
+#define WINAPI
+
+typedef int BOOL;
+typedef unsigned char BYTE;
+typedef BYTE* LPBYTE;
+typedef std::uint16_t WORD;
+typedef std::uint32_t DWORD;
+typedef DWORD* LPDWORD;
+typedef std::int32_t LONG;
+typedef unsigned int UINT;
+typedef std::size_t SIZE_T;
+typedef std::uintptr_t ULONG_PTR;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef void* HANDLE;
+typedef HANDLE* LPHANDLE;
+typedef void* HWND;
+typedef void* HGLOBAL;
+typedef void* HLOCAL;
+
+#define TRUE 1
+#define FALSE 0
+#define MAX_PATH 260
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
+
+// Error codes
+#define ERROR_SUCCESS 0u
+#define ERROR_FILE_NOT_FOUND 2u
+#define ERROR_PATH_NOT_FOUND 3u
+#define ERROR_ACCESS_DENIED 5u
+#define ERROR_INVALID_HANDLE 6u
+#define ERROR_NOT_ENOUGH_MEMORY 8u
+#define ERROR_WRITE_FAULT 29u
+#define ERROR_READ_FAULT 30u
+#define ERROR_HANDLE_EOF 38u
+#define ERROR_INVALID_PARAMETER 87u
+#define ERROR_INSUFFICIENT_BUFFER 122u
+#define ERROR_MORE_DATA 234u
+#define ERROR_IO_INCOMPLETE 996u
+#define ERROR_IO_PENDING 997u
+#define ERROR_INVALID_PRINTER_NAME 1801u
+#define ERROR_SPL_NO_STARTDOC 3004u
+
+DWORD GetLastError();
+void SetLastError(DWORD code);
+
+// Message box
+#define MB_OK 0x00000000u
+#define MB_ICONEXCLAMATION 0x00000030u
+#define MB_SETFOREGROUND 0x00010000u
+#define MB_DEFAULT_DESKTOP_ONLY 0x00020000u
+#define IDOK 1
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT flags);
+
+// Memory
+#define GMEM_FIXED 0x0000u
+#define GMEM_ZEROINIT 0x0040u
+#define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
+#define LMEM_FIXED 0x0000u
+#define LMEM_ZEROINIT 0x0040u
+#define LPTR (LMEM_FIXED | LMEM_ZEROINIT)
+
+HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
+HGLOBAL GlobalFree(HGLOBAL mem);
+HLOCAL LocalAlloc(UINT flags, SIZE_T bytes);
+HLOCAL LocalFree(HLOCAL mem);
+
+struct MEMORYSTATUS {
+  DWORD dwLength;
+  DWORD dwMemoryLoad;
+  SIZE_T dwTotalPhys;
+  SIZE_T dwAvailPhys;
+  SIZE_T dwTotalPageFile;
+  SIZE_T dwAvailPageFile;
+  SIZE_T dwTotalVirtual;
+  SIZE_T dwAvailVirtual;
+};
+typedef MEMORYSTATUS* LPMEMORYSTATUS;
+
+void GlobalMemoryStatus(LPMEMORYSTATUS status);
+
+// Files
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x00000001u
+#define FILE_SHARE_WRITE 0x00000002u
+#define CREATE_ALWAYS 2u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define FILE_FLAG_DELETE_ON_CLOSE 0x04000000u
+#define FILE_FLAG_OVERLAPPED 0x40000000u
+
+struct SECURITY_ATTRIBUTES;
+typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+
+struct OVERLAPPED {
+  ULONG_PTR Internal;      // status of the transfer
+  ULONG_PTR InternalHigh;  // bytes transferred
+  DWORD Offset;
+  DWORD OffsetHigh;
+  HANDLE hEvent;
+};
+typedef OVERLAPPED* LPOVERLAPPED;
+
+DWORD GetTempPathA(DWORD size, LPSTR buffer);
+UINT GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique, LPSTR name);
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                   DWORD disposition, DWORD flags, HANDLE model);
+BOOL DeleteFileA(LPCSTR name);
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written, LPOVERLAPPED overlapped);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, LPOVERLAPPED overlapped);
+BOOL GetOverlappedResult(HANDLE file, LPOVERLAPPED overlapped, LPDWORD transferred, BOOL wait);
+BOOL CloseHandle(HANDLE object);
+
+// Spooler
+#define PRINTER_ALL_ACCESS 0x000F000Cu
+#define REG_DWORD 4u
+
+struct PRINTER_DEFAULTSA {
+  LPSTR pDatatype;
+  void* pDevMode;
+  DWORD DesiredAccess;
+};
+typedef PRINTER_DEFAULTSA* LPPRINTER_DEFAULTSA;
+
+struct PRINTER_INFO_2A {
+  LPSTR pServerName;
+  LPSTR pPrinterName;
+};
+
+struct DOC_INFO_1A {
+  LPSTR pDocName;
+  LPSTR pOutputFile;
+  LPSTR pDatatype;
+};
+
+BOOL OpenPrinterA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA defaults);
+BOOL ClosePrinter(HANDLE printer);
+BOOL GetPrinterA(HANDLE printer, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed);
+DWORD StartDocPrinterA(HANDLE printer, DWORD level, LPBYTE docInfo);
+BOOL WritePrinter(HANDLE printer, LPVOID buffer, DWORD bytes, LPDWORD written);
+BOOL EndDocPrinter(HANDLE printer);
+BOOL AbortPrinter(HANDLE printer);
+DWORD GetPrinterDataA(HANDLE printer, LPSTR valueName, LPDWORD type, LPBYTE data, DWORD size,
+                      LPDWORD needed);
+DWORD SetPrinterDataA(HANDLE printer, LPSTR valueName, DWORD type, LPBYTE data, DWORD size);
+
+// C runtime: _tempnam, and the streams whose mode "D" deletes the file when it is closed.
+char* _tempnam(const char* folder, const char* prefix);
+FILE* CrtTmpfile();
+FILE* CrtFopen(const char* name, const char* mode);
+
+#endif

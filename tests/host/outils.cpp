@@ -1,0 +1,91 @@
+#include "outils.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+DossierSpool::DossierSpool() {
+  std::string modele = (fs::temp_directory_path() / "spoolXXXXXX").string();
+  racine_ = ::mkdtemp(modele.data());
+  fs::create_directory(imprimante());
+  ::setenv("BREVOLT_SPOOL_DIR", racine_.c_str(), 1);
+}
+
+DossierSpool::~DossierSpool() {
+  ::unsetenv("BREVOLT_SPOOL_DIR");
+  std::error_code e;
+  fs::remove_all(racine_, e);
+}
+
+std::vector<std::string> DossierSpool::fichiers() const {
+  std::vector<std::string> noms;
+  for (const auto& e : fs::directory_iterator(imprimante())) noms.push_back(e.path().filename());
+  std::sort(noms.begin(), noms.end());
+  return noms;
+}
+
+HANDLE DossierSpool::ouvre() const {
+  HANDLE h = nullptr;
+  char nom[] = "laser1";
+  EXPECT_TRUE(OpenPrinterA(nom, &h, nullptr));
+  return h;
+}
+
+void Convertisseur::SetUp() {
+  win32test::reset();
+  Contexte = {};
+  Sortie = {};
+  std::memset(&Analyse, 0, sizeof Analyse);
+}
+
+void Convertisseur::TearDown() {
+  if (Sortie.FichierMachine) std::fclose(Sortie.FichierMachine);
+  Sortie.FichierMachine = nullptr;
+  EXPECT_EQ(win32test::openHandles(), 0u);
+  win32test::reset();
+}
+
+void Convertisseur::importe(const settings::Record& r) {
+  ImporteParametres(Contexte, Sortie, ParametresJob(r.data(), r.size()));
+  InitContexteConversion(Contexte, Analyse, Sortie);
+}
+
+void Convertisseur::ouvreJob() {
+  Sortie.FichierMachine = OuvreFichierBrouillon(Contexte);
+  ASSERT_NE(Sortie.FichierMachine, nullptr);
+  Sortie.CompteurOctets = 0;
+  EcritPreEntete(Contexte, Sortie);
+}
+
+jobfile::Job Convertisseur::jobAvec(const settings::Record& r, const std::function<void()>& corps) {
+  importe(r);
+  ouvreJob();
+  EcritEnteteJob(Contexte, Sortie);
+  if (corps) corps();
+  EcritFinJob(Contexte, Sortie);
+  jobfile::Job j = job();
+  std::fclose(Sortie.FichierMachine);
+  Sortie.FichierMachine = nullptr;
+  return j;
+}
+
+std::vector<std::uint8_t> Convertisseur::octets() const {
+  FILE* f = Sortie.FichierMachine;
+  std::fflush(f);
+  const long fin = std::ftell(f);
+  std::vector<std::uint8_t> b(static_cast<std::size_t>(fin));
+  std::rewind(f);
+  EXPECT_EQ(std::fread(b.data(), 1, b.size(), f), b.size());
+  std::fseek(f, 0, SEEK_END);
+  return b;
+}
+
+std::vector<std::string> Convertisseur::messages() {
+  std::vector<std::string> textes;
+  for (const auto& m : win32test::messages()) textes.push_back(m.text);
+  return textes;
+}

@@ -1,0 +1,57 @@
+// Shared set-up of the converter tests: fresh records, a job file, a spool folder.
+#pragma once
+
+#include "contexte.h"
+#include "fichier_machine.h"
+#include "job_file.h"
+#include "settings_record.h"
+#include "win32_test.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+// A private folder holding one printer, "laser1"; BREVOLT_SPOOL_DIR points at it.
+class DossierSpool {
+ public:
+  DossierSpool();
+  ~DossierSpool();
+  std::filesystem::path imprimante() const { return racine_ / "laser1"; }
+  std::vector<std::string> fichiers() const;  // names in the printer folder, sorted
+  HANDLE ouvre() const;
+
+ private:
+  std::filesystem::path racine_;
+};
+
+class Convertisseur : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Settings import and defaults, as at a page set-up.
+  void importe(const settings::Record& r);
+  // A job file as the job entry opens it: counter at 0, pre-header written.
+  void ouvreJob();
+  // A whole job: pre-header, header, what corps writes, 'JF'; decoded, file closed.
+  jobfile::Job jobAvec(const settings::Record& r, const std::function<void()>& corps = {});
+  std::vector<std::uint8_t> octets() const;  // the job file so far
+  jobfile::Job job() const { return jobfile::decode(octets()); }
+  // Texts of the messages shown so far.
+  static std::vector<std::string> messages();
+};
+
+// Runs f and returns the message number it aborted with, or -1.
+template <typename F>
+int abandon(F&& f) {
+  try {
+    f();
+  } catch (const AbandonJob& a) {
+    return a.message;
+  }
+  return -1;
+}
