@@ -99,9 +99,6 @@ uint16_t CarteDsp::Lit()
 {
     const uint16_t a = adresse_++;
     if (etat_ == Etat::Marche) {
-        if (a == kStatut && lecturesAvantReponse_ > 0 && --lecturesAvantReponse_ == 0) {
-            memoire_[kStatut] = reponseEnAttente_;
-        }
         ++lecturesBloc_;
         AvanceAnneau();
     }
@@ -157,7 +154,6 @@ void CarteDsp::Demarrage()
     memoire_[kVersion + 1] = kAnneeProgramme;
     prochainBloc_ = 0;
     lecturesBloc_ = 0;
-    lecturesAvantReponse_ = 0;
     dernieresEntreesTracees_ = -1;
     sorties_ = 0;
     RafraichitEntrees();
@@ -208,16 +204,7 @@ void CarteDsp::ExecuteCommande(uint8_t code)
     }
     if (code == 0x01) dernieresEntreesTracees_ = cle;
 
-    if (repond) {
-        if (retard_ == 0) {
-            memoire_[kStatut] = kAcquittement;
-        } else {
-            reponseEnAttente_ = kAcquittement;
-            lecturesAvantReponse_ = retard_;
-        }
-    } else {
-        lecturesAvantReponse_ = 0;
-    }
+    if (repond) memoire_[kStatut] = kAcquittement;
     Journalise(commandes_, std::move(c));
 }
 
@@ -272,12 +259,6 @@ void CarteDsp::RefuseCommande(uint8_t code, unsigned fois)
 {
     std::lock_guard lock(mutex_);
     refusees_[code] = fois;
-}
-
-void CarteDsp::RetardAcquittement(unsigned lectures)
-{
-    std::lock_guard lock(mutex_);
-    retard_ = lectures;
 }
 
 void CarteDsp::Lenteur(unsigned lectures)

@@ -58,8 +58,6 @@ public:
     // The next `fois` commands of that code get no reply.
     void RefuseCommande(uint8_t code, unsigned fois = kToujours);
     static constexpr unsigned kToujours = ~0u;
-    // Replies appear only after that many polls of the status word.
-    void RetardAcquittement(unsigned lectures);
     // A block at the head of the ring finishes only after that many reads of the data register.
     void Lenteur(unsigned lectures);
 
@@ -94,9 +92,6 @@ private:
     Entrees entrees_;
     std::deque<Entrees> script_;
     std::array<unsigned, 256> refusees_{};  // replies still to withhold, per code
-    unsigned retard_ = 0;
-    uint16_t reponseEnAttente_ = 0;
-    unsigned lecturesAvantReponse_ = 0;
     int64_t dernieresEntreesTracees_ = -1;  // folds repeated polls of command 0x01 in the trace
     uint16_t sorties_ = 0;
 
