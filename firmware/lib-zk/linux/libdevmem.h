@@ -68,34 +68,34 @@ inline void libdevmem_write_uint32(libdevmem_handle* h, uint32_t offset, uint32_
 #else
 
 template <typename T>
-inline volatile T* libdevmem_register(libdevmem_handle* h, uint32_t offset)
+inline volatile T* libdevmem_at(libdevmem_handle* h, uint32_t offset)
 {
     return reinterpret_cast<volatile T*>(static_cast<uint8_t*>(h->regs) + offset);
 }
 
 inline uint8_t libdevmem_read_uint8(libdevmem_handle* h, uint32_t offset)
 {
-    return *libdevmem_register<uint8_t>(h, offset);
+    return *libdevmem_at<uint8_t>(h, offset);
 }
 inline uint16_t libdevmem_read_uint16(libdevmem_handle* h, uint32_t offset)
 {
-    return *libdevmem_register<uint16_t>(h, offset);
+    return *libdevmem_at<uint16_t>(h, offset);
 }
 inline uint32_t libdevmem_read_uint32(libdevmem_handle* h, uint32_t offset)
 {
-    return *libdevmem_register<uint32_t>(h, offset);
+    return *libdevmem_at<uint32_t>(h, offset);
 }
 inline void libdevmem_write_uint8(libdevmem_handle* h, uint32_t offset, uint8_t value)
 {
-    *libdevmem_register<uint8_t>(h, offset) = value;
+    *libdevmem_at<uint8_t>(h, offset) = value;
 }
 inline void libdevmem_write_uint16(libdevmem_handle* h, uint32_t offset, uint16_t value)
 {
-    *libdevmem_register<uint16_t>(h, offset) = value;
+    *libdevmem_at<uint16_t>(h, offset) = value;
 }
 inline void libdevmem_write_uint32(libdevmem_handle* h, uint32_t offset, uint32_t value)
 {
-    *libdevmem_register<uint32_t>(h, offset) = value;
+    *libdevmem_at<uint32_t>(h, offset) = value;
 }
 
 #endif
