@@ -1,0 +1,351 @@
+#include "mlas_func.h"
+
+#include "build.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+libdevmem_handle* h = nullptr;
+int32_t MemCurrentPower = 0;
+float DSPTimerFreq = 250000.0f;
+
+namespace {
+
+clock_t HorlogeProcessus()
+{
+    return clock();
+}
+
+constexpr unsigned long kBasePort = 0x30000100;
+constexpr uint32_t kRegistreDonnee = 0x00;
+constexpr uint32_t kRegistreAdresse = 0x08;
+constexpr uint32_t kRegistreReset = 0x10;
+
+constexpr uint16_t kEntrees = 0x7100;
+constexpr uint16_t kPeriodeQSwitch = 0x7102;
+constexpr uint16_t kStatut = 0x7104;
+constexpr uint16_t kVitesse = 0x710A;
+constexpr uint16_t kOrigines = 0x710D;
+constexpr uint16_t kPuissance = 0x7115;
+constexpr uint16_t kIncrements = 0x7119;
+constexpr uint16_t kSorties = 0x711D;
+constexpr int kAcquittement = 0xAA00;
+
+void AdresseDsp(uint16_t adresse)
+{
+    libdevmem_write_uint16(h, kRegistreAdresse, adresse);
+}
+
+void EcritDsp(uint16_t mot)
+{
+    libdevmem_write_uint16(h, kRegistreDonnee, mot);
+}
+
+uint16_t LitDsp()
+{
+    return libdevmem_read_uint16(h, kRegistreDonnee);
+}
+
+void EnvoieCommande(uint8_t code, uint16_t adresse = 0, std::initializer_list<uint16_t> parametres = {})
+{
+    if (parametres.size() != 0) {
+        AdresseDsp(adresse);
+        for (uint16_t mot : parametres) EcritDsp(mot);
+    }
+    AdresseDsp(kStatut);
+    EcritDsp(0x0000);
+    EcritDsp(code);
+}
+
+int CommandeUneFois(int t, uint8_t code, uint16_t adresse = 0, std::initializer_list<uint16_t> parametres = {})
+{
+    EnvoieCommande(code, adresse, parametres);
+    return Dsp_Retour(t);
+}
+
+// Test_Reset talks to the DSP itself (command 0x01) and may serve a board
+// event that does too, so the status read next would not be this command's:
+// the command goes out again before the wait goes on.
+int CommandeJusquAcquittementOuReset(int t, uint8_t code, uint16_t adresse = 0,
+                                     std::initializer_list<uint16_t> parametres = {})
+{
+    for (;;) {
+        EnvoieCommande(code, adresse, parametres);
+        if (Dsp_Retour(t) == kAcquittement) return 1;
+        if (Test_Reset() != 0) return 0;
+    }
+}
+
+// Float to a 16-bit register word, saturating what does not fit.
+uint16_t Mot16(double valeur)
+{
+    if (!(valeur >= 0.0)) return 0;
+    if (valeur > 65535.0) return 0xFFFF;
+    return static_cast<uint16_t>(valeur);
+}
+
+// Characters [debut, debut + nombre) of a token read as hexadecimal.
+unsigned long ValeurHexa(const std::string& jeton, std::size_t debut, std::size_t nombre)
+{
+    const std::string texte = "0x" + (debut < jeton.size() ? jeton.substr(debut, nombre) : std::string());
+    return std::strtoul(texte.c_str(), nullptr, 0);
+}
+
+struct FermeFichier {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using Fichier = std::unique_ptr<std::FILE, FermeFichier>;
+
+void ChargeProgramme(std::FILE* programme, std::FILE* journal)
+{
+    char lu[256];
+    auto suivant = [&] { return std::fscanf(programme, "%255s", lu) == 1; };
+    auto note = [&](const char* format, unsigned long valeur) {
+        if (journal != nullptr) std::fprintf(journal, format, valeur);
+    };
+
+    bool identifie = false;
+    while (!identifie && suivant()) identifie = std::strcmp(lu, "@PA") == 0;
+    if (!identifie) {
+        std::printf("Erreur d'identification du fichier DSP\n");
+        return;
+    }
+    if (!suivant() || std::strcmp(lu, "0000") != 0 || !suivant()) {
+        std::printf("Erreur dans le fichier 2");
+        return;
+    }
+    const std::string motDemarrage = lu;
+
+    AdresseDsp(0x7FFF);
+    EcritDsp(0x0200);
+    AdresseDsp(0x0001);
+    const unsigned long saveH = ValeurHexa(motDemarrage, 0, 4);
+    const unsigned long saveL = ValeurHexa(motDemarrage, 4, 2);
+
+    while (suivant() && lu[0] != '#') {
+        const std::string jeton = lu;
+        const unsigned long i = ValeurHexa(jeton, 0, 4);
+        EcritDsp(static_cast<uint16_t>(i));
+        note("i= %lu\n", i);
+        const unsigned long i2 = ValeurHexa(jeton, 4, 2);
+        EcritDsp(static_cast<uint16_t>(i2));
+        note("I2= %lu\n", i2);
+    }
+
+    // Word 0 last: writing it starts the DSP program.
+    AdresseDsp(0x0000);
+    EcritDsp(static_cast<uint16_t>(saveH));
+    note("saveH= %lu\n", saveH);
+    EcritDsp(static_cast<uint16_t>(saveL));
+    note("saveL= %lu\n", saveL);
+}
+
+}  // namespace
+
+clock_t (*LireHorloge)() = HorlogeProcessus;
+int (*ScruteEvenementsPupitre)() = nullptr;
+
+void Ecrire_Port(unsigned long address, char type, unsigned long value)
+{
+    const auto offset = static_cast<uint32_t>(address - kBasePort);
+    switch (type) {
+    case 'b': libdevmem_write_uint8(h, offset, static_cast<uint8_t>(value)); break;
+    case 'w': libdevmem_write_uint16(h, offset, static_cast<uint16_t>(value)); break;
+    case 'l': libdevmem_write_uint32(h, offset, static_cast<uint32_t>(value)); break;
+    default: break;
+    }
+}
+
+unsigned long Lire_Port(unsigned long address, char type)
+{
+    const auto offset = static_cast<uint32_t>(address - kBasePort);
+    switch (type) {
+    case 'b': return libdevmem_read_uint8(h, offset);
+    case 'w': return libdevmem_read_uint16(h, offset);
+    case 'l': return libdevmem_read_uint32(h, offset);
+    default:
+        std::fprintf(stderr, "Illegal data type '%c'.\n", type);
+        std::exit(2);
+    }
+}
+
+int Dsp_Retour(int t)
+{
+    const clock_t limite = static_cast<clock_t>(t) * 1000 * 2;
+    clock_t debut = LireHorloge();
+    for (;;) {
+        AdresseDsp(kStatut);
+        const uint16_t statut = LitDsp();
+        if (statut != 0) return statut;
+        const clock_t maintenant = LireHorloge();
+        if (maintenant < debut) debut = maintenant;
+        if (maintenant - debut > limite) return 0;
+    }
+}
+
+unsigned char Get_Dsp_In()
+{
+    if (CommandeUneFois(2000, 0x01) != kAcquittement) return 0;
+    AdresseDsp(kEntrees);
+    return static_cast<unsigned char>(~LitDsp() & 0xFF);
+}
+
+int Pilot_PWM(int freq, float duty)
+{
+    const float quotient = 8192000.0f / static_cast<float>(freq);
+    const uint16_t periode = Mot16(std::floor(quotient + 0.5f));
+    const uint16_t haut = Mot16(std::floor(quotient / 100.0f * duty + 0.5f));
+    return CommandeJusquAcquittementOuReset(10, 0x03, kPeriodeQSwitch, {periode, haut});
+}
+
+int Pilot_Vitesse(unsigned short a, unsigned short b)
+{
+    const uint16_t rapport = Mot16(std::floor(32768000.0 / DSPTimerFreq + 0.5));
+    return CommandeUneFois(1000, 0x05, kVitesse, {rapport, a, b}) == kAcquittement ? 1 : 0;
+}
+
+int Pilot_Puissance(int power)
+{
+    const int resultat =
+        CommandeJusquAcquittementOuReset(100, 0x06, kPuissance, {static_cast<uint16_t>(power & 0xFFFF)});
+    MemCurrentPower = power;
+    return resultat;
+}
+
+int EnablePWM()
+{
+    std::printf("Validation Signal PWM du DSP\n");
+    return CommandeJusquAcquittementOuReset(1000, 0x09);
+}
+
+int EnableServo()
+{
+    return CommandeJusquAcquittementOuReset(1000, 0x0B);
+}
+
+int DisableServo()
+{
+    return CommandeUneFois(2000, 0x0C) == kAcquittement ? 1 : 0;
+}
+
+int Ecrire_Tor_Dsp(unsigned char n, char on)
+{
+    static uint16_t Sorties_TOR_DSP = 0;
+    if (n < 1 || n > 4) return n;
+    const uint16_t bit = static_cast<uint16_t>(1u << (n + 8));
+    Sorties_TOR_DSP = static_cast<uint16_t>(on == 1 ? Sorties_TOR_DSP | bit : Sorties_TOR_DSP & ~bit);
+    return CommandeUneFois(2000, 0x10, kSorties, {Sorties_TOR_DSP});
+}
+
+int Ecriture_TOR_DSP(unsigned char v)
+{
+    static uint16_t Sorties_TOR_DSP = 0;
+    Sorties_TOR_DSP = static_cast<uint16_t>((v & 0xF) << 9);
+    return CommandeUneFois(2000, 0x10, kSorties, {Sorties_TOR_DSP});
+}
+
+int EnablePreAmp()
+{
+    std::printf("Validation Pre-Amp\n");
+    return CommandeJusquAcquittementOuReset(1000, 0x13);
+}
+
+int DisablePreAmp()
+{
+    std::printf("Devalidation PRE-AMP (DSP)\n");
+    return CommandeJusquAcquittementOuReset(1000, 0x14);
+}
+
+int Fixe_Increment(unsigned short div_pd, unsigned short div_pu)
+{
+    AdresseDsp(kIncrements);
+    EcritDsp(div_pu);
+    EcritDsp(div_pd);
+    // No command of its own: the status still holds the previous reply.
+    for (;;) {
+        if (Dsp_Retour(1000) == kAcquittement) return 1;
+        if (Test_Reset() != 0) return 0;
+    }
+}
+
+void EcritLesOrigines(unsigned short dac_x, unsigned short dac_y, unsigned short adc_x, unsigned short adc_y)
+{
+    AdresseDsp(kOrigines);
+    EcritDsp(dac_x);
+    EcritDsp(dac_y);
+    EcritDsp(adc_x);
+    EcritDsp(adc_y);
+}
+
+void LitLesOrigines()
+{
+    AdresseDsp(kOrigines);
+    const unsigned dacX = LitDsp();
+    const unsigned dacY = LitDsp();
+    const unsigned adcX = LitDsp();
+    const unsigned adcY = LitDsp();
+    std::printf("OrigineDacX :%x\n OrigineDacY :%x\n OrigineAdcX :%x\n OrigineAdcY :%x\n", dacX, dacY, adcX, adcY);
+    Pause_Las(1000);
+}
+
+unsigned char Lire_Tor_Dsp(unsigned char n)
+{
+    if (n >= 8) return 0;
+    return static_cast<unsigned char>(Get_Dsp_In() >> n & 1);
+}
+
+int Test_Reset()
+{
+    if constexpr (build::kId != build::Id::Km250Viper) {
+        if (ScruteEvenementsPupitre != nullptr) ScruteEvenementsPupitre();
+    }
+    return Lire_Tor_Dsp(0) == 0 ? 1 : 0;
+}
+
+void Pause_Las(unsigned long ms)
+{
+    clock_t t0 = LireHorloge();
+    double ecoule = 0.0;
+    do {
+        const clock_t t1 = LireHorloge();
+        if (t0 > t1) {
+            t0 = -2147483648L;
+            std::printf("!!!!!!! REMARQUE : Cas particulier -> le compteur de clock() a fait un tour complet -> "
+                        "t0= %f  t1= %f\n",
+                        static_cast<double>(t0), static_cast<double>(t1));
+        }
+        ecoule = (static_cast<double>(t1) - static_cast<double>(t0)) / 1000000.0 * 1000.0;
+    } while (static_cast<double>(ms) > ecoule);
+}
+
+void Reset_Dsp()
+{
+    std::printf("Reset du DSP avec pause : ");
+    libdevmem_write_uint8(h, kRegistreReset, 0);
+    Pause_Las(500);
+    std::printf("pause 500");
+    libdevmem_write_uint8(h, kRegistreReset, 1);
+    Pause_Las(200);
+    std::printf("  pause 200\n");
+}
+
+void Charge_Dsp()
+{
+    const clock_t debut = LireHorloge();
+    Reset_Dsp();
+    {
+        Fichier programme(std::fopen(build::kTraits.dspProgram, "r"));
+        Fichier journal(std::fopen("log_dsp.txt", "w+"));
+        if (programme) ChargeProgramme(programme.get(), journal.get());
+        else std::printf("Fichier DSP absent -> FIN du programme");
+    }
+    if constexpr (build::kId != build::Id::Km250) {
+        std::printf("Temps de chargement : %ld (clock horloge) \n", static_cast<long>(LireHorloge() - debut));
+    }
+    Pause_Las(1000);
+}

@@ -1,0 +1,49 @@
+// DSP card: host port, program load, mailbox commands, digital inputs and
+// outputs, and the busy waits of the firmware.
+#pragma once
+
+#include "libdevmem.h"
+
+#include <cstdint>
+#include <ctime>
+
+// Host port window (physical 0x30000100, 20 bytes), opened at start-up.
+extern libdevmem_handle* h;
+// Last power value sent by Pilot_Puissance.
+extern int32_t MemCurrentPower;
+// DSP timer frequency (Hz).
+extern float DSPTimerFreq;
+
+// The process clock that the busy waits poll; tests put a virtual clock here.
+extern clock_t (*LireHorloge)();
+// Operator-board event poll that Test_Reset runs first (fibre and KM250 lines,
+// not mlas-km250-viper); none until the board link is wired in.
+extern int (*ScruteEvenementsPupitre)();
+
+void Ecrire_Port(unsigned long address, char type, unsigned long value);
+unsigned long Lire_Port(unsigned long address, char type);
+
+int Dsp_Retour(int t);
+
+unsigned char Get_Dsp_In();
+int Pilot_PWM(int freq, float duty);
+int Pilot_Vitesse(unsigned short a, unsigned short b);
+int Pilot_Puissance(int power);
+int EnablePWM();
+int EnableServo();
+int DisableServo();
+int Ecrire_Tor_Dsp(unsigned char n, char on);
+int Ecriture_TOR_DSP(unsigned char v);
+int EnablePreAmp();
+int DisablePreAmp();
+
+int Fixe_Increment(unsigned short div_pd, unsigned short div_pu);
+void EcritLesOrigines(unsigned short dac_x, unsigned short dac_y, unsigned short adc_x, unsigned short adc_y);
+void LitLesOrigines();
+
+unsigned char Lire_Tor_Dsp(unsigned char n);
+int Test_Reset();
+void Pause_Las(unsigned long ms);
+
+void Reset_Dsp();
+void Charge_Dsp();
