@@ -9,10 +9,13 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 libdevmem_handle* h = nullptr;
 int32_t MemCurrentPower = 0;
 float DSPTimerFreq = 250000.0f;
+libdevmem_handle* hOSTimer = nullptr;
+double NbrePeriodeTimerParMs = 0.0;
 
 namespace {
 
@@ -215,6 +218,24 @@ int Pilot_Puissance(int power)
         CommandeJusquAcquittementOuReset(100, 0x06, kPuissance, {static_cast<uint16_t>(power & 0xFFFF)});
     MemCurrentPower = power;
     return resultat;
+}
+
+void StartSeq(unsigned short version)
+{
+    const int majeure = version & 0xFF;
+    const int mineure = version >> 8 & 0xFF;
+    std::printf("Version -> EFS : %d.%d\n", majeure, mineure);
+    std::vector<int> valeurs = {1, 127, 112};
+    for (int chiffres : {majeure, mineure}) {
+        const int dizaines = chiffres / 10;
+        const int unites = chiffres % 10;
+        valeurs.insert(valeurs.end(), {dizaines, dizaines + 0x40, unites, unites + 0x40});
+    }
+    valeurs.push_back(85);
+    for (int valeur : valeurs) {
+        Pilot_Puissance(valeur);
+        Pause_Las(100);
+    }
 }
 
 int EnablePWM()

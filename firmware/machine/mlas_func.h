@@ -13,11 +13,15 @@ extern libdevmem_handle* h;
 extern int32_t MemCurrentPower;
 // DSP timer frequency (Hz).
 extern float DSPTimerFreq;
+// OS-timer counter window (physical 0x40A00010, 4 bytes), opened at start-up,
+// and its ticks per millisecond (0.0 until the board is known).
+extern libdevmem_handle* hOSTimer;
+extern double NbrePeriodeTimerParMs;
 
 // The process clock that the busy waits poll; tests put a virtual clock here.
 extern clock_t (*LireHorloge)();
 // Operator-board event poll that Test_Reset runs first (fibre and KM250 lines,
-// not mlas-km250-viper); none until the board link is wired in.
+// not mlas-km250-viper); none until BrancheEvenementsPupitre wires it.
 extern int (*ScruteEvenementsPupitre)();
 
 void Ecrire_Port(unsigned long address, char type, unsigned long value);
@@ -47,3 +51,7 @@ void Pause_Las(unsigned long ms);
 
 void Reset_Dsp();
 void Charge_Dsp();
+
+// Tells the source the firmware version through a sequence of power values;
+// version: major in the low byte, minor in the next one.
+void StartSeq(unsigned short version);
