@@ -54,7 +54,7 @@ constexpr uint16_t kFaisceau = 0x8001;
 constexpr uint16_t kSansFaisceau = 0x0801;
 constexpr uint16_t kDiviseurLent = 0x8000;
 
-// The DSP rotates the part (cylinder turned by the scanner, or step rotation).
+// A cylinder is marked: turned through the Y axis, or stepped by the rotation card.
 bool ModeRotation()
 {
     if constexpr (build::kId == Id::FibreNoDmc) return bTC_DMC != 0;
