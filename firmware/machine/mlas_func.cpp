@@ -39,21 +39,6 @@ constexpr uint16_t kIncrements = 0x7119;
 constexpr uint16_t kSorties = 0x711D;
 constexpr int kAcquittement = 0xAA00;
 
-void AdresseDsp(uint16_t adresse)
-{
-    libdevmem_write_uint16(h, kRegistreAdresse, adresse);
-}
-
-void EcritDsp(uint16_t mot)
-{
-    libdevmem_write_uint16(h, kRegistreDonnee, mot);
-}
-
-uint16_t LitDsp()
-{
-    return libdevmem_read_uint16(h, kRegistreDonnee);
-}
-
 void EnvoieCommande(uint8_t code, uint16_t adresse = 0, std::initializer_list<uint16_t> parametres = {})
 {
     if (parametres.size() != 0) {
@@ -151,6 +136,21 @@ void ChargeProgramme(std::FILE* programme, std::FILE* journal)
 }  // namespace
 
 clock_t (*LireHorloge)() = HorlogeProcessus;
+
+void AdresseDsp(uint16_t adresse)
+{
+    libdevmem_write_uint16(h, kRegistreAdresse, adresse);
+}
+
+void EcritDsp(uint16_t mot)
+{
+    libdevmem_write_uint16(h, kRegistreDonnee, mot);
+}
+
+uint16_t LitDsp()
+{
+    return libdevmem_read_uint16(h, kRegistreDonnee);
+}
 int (*ScruteEvenementsPupitre)() = nullptr;
 
 void Ecrire_Port(unsigned long address, char type, unsigned long value)

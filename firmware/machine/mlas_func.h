@@ -24,6 +24,12 @@ extern clock_t (*LireHorloge)();
 // not mlas-km250-viper); none until BrancheEvenementsPupitre wires it.
 extern int (*ScruteEvenementsPupitre)();
 
+// One DSP word at a time through the host port: select an address, then each
+// data transfer moves on by one word.
+void AdresseDsp(uint16_t adresse);
+void EcritDsp(uint16_t mot);
+uint16_t LitDsp();
+
 void Ecrire_Port(unsigned long address, char type, unsigned long value);
 unsigned long Lire_Port(unsigned long address, char type);
 

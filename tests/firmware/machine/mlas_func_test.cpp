@@ -2,7 +2,7 @@
 // words each command leaves in the mailbox, inputs, lamps and the waits.
 #include "mlas_func.h"
 
-#include "../board-sim/banc_essai.h"
+#include "banc_machine.h"
 #include "build.h"
 
 #include <gmock/gmock.h>
@@ -22,12 +22,6 @@ using boardsim::CarteDsp;
 constexpr bool kKm250 = build::kId == build::Id::Km250;
 constexpr bool kViper = build::kId == build::Id::Km250Viper;
 
-clock_t horloge = 0;
-clock_t HorlogeVirtuelle()
-{
-    return horloge += 500;
-}
-
 // Each read of the clock takes the next value; the last one stays.
 std::vector<clock_t> valeursHorloge;
 std::size_t lecturesHorloge = 0;
@@ -43,42 +37,17 @@ int ScruteEvenements()
     return 0;
 }
 
-class PortDsp : public ::testing::Test {
+class PortDsp : public banc::Machine {
 protected:
     void SetUp() override
     {
-        dossierInitial_ = std::filesystem::current_path();
-        std::filesystem::current_path(carte.Dossier().Chemin());
-        h = libdevmem_open(0x30000100, 20);
-        horlogeInitiale_ = LireHorloge;
-        LireHorloge = HorlogeVirtuelle;
-        ScruteEvenementsPupitre = nullptr;
+        banc::Machine::SetUp();
         evenementsScrutes = 0;
-    }
-    void TearDown() override
-    {
-        libdevmem_close(h);
-        h = nullptr;
-        LireHorloge = horlogeInitiale_;
-        std::filesystem::current_path(dossierInitial_);
     }
 
     void Programme(const std::string& texte) { banc::Ecrit(build::kTraits.dspProgram, texte); }
     void ProgrammeLivre() { std::filesystem::copy_file(MLAS_SIM_DSP_PROGRAM, build::kTraits.dspProgram); }
-    std::string Sortie(const std::function<void()>& action)
-    {
-        testing::internal::CaptureStdout();
-        action();
-        return testing::internal::GetCapturedStdout();
-    }
     std::string Journal() const { return banc::Contenu("log_dsp.txt"); }
-
-    banc::Carte carte;
-    CarteDsp& dsp = boardsim::Dsp();
-
-private:
-    std::filesystem::path dossierInitial_;
-    clock_t (*horlogeInitiale_)() = nullptr;
 };
 
 std::string ResetAttendu()
