@@ -13,7 +13,6 @@
 #include <cstring>
 #include <memory>
 
-uint8_t bEcoMode = 0;
 uint8_t bNormalMode = 0;
 uint8_t bKeyON = 0;
 uint8_t bKeyOFF = 0;

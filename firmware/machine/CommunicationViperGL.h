@@ -4,6 +4,8 @@
 // mlas-km250-viper has no board link: none of this is defined in that build.
 #pragma once
 
+#include "mlas_etat.h"  // bEcoMode
+
 #include <array>
 #include <cstdint>
 #include <span>
@@ -11,7 +13,6 @@
 #include <string_view>
 
 // States reported by the board's events.
-extern uint8_t bEcoMode;
 extern uint8_t bNormalMode;
 extern uint8_t bKeyON;
 extern uint8_t bKeyOFF;

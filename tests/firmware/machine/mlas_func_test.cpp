@@ -155,14 +155,14 @@ TEST_F(PortDsp, EachCommandLeavesItsParameterWordsAndIsAcknowledged)
 TEST_F(PortDsp, StartSeqSpellsTheVersionInPowerValuesAMomentApart)
 {
     dsp.Demarre();
-    const clock_t debut = horloge;
+    const clock_t debut = banc::horlogeVirtuelle;
     EXPECT_EQ(Sortie([] { StartSeq(11 | 20 << 8); }), "Version -> EFS : 11.20\n");
     std::vector<std::string> attendues;
     for (int p : {1, 127, 112, 1, 65, 1, 65, 2, 66, 0, 64, 85})
         attendues.push_back("CMD code=0x06 ack=0xAA00 p=" + std::to_string(p));
     EXPECT_EQ(carte.Trace({"CMD"}), attendues);
     EXPECT_EQ(MemCurrentPower, 85);
-    EXPECT_GE(horloge - debut, 12 * 100000) << "100 ms after each value";
+    EXPECT_GE(banc::horlogeVirtuelle - debut, 12 * 100000) << "100 ms after each value";
 }
 
 TEST_F(PortDsp, OriginsAreWrittenAndReadWithoutCommand)
