@@ -23,14 +23,7 @@ class FichierVecteurs : public Convertisseur {
     DrapeauNouvellePage = 1;
     Convertisseur::TearDown();
   }
-  std::vector<std::uint8_t> contenu() {
-    FILE* f = Contexte.FichierVecteurs;
-    std::fflush(f);
-    std::vector<std::uint8_t> b(static_cast<std::size_t>(std::ftell(f)));
-    std::rewind(f);
-    EXPECT_EQ(std::fread(b.data(), 1, b.size(), f), b.size());
-    return b;
-  }
+  std::vector<std::uint8_t> contenu() { return contenuFlux(Contexte.FichierVecteurs); }
   void remplace(const std::vector<std::uint8_t>& octets) {
     std::fclose(Contexte.FichierVecteurs);
     Contexte.FichierVecteurs = std::tmpfile();
