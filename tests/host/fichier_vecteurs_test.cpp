@@ -1,29 +1,14 @@
 #include "debut.h"
 #include "fichier_vecteurs.h"
-#include "outils.h"
+#include "traceur.h"
 
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 namespace {
 
-class FichierVecteurs : public Convertisseur {
+class FichierVecteurs : public Traceur {
  protected:
-  void SetUp() override {
-    Convertisseur::SetUp();
-    DrapeauNouvellePage = 0;
-    InitBoiteEnglobante(Analyse);
-    Contexte.FichierVecteurs = std::tmpfile();
-    ASSERT_NE(Contexte.FichierVecteurs, nullptr);
-  }
-  void TearDown() override {
-    if (Contexte.FichierVecteurs) std::fclose(Contexte.FichierVecteurs);
-    Contexte.FichierVecteurs = nullptr;
-    DrapeauNouvellePage = 1;
-    Convertisseur::TearDown();
-  }
-  std::vector<std::uint8_t> contenu() { return contenuFlux(Contexte.FichierVecteurs); }
   void remplace(const std::vector<std::uint8_t>& octets) {
     std::fclose(Contexte.FichierVecteurs);
     Contexte.FichierVecteurs = std::tmpfile();
@@ -41,7 +26,7 @@ TEST_F(FichierVecteurs, PointsAreLittleEndianFloatsAndGrowTheBox) {
   EcritCodeVecteur(3);
   const std::vector<std::uint8_t> attendu = {1, 0, 0, 0xC0, 0x3F, 0, 0, 0, 0xC0,
                                              2, 0, 0, 0x80, 0xC0, 0, 0, 0, 0x41, 4, 3};
-  EXPECT_EQ(contenu(), attendu);
+  EXPECT_EQ(octetsVecteurs(), attendu);
   EXPECT_EQ(Analyse.Boite.XMin, -4.0);
   EXPECT_EQ(Analyse.Boite.XMax, 1.5);
   EXPECT_EQ(Analyse.Boite.YMin, -2.0);
@@ -53,7 +38,7 @@ TEST_F(FichierVecteurs, NothingIsWrittenOnceThePageHasEnded) {
   DrapeauNouvellePage = 1;
   EcritCodeVecteur(CodeTrace);
   EcritPointVecteur({100, 100});
-  EXPECT_EQ(contenu(), std::vector<std::uint8_t>{6});
+  EXPECT_EQ(octetsVecteurs(), std::vector<std::uint8_t>{6});
   EXPECT_EQ(Analyse.Boite.XMax, -1e10);
 }
 
@@ -63,8 +48,7 @@ TEST_F(FichierVecteurs, AFailedWriteEndsTheJobWithTheTemporaryFileMessage) {
   ASSERT_NE(Contexte.FichierVecteurs, nullptr);
   EXPECT_EQ(abandon([] { EcritCodeVecteur(CodeVT); }), MsgFichierTemporaire);
   EXPECT_EQ(abandon([] { EcritPointVecteur({1, 2}); }), MsgFichierTemporaire);
-  EXPECT_EQ(messages(), (std::vector<std::string>{"Erreur fichier temporaire",
-                                                   "Erreur fichier temporaire"}));
+  EXPECT_EQ(messages(), (std::vector<std::string>{"Temporary file error", "Temporary file error"}));
 }
 
 TEST_F(FichierVecteurs, TheCodeReaderStopsAtTheRecordedEndAtEndOfFileAndOnStrangeBytes) {

@@ -58,23 +58,6 @@ TEST_F(Trace, ClippingToTheInputWindow) {
   EXPECT_EQ(lisible(enregistrements()), (V{"M 0,500", "D 1000,500", "M 1000,200", "M 1200,200"}));
 }
 
-TEST_F(Trace, DecoupeSegmentReturnsTheVisiblePart) {
-  const PointHPGL fenetre[2] = {{0, 0}, {10, 10}};
-  PointHPGL a{-6, 5}, b{4, 15};
-  EXPECT_EQ(DecoupeSegment(fenetre, a, b), 1);  // passes by the corner
-  a = {-10, 5};
-  b = {20, 5};
-  EXPECT_EQ(DecoupeSegment(fenetre, a, b), 0);
-  EXPECT_FLOAT_EQ(a.x, 0);
-  EXPECT_FLOAT_EQ(b.x, 10);
-  EXPECT_FLOAT_EQ(b.y, 5);
-  a = {2, 2};
-  b = {8, 20};
-  EXPECT_EQ(DecoupeSegment(fenetre, a, b), 0);
-  EXPECT_FLOAT_EQ(a.x, 2);
-  EXPECT_FLOAT_EQ(b.y, 10);
-}
-
 TEST_F(Trace, ArcsTakeTheirChordAndEndOnTheSweep) {
   execute("PA100,0;PD;AA0,0,90,30;");
   EXPECT_EQ(lisible(enregistrements()), (V{"M 100,0", "D 86.6,50", "D 50,86.6", "D 0,100"}));

@@ -49,19 +49,16 @@ std::vector<Enregistrement> Traceur::enregistrements() const {
   std::vector<Enregistrement> e;
   for (std::size_t i = 0; i < b.size();) {
     Enregistrement r{b[i++]};
-    if (r.code >= 1 && r.code <= 3) {
-      if (i + 8 > b.size()) ADD_FAILURE() << "short point";
-      if (i + 8 > b.size()) break;
+    const std::size_t donnees = r.code <= 3 ? 8 : r.code <= 5 ? 1 : 0;
+    EXPECT_TRUE(r.code >= 1 && r.code <= 6 && i + donnees <= b.size()) << "record at " << i - 1;
+    if (i + donnees > b.size()) break;
+    if (donnees == 8) {
       std::memcpy(&r.x, &b[i], 4);
       std::memcpy(&r.y, &b[i + 4], 4);
-      i += 8;
-    } else if (r.code == 4 || r.code == 5) {
-      if (i >= b.size()) ADD_FAILURE() << "missing byte";
-      if (i >= b.size()) break;
-      r.octet = b[i++];
-    } else if (r.code != 6) {
-      ADD_FAILURE() << "unknown code " << r.code;
+    } else if (donnees == 1) {
+      r.octet = b[i];
     }
+    i += donnees;
     e.push_back(r);
   }
   return e;
