@@ -2,8 +2,6 @@
 // forbidden zone. Plotter point (x, y) lands at (25 y, 25 x) job units on a page without PS.
 #include "impression.h"
 
-#include "vecteurs_job.h"
-
 namespace {
 
 using settings::Record;
@@ -119,15 +117,6 @@ TEST_F(Entree, SettingsAreWrittenWhenTheyChange) {
   EXPECT_EQ(valeurs(j, "DP"), (std::vector<int>{300, 50}));
 }
 
-TEST_F(Entree, OptionPensMarkTheirPasses) {
-  const Record r = Record::typical().pen(0, 500, 2, 12, 20000, 50).penOptions(0, 30, 40);
-  const jobfile::Job j = imprime(page("PU400,400;PD800,400;SP2;PU400,800;PD800,800;"), r);
-  EXPECT_EQ(j.codes(), "V2 PU DP PW FR FR VD AI WD WF WB PD PU WB PD WB PU PD AI PU TE TE OP JF");
-  EXPECT_EQ(valeurs(j, "WB"), (std::vector<int>{0x101, 0x102, 0}));
-  EXPECT_EQ(valeurs(j, "WD"), std::vector<int>{4});
-  EXPECT_EQ(valeurs(j, "WF"), std::vector<int>{3});
-}
-
 TEST_F(Entree, MarkerGroupsRepeatAroundTheirCentre) {
   const Record r = Record::typical().pen(0, 500, 2, 2, 20000, 50);
   const jobfile::Job j = imprime(page("MO1;PU400,400;PD800,400;PU1200,400;PD1600,400;MO0;"), r);
@@ -139,25 +128,8 @@ TEST_F(Entree, MarkerGroupsRepeatAroundTheirCentre) {
   EXPECT_EQ(p.back(), (Position{10000, 25000, false}));
 }
 
-TEST_F(Entree, OrientationsMirrorAndTurnWithinThePlate) {
-  importe(Record::typical());
-  auto oriente = [&](int o, double x, double y) {
-    Contexte.Entete.Champs[ChOrientation] = o;
-    AppliqueOrientation(Contexte, x, y, 100, 50);
-    return std::pair{x, y};
-  };
-  using P = std::pair<double, double>;
-  EXPECT_EQ(oriente(0, 10, 20), (P{10, 20}));
-  EXPECT_EQ(oriente(1, 10, 20), (P{90, 20}));
-  EXPECT_EQ(oriente(2, 10, 20), (P{10, 30}));
-  EXPECT_EQ(oriente(3, 10, 20), (P{90, 30}));
-  EXPECT_EQ(oriente(4, 10, 20), (P{20, 10}));
-  EXPECT_EQ(oriente(5, 10, 20), (P{30, 10}));
-  EXPECT_EQ(oriente(6, 10, 20), (P{20, 90}));
-  EXPECT_EQ(oriente(7, 10, 20), (P{30, 90}));
-  EXPECT_EQ(oriente(1, 120, 20), (P{0, 20}));
-
-  // Orientation 1 through a whole job: x mirrored within the 4000-point plate.
+TEST_F(Entree, OrientationMirrorsWithinThePlate) {
+  // Orientation 1: x mirrored within the 4000-point plate, after the page's exchange of x and y.
   const jobfile::Job j = imprime(page("PU400,400;PD400,800;"), Record::typical().orientation(1));
   EXPECT_EQ(parcours(j).back(), (Position{80000, 10000, true}));
 }
