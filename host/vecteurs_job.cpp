@@ -47,7 +47,7 @@ struct FichiersStylos {
 };
 
 std::int32_t entier(double v) {
-  if (!(v == v)) return 0;
+  if (std::isnan(v)) return 0;
   constexpr double kMin = std::numeric_limits<std::int32_t>::min();
   constexpr double kMax = std::numeric_limits<std::int32_t>::max();
   return static_cast<std::int32_t>(std::clamp(v, kMin, kMax));
