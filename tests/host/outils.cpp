@@ -73,8 +73,9 @@ jobfile::Job Convertisseur::jobAvec(const settings::Record& r, const std::functi
   return j;
 }
 
-std::vector<std::uint8_t> Convertisseur::octets() const {
-  FILE* f = Sortie.FichierMachine;
+std::vector<std::uint8_t> Convertisseur::octets() const { return contenuFlux(Sortie.FichierMachine); }
+
+std::vector<std::uint8_t> contenuFlux(FILE* f) {
   std::fflush(f);
   const long fin = std::ftell(f);
   std::vector<std::uint8_t> b(static_cast<std::size_t>(fin));

@@ -45,6 +45,9 @@ class Convertisseur : public ::testing::Test {
   static std::vector<std::string> messages();
 };
 
+// Everything written to a stream so far; the stream is left at its end.
+std::vector<std::uint8_t> contenuFlux(FILE* f);
+
 // Runs f and returns the message number it aborted with, or -1.
 template <typename F>
 int abandon(F&& f) {
