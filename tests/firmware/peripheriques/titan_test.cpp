@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -105,14 +106,19 @@ TEST_F(SortiesTitan, BusPathComesFromTheEnvironment)
 {
     const auto chemin = (carte.Dossier().Chemin() / "i2c-7").string();
     setenv("MLAS_I2C_DEV", chemin.c_str(), 1);
-    EXPECT_EQ(Erreurs([] { EXPECT_EQ(InitI2cIO(), -1); }), "Error open i2c bus\n");  // no bus there
+    EXPECT_EQ(Erreurs([] { EXPECT_EQ(InitI2cIO(), -1); }), "Error open i2c bus\n");  // no bus there yet
     EXPECT_THAT(bus.Transactions(), IsEmpty());
 
-    boardsim::Reglages r;
-    r.i2c = chemin;
-    boardsim::Installe(r);
+    boardsim::Installe(boardsim::LitReglages());
     EXPECT_GE(InitI2cIO(), 0);
     EXPECT_THAT(boardsim::I2c().Ecritures(), ElementsAre(Octets{3, 0}, Octets{7, 0}));
+    CloseI2cIO();
+
+    // A device node is used as it is: here one that is no I2C bus.
+    setenv("MLAS_I2C_DEV", "/dev/null", 1);
+    boardsim::Installe(boardsim::LitReglages());
+    EXPECT_THROW(boardsim::I2c(), std::logic_error);
+    EXPECT_EQ(Erreurs([] { EXPECT_EQ(InitI2cIO(), -1); }), "Error select slave device\n");
 }
 
 TEST_F(SortiesTitan, SwitchTurnsTheCylinderTurner)
