@@ -203,9 +203,9 @@ void Deplace_DMC_Laser(long n, int32_t start)
     Emet_pulse_DMC_Laser(static_cast<unsigned short>(n < 0 ? -n : n));
 }
 
-void RAMPAGE_DMC_LASER(long count, int32_t start, int32_t top)
+// The count is not needed: counter 2 tells when the move is over.
+void RAMPAGE_DMC_LASER(long /*count*/, int32_t start, int32_t top)
 {
-    (void)count;
     if (DMC_ON == 0 && SUPPRIMER_RAMPE != 0) return;
     const unsigned short dmin = Diviseur(top);
     unsigned short d = Diviseur(start);
