@@ -325,7 +325,7 @@ void LFInitFiberLaser()
     InitPortRSPC_Viper();
     if (EnablePWM() == 0) {
         std::printf("Erreur dans la fonction de validation du PWM\n");
-        std::exit(0);
+        std::exit(1);
     }
     bEcoMode = 1;
     if (AppelInitFreqLFMin != nullptr) AppelInitFreqLFMin();

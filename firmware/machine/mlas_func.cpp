@@ -18,6 +18,7 @@ int32_t MemCurrentPower = 0;
 float DSPTimerFreq = 250000.0f;
 libdevmem_handle* hOSTimer = nullptr;
 double NbrePeriodeTimerParMs = 0.0;
+uint8_t bDspSansProgramme = 0;
 
 namespace {
 
@@ -91,7 +92,8 @@ struct FermeFichier {
 };
 using Fichier = std::unique_ptr<std::FILE, FermeFichier>;
 
-void ChargeProgramme(std::FILE* programme, std::FILE* journal)
+// True once the start word is written.
+bool ChargeProgramme(std::FILE* programme, std::FILE* journal)
 {
     char lu[256];
     auto suivant = [&] { return std::fscanf(programme, "%255s", lu) == 1; };
@@ -103,11 +105,11 @@ void ChargeProgramme(std::FILE* programme, std::FILE* journal)
     while (!identifie && suivant()) identifie = std::strcmp(lu, "@PA") == 0;
     if (!identifie) {
         std::printf("Erreur d'identification du fichier DSP\n");
-        return;
+        return false;
     }
     if (!suivant() || std::strcmp(lu, "0000") != 0 || !suivant()) {
         std::printf("Erreur dans le fichier 2");
-        return;
+        return false;
     }
     const std::string motDemarrage = lu;
 
@@ -133,6 +135,7 @@ void ChargeProgramme(std::FILE* programme, std::FILE* journal)
     note("saveH= %lu\n", saveH);
     EcritDsp(static_cast<uint16_t>(saveL));
     note("saveL= %lu\n", saveL);
+    return true;
 }
 
 }  // namespace
@@ -186,7 +189,7 @@ int Dsp_Retour(int t)
     for (;;) {
         AdresseDsp(kStatut);
         const uint16_t statut = LitDsp();
-        if (statut != 0) return statut;
+        if (statut != 0 || bDspSansProgramme != 0) return statut;
         const clock_t maintenant = LireHorloge();
         if (maintenant < debut) debut = maintenant;
         if (maintenant - debut > limite) return 0;
@@ -364,8 +367,8 @@ void Charge_Dsp()
     {
         Fichier programme(std::fopen(build::kTraits.dspProgram, "r"));
         Fichier journal(std::fopen("log_dsp.txt", "w+"));
-        if (programme) ChargeProgramme(programme.get(), journal.get());
-        else std::printf("Fichier DSP absent -> FIN du programme");
+        if (!programme) std::printf("Fichier DSP absent -> FIN du programme");
+        else if (ChargeProgramme(programme.get(), journal.get())) bDspSansProgramme = 0;
     }
     if constexpr (build::kId != build::Id::Km250) {
         std::printf("Temps de chargement : %ld (clock horloge) \n", static_cast<long>(LireHorloge() - debut));

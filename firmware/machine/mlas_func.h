@@ -20,6 +20,9 @@ extern double NbrePeriodeTimerParMs;
 
 // The process clock that the busy waits poll; tests put a virtual clock here.
 extern clock_t (*LireHorloge)();
+// Set by the start-up until Charge_Dsp has started the card's program: a card
+// without its program answers nothing, so no reply is waited for meanwhile.
+extern uint8_t bDspSansProgramme;
 // Operator-board event poll that Test_Reset runs first (fibre and KM250 lines,
 // not mlas-km250-viper); none until BrancheEvenementsPupitre wires it.
 extern int (*ScruteEvenementsPupitre)();

@@ -33,7 +33,7 @@ TEST_F(Pupitre, FibreStartUpOpensTheLinksEnablesThePwmAndGreetsTheBoard)
     EXPECT_EQ(Recu(2, 10), Evenement('U') + Evenement('f'));
 
     boardsim::Dsp().SansAcquittement(true);
-    EXPECT_EXIT(LFInitFiberLaser(), ::testing::ExitedWithCode(0), "") << "no PWM, no marking";
+    EXPECT_EXIT(LFInitFiberLaser(), ::testing::ExitedWithCode(1), "") << "no PWM, no marking";
 }
 
 TEST_F(Pupitre, AnAlarmAsksTheBoardForItsStatus)
