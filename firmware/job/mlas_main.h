@@ -1,0 +1,63 @@
+// The firmware's program: start-up in each build's order, the global
+// parameters' defaults, the board type, the rotation origin at start-up, the
+// orderly stop on Ctrl-C and the mode loop that runs the marking loop or the
+// service menu.
+#pragma once
+
+#include "build.h"
+#include "libdevmem.h"
+
+#include <cstdint>
+
+// Firmware version (major, minor) as the banner shows it and the laser source is told.
+inline constexpr unsigned char kVersionMajeure = build::kViper ? 2 : build::kDmc ? 11 : 10;
+inline constexpr unsigned char kVersionMineure = build::kViper ? 0 : 20;
+
+extern char MainVersion[21];
+extern const char* MainDate;
+
+// GPIO block (physical 0x40E00000, 0x30 bytes), opened at start-up.
+extern libdevmem_handle* HandleOUT;
+
+// Global parameters that Init_Var sets and nothing else defines.
+extern uint8_t CestUnSaut;
+extern uint32_t CurrentBufferIndex;  // offset in RecepBuff of the data still to mark
+extern uint16_t RasterPatternSize;
+extern uint16_t RasterPatternDrawing;
+extern int32_t TEMPO_PRE_AMP;  // microseconds before marking
+extern uint8_t bFirstLoop;     // first pass of the marking loop
+// KM250 line.
+extern uint8_t pen_Up;
+extern int32_t LIMITE_PD;
+extern uint8_t marquage_encours;
+extern uint8_t Marquage_chaine_en_cours;
+extern int32_t XMligne;
+extern int32_t XMcolonne;
+extern uint8_t point_par_point;
+extern uint8_t M_a_faire;
+extern int32_t X0Saut;
+extern int32_t Y0Saut;
+extern unsigned char EndInst[6];
+extern float fNtour;
+extern int32_t NbTotalIteration;
+extern uint8_t bEventdetected;
+
+// main's body: start-up, then the mode loop. The program's exit status.
+int mlas_main(int argc, char* argv[]);
+// Start-up up to the mode loop: 0, or the exit status of a fatal failure
+// (servo, TITAN I2C bus).
+int Demarrage();
+// Runs the build's default mode, or with "-menu" the operator's choice; the
+// marking modes never return. The exit status when it is left.
+int BoucleDesModes(int argc, char* argv[]);
+
+void Init_Var();
+// 1 VIPER, 2 TITAN, 0 neither named, -1 the file cannot be opened. Reads
+// $MLAS_CPUINFO, else /proc/cpuinfo.
+int cardType();
+void PriseOrigine();
+void OnSIGINT(int signal);
+
+// Lamps (DSP outputs 1 and 2) when a loop starts.
+void FlashLEDs();
+void LFFlashLEDs();
