@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 uint8_t DMC_OK = 0;
 uint8_t DMC_ON = 0;
