@@ -39,8 +39,9 @@ std::vector<std::string> Etapes(const std::vector<std::string>& trace)
 // Console lines of the start-up's own steps.
 std::vector<std::string> Reperes(const std::string& console)
 {
-    const char* reperes[] = {"QUILMARDE", "Initialisation", "Carte ", "Pas de marquage", "- Lecture", "- Chargement",
-                             "Fin du chargement", "Mode Sarvel", " Init. port", "PRISE ORIGINE", "Origine détectée"};
+    const char* reperes[] = {"QUILMARDE",    "Initialisation des variables", "Carte ",      "Pas de marquage",
+                             "- Lecture",    "- Chargement", "Fin du chargement", "Mode Sarvel", " Init. port",
+                             "PRISE ORIGINE", "Origine détectée"};
     std::vector<std::string> lignes;
     std::istringstream texte(console);
     for (std::string ligne; std::getline(texte, ligne);) {
