@@ -1,0 +1,209 @@
+// Firmware upload as the operator and the disk see it: the program file, its
+// mode, the job file, the lamps and the console; refusals leave nothing.
+#include "MiseAJour.h"
+
+#include "../machine/banc_machine.h"
+#include "prnbuffer.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <vector>
+
+#include "AnalyseEnteteFichier.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+const std::vector<std::string> kClignoteOK = {"OUT word=0x0200", "OUT word=0x0000", "OUT word=0x0200",
+                                              "OUT word=0x0000", "OUT word=0x0200", "OUT word=0x0000"};
+const std::vector<std::string> kClignoteNOK = {"OUT word=0x0400", "OUT word=0x0000", "OUT word=0x0400",
+                                               "OUT word=0x0000", "OUT word=0x0400", "OUT word=0x0000"};
+
+std::vector<uint8_t> Programme(size_t taille)
+{
+    std::vector<uint8_t> octets(taille);
+    for (size_t i = 0; i < taille; ++i) octets[i] = static_cast<uint8_t>(i * 7 + 3);
+    return octets;
+}
+
+int SommeXor(const std::vector<uint8_t>& octets)
+{
+    uint8_t somme = 0;
+    for (uint8_t o : octets) somme ^= o;
+    return somme;
+}
+
+class MiseAJour : public banc::Machine {
+protected:
+    void SetUp() override
+    {
+        banc::Machine::SetUp();
+        dsp.Demarre();
+        banc::Ecrit("tmpprn.prn", "job");
+    }
+
+    // The payload as the wait hands it over: received after a header.
+    const unsigned char* Recoit(const std::vector<uint8_t>& programme, const std::string& nom, long taille, int32_t somme)
+    {
+        constexpr uint32_t kEntete = 248;
+        std::fill_n(RecepBuff.data, kEntete, uint8_t{0x20});
+        std::copy(programme.begin(), programme.end(), RecepBuff.data + kEntete);
+        RecepBuff.count = kEntete + static_cast<uint32_t>(programme.size());
+        std::fill(std::begin(FirmwareFilename), std::end(FirmwareFilename), '\0');
+        nom.copy(FirmwareFilename, sizeof FirmwareFilename - 1);
+        FirmwareFilesize = static_cast<int32_t>(taille);
+        FirmwareChecksum = somme;
+        return RecepBuff.data + kEntete;
+    }
+
+    std::string Televerse(const unsigned char* data)
+    {
+        return Sortie([&] { WriteFile2Disk(data); });
+    }
+
+    // Everything in the working folder but the board's trace.
+    std::set<std::string> Fichiers() const
+    {
+        std::set<std::string> noms;
+        for (const auto& entree : fs::directory_iterator(fs::current_path()))
+            if (entree.path().filename() != "trace.txt") noms.insert(entree.path().filename().string());
+        return noms;
+    }
+
+    std::vector<std::string> Lampes() const { return carte.Trace({"OUT"}); }
+};
+
+TEST_F(MiseAJour, ProgrammeEcritExecutableEtJobSupprime)
+{
+    const auto programme = Programme(5000);
+    const auto* data = Recoit(programme, "mlas-fibre_2.1", 5000, SommeXor(programme));
+    const std::string console = Televerse(data);
+
+    EXPECT_EQ(console, "Calculated checksum : " + std::to_string(SommeXor(programme)) +
+                           "\nUpdate ok. please reboot the CCU\n");
+    EXPECT_EQ(Fichiers(), std::set<std::string>{"update.mlas-fibre_2.1"});
+    const std::string ecrit = banc::Contenu("update.mlas-fibre_2.1");
+    EXPECT_EQ(ecrit, std::string(programme.begin(), programme.end()));
+    struct stat etat {};
+    ASSERT_EQ(stat("update.mlas-fibre_2.1", &etat), 0);
+    EXPECT_EQ(etat.st_mode & 07777, 0755u);
+    EXPECT_EQ(Lampes(), kClignoteOK);
+}
+
+TEST_F(MiseAJour, ProgrammeVideDeSommeNulle)
+{
+    const auto* data = Recoit({}, "vide", 0, 0);
+    EXPECT_THAT(Televerse(data), HasSubstr("Calculated checksum : 0\nUpdate ok."));
+    EXPECT_EQ(Fichiers(), std::set<std::string>{"update.vide"});
+    EXPECT_EQ(fs::file_size("update.vide"), 0u);
+}
+
+// Only the bytes the size names count: what follows them is another matter.
+TEST_F(MiseAJour, SommeSurLesOctetsAnnonces)
+{
+    const auto programme = Programme(300);
+    const std::vector<uint8_t> debut(programme.begin(), programme.begin() + 200);
+    const auto* data = Recoit(programme, "partiel", 200, SommeXor(debut));
+    EXPECT_THAT(Televerse(data), HasSubstr("Update ok."));
+    EXPECT_EQ(banc::Contenu("update.partiel"), std::string(debut.begin(), debut.end()));
+}
+
+TEST_F(MiseAJour, MauvaiseSommeRefusee)
+{
+    const auto programme = Programme(1000);
+    const int juste = SommeXor(programme);
+    for (const int32_t annoncee : {juste ^ 1, juste + 256}) {
+        SCOPED_TRACE(annoncee);
+        const auto* data = Recoit(programme, "prog", 1000, annoncee);
+        EXPECT_EQ(Televerse(data), "Calculated checksum : " + std::to_string(juste) +
+                                       "\nInvalid checksum (calculated " + std::to_string(juste) + ", sended " +
+                                       std::to_string(annoncee) + "). Update canceled\n");
+        EXPECT_EQ(Fichiers(), std::set<std::string>{"tmpprn.prn"});
+    }
+    std::vector<std::string> attendu = kClignoteNOK;
+    attendu.insert(attendu.end(), kClignoteNOK.begin(), kClignoteNOK.end());
+    EXPECT_EQ(Lampes(), attendu);
+}
+
+// The name comes from the job: anything that could leave the folder, reach a
+// shell or upset the console is refused before a file is made.
+TEST_F(MiseAJour, NomHostileRefuse)
+{
+    const auto programme = Programme(64);
+    for (const std::string nom : {"../mlas", "a/b", "x;rm -rf .", "$(reboot)", "nom\x1b[2J", "", "tab\tnom"}) {
+        SCOPED_TRACE(nom);
+        const auto* data = Recoit(programme, nom, 64, SommeXor(programme));
+        EXPECT_THAT(Televerse(data), HasSubstr("Invalid file name. Update canceled\n"));
+        EXPECT_EQ(Fichiers(), std::set<std::string>{"tmpprn.prn"});
+    }
+    EXPECT_EQ(Lampes().size(), 7 * kClignoteNOK.size());
+}
+
+TEST_F(MiseAJour, TailleAuDelaDuRecuRefusee)
+{
+    const auto programme = Programme(100);
+    for (const long taille : {101L, -1L, 0x7FFFFFFFL}) {
+        SCOPED_TRACE(taille);
+        const auto* data = Recoit(programme, "prog", taille, SommeXor(programme));
+        EXPECT_THAT(Televerse(data), HasSubstr("Update canceled\n"));
+        EXPECT_EQ(Fichiers(), std::set<std::string>{"tmpprn.prn"});
+    }
+    EXPECT_EQ(Lampes().size(), 3 * kClignoteNOK.size());
+}
+
+// A write cut short leaves neither the program nor a piece of it.
+TEST_F(MiseAJour, EcritureInterrompueNeLaisseRien)
+{
+    const auto programme = Programme(100000);
+    const auto* data = Recoit(programme, "gros", 100000, SommeXor(programme));
+    rlimit avant{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &avant), 0);
+    rlimit limite = avant;
+    limite.rlim_cur = 65536;
+    const auto signalAvant = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limite), 0);
+    const std::string console = Televerse(data);
+    setrlimit(RLIMIT_FSIZE, &avant);
+    std::signal(SIGXFSZ, signalAvant);
+
+    EXPECT_THAT(console, HasSubstr("Write error (65536 writed instead of 100000).\n"));
+    EXPECT_THAT(console, ::testing::Not(HasSubstr("Update ok.")));
+    EXPECT_THAT(Fichiers(), IsEmpty());
+    EXPECT_EQ(Lampes(), kClignoteNOK);
+}
+
+TEST_F(MiseAJour, ClignotementsAuRythmeDe200ms)
+{
+    for (auto clignote : {ClignoteLedsUpdateOK, ClignoteLedsUpdateNOK}) {
+        const clock_t debut = banc::horlogeVirtuelle;
+        clignote();
+        const double ms = static_cast<double>(banc::horlogeVirtuelle - debut) / 1000.0;
+        EXPECT_GE(ms, 1000.0);  // five pauses: none after the last blink
+        EXPECT_LT(ms, 1100.0);
+    }
+    std::vector<std::string> attendu = kClignoteOK;
+    attendu.insert(attendu.end(), kClignoteNOK.begin(), kClignoteNOK.end());
+    EXPECT_EQ(Lampes(), attendu);
+}
+
+TEST_F(MiseAJour, ChangementAdrIPNeFaitQueRapporter)
+{
+    RecepBuff.count = 300;
+    const std::string console = Sortie([] { ChangementAdrIP(RecepBuff.data + 247); });
+    EXPECT_EQ(console, " Changement d'adresse IP, Taille du buffer : 53\n");
+    EXPECT_EQ(Fichiers(), std::set<std::string>{"tmpprn.prn"});
+    EXPECT_THAT(carte.Trace({"OUT", "BLOCK"}), IsEmpty());
+}
+
+}  // namespace
