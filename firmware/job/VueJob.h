@@ -5,6 +5,7 @@
 
 #include "prnbuffer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 
@@ -40,7 +41,7 @@ inline unsigned char* BuffCourant = nullptr;
 inline VueJob VueRecue(const unsigned char* debut)
 {
     const unsigned char* const premier = RecepBuff.data;
-    const unsigned char* const fin = RecepBuff.data + (RecepBuff.count < kTaillePRNBuff ? RecepBuff.count : kTaillePRNBuff);
+    const unsigned char* const fin = RecepBuff.data + std::min(RecepBuff.count, kTaillePRNBuff);
     if (debut == nullptr || std::less<const unsigned char*>{}(debut, premier) ||
         std::less<const unsigned char*>{}(fin, debut))
         return {};

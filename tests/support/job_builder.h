@@ -44,7 +44,7 @@ enum Field : int {
     JumpSpeed = 34,
     Negative = 35,
     Diffusion = 36,
-    Orientation = 37,
+    LaserOrientation = 37,
     Positioning = 38,
     FileType = 39,
     RectGainX = 40,
