@@ -1,0 +1,186 @@
+// Bench of the body walk: the machine bench with a running DSP card, a field
+// of 60 mm at 1000 steps per mm (one step per micrometre), no delays, a job
+// in 1/1000 mm with its plate origin at (5 mm, 4 mm), and the body of a job
+// received into RecepBuff right after one header byte. Bytes past the received
+// count are poisoned under AddressSanitizer.
+#pragma once
+
+#include "AnalyseEnteteFichier.h"
+#include "banc_machine.h"
+#include "build.h"
+#include "job_builder.h"
+#include "mlas_dep.h"
+#include "mlas_etat.h"
+#include "mlas_param.h"
+#include "prnCommonFunctions.h"
+#include "prnanalyse.h"
+#include "prnbuffer.h"
+#include "prnVectorFunctions.h"
+
+#include <sanitizer/asan_interface.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace banc {
+
+inline constexpr int kCentre = 32766;
+inline constexpr int kDemiChamp = 30000;  // steps
+inline constexpr int kOrgX = 5000;
+inline constexpr int kOrgY = 4000;
+
+struct Point {
+    int x, y;
+    bool operator==(const Point&) const = default;
+};
+
+// A run of beam-on blocks: the position before it, then each block's target.
+struct Trait {
+    std::vector<Point> points;
+    Point Debut() const { return points.front(); }
+    Point Fin() const { return points.back(); }
+};
+
+class Marche : public Machine {
+protected:
+    void SetUp() override
+    {
+        Machine::SetUp();
+        dsp.Demarre();
+        mmenpasX = mmenpasY = 1000.0f;
+        lasparam.LargeurChamp = lasparam.HauteurChamp = 2.0f * kDemiChamp / 1000;
+        Orientation = 4;
+        TempoSaut = TempoTir = TempopTir = 0;
+        VitesseSaut = 2500;
+        lasparam.VitesseMarquage = 500;
+        DIV_PD = DIV_PU = 10;
+        VPULASER = 10;
+        bEcoMode = bTestInscription = bSimulation = bTC_DMC = bDMCpasApas = bMOdeIndexe = bCestUneRotation = 0;
+        CUneRechercheOrgigine = bRechercheOrigine = 0;
+        iTabD = NumblocDSP = 0;
+        LPen_Up = DoSegment = FirstDeplacementCentreObjet = 1;
+        X_courant = Y_courant = kCentre;
+        PX_reel = PY_reel = kCentre;
+
+        OrgXPlaque = kOrgX;
+        OrgYPlaque = kOrgY;
+        UniteDeLg = 1;
+        CoefUnitVersNano = 1000;
+        CoefUnitVersMicron = 1;
+        ResolutionDpiX = ResolutionDpiY = 254;
+        ModelDuLaser = 0;
+        TypeSource = 0;
+        ModeTurboTCValide = 0;
+        TypeDuFichier = 0;
+        bDdeRetourOrigine = bPositionYEtau = bFocalisationAPlat = 0;
+        bLastFicheMultiPlansTC = 0;
+        MarkingSpeed = 5000;
+        Frequency = 50000;
+        RaccordsRotation = {};
+    }
+    void TearDown() override
+    {
+        ASAN_UNPOISON_MEMORY_REGION(RecepBuff.data, kTaillePRNBuff);
+        Machine::TearDown();
+    }
+
+    // Receives the body (after one header byte); stale bytes lie past the count.
+    static void Recoit(const std::vector<uint8_t>& corps, const std::vector<uint8_t>& perime = {})
+    {
+        ASAN_UNPOISON_MEMORY_REGION(RecepBuff.data, kTaillePRNBuff);
+        PRNBuffClear(&RecepBuff);
+        const uint8_t dernierOctetEntete = ';';
+        PRNBuffWriteBuff(&RecepBuff, &dernierOctetEntete, 1);
+        PRNBuffWriteBuff(&RecepBuff, corps.data(), static_cast<uint32_t>(corps.size()));
+        std::copy(perime.begin(), perime.end(), RecepBuff.data + RecepBuff.count);
+        ASAN_POISON_MEMORY_REGION(RecepBuff.data + RecepBuff.count, kTaillePRNBuff - RecepBuff.count);
+    }
+    // Walks what was received; the offset AnalysePRN returns, and the console.
+    int32_t Marque(std::string* console = nullptr)
+    {
+        int32_t offset = 0;
+        const std::string texte = Sortie([&] { offset = AnalysePRN(RecepBuff.data); });
+        if (console != nullptr) *console = texte;
+        return offset;
+    }
+
+    struct Bloc {
+        unsigned ctl;
+        Point cible;
+    };
+    // Blocks done since trace line `depuis`.
+    std::vector<Bloc> BlocsTraces(size_t depuis = 0) const
+    {
+        std::vector<Bloc> blocs;
+        const auto lignes = carte.Trace();
+        for (size_t i = depuis; i < lignes.size(); ++i) {
+            const std::string& ligne = lignes[i];
+            unsigned n = 0, ctl = 0, x = 0, y = 0;
+            if (std::sscanf(ligne.c_str(), "BLOCK n=%u ctl=0x%x x=%u y=%u", &n, &ctl, &x, &y) == 4)
+                blocs.push_back({ctl, {static_cast<int>(x), static_cast<int>(y)}});
+        }
+        return blocs;
+    }
+    // The marked path: each run of beam-on blocks, from the position before it.
+    std::vector<Trait> Traits(size_t depuis = 0) const
+    {
+        std::vector<Trait> traits;
+        Point ici{kCentre, kCentre};
+        bool enCours = false;
+        for (const Bloc& b : BlocsTraces(depuis)) {
+            const bool allume = (b.ctl & 0x8000) != 0;
+            if (allume && !enCours) traits.push_back({{ici}});
+            if (allume) traits.back().points.push_back(b.cible);
+            else if (!(b.cible == ici)) enCours = false;
+            enCours = enCours || allume;
+            ici = b.cible;
+        }
+        return traits;
+    }
+    // Index of the first trace line that starts with the text, -1 when none.
+    long Ligne(const std::string& debut, long apres = -1) const
+    {
+        const auto lignes = carte.Trace();
+        for (long i = apres + 1; i < static_cast<long>(lignes.size()); ++i)
+            if (lignes[static_cast<size_t>(i)].rfind(debut, 0) == 0) return i;
+        return -1;
+    }
+    long PremierBlocAllume(long apres = -1) const
+    {
+        const auto lignes = carte.Trace();
+        for (long i = apres + 1; i < static_cast<long>(lignes.size()); ++i) {
+            unsigned ctl = 0;
+            if (std::sscanf(lignes[static_cast<size_t>(i)].c_str(), "BLOCK n=%*u ctl=0x%x", &ctl) == 1 && (ctl & 0x8000))
+                return i;
+        }
+        return -1;
+    }
+};
+
+// True when the stroke starts at the start given and passes, in order, through
+// every vertex of the elements (in steps: microns per unit), each within one
+// step of rounding per element drawn so far.
+inline testing::AssertionResult SuitLeDessin(const Trait& trait, Point debut,
+                                             const std::vector<jobfile::Element>& elements, int microns = 1)
+{
+    if (!(trait.Debut() == debut))
+        return testing::AssertionFailure() << "starts at " << trait.Debut().x << "," << trait.Debut().y;
+    Point sommet = debut;
+    size_t i = 0;
+    for (size_t n = 0; n < elements.size(); ++n) {
+        sommet.x += elements[n].dx * microns;
+        sommet.y += elements[n].dy * microns;
+        const int tolerance = static_cast<int>(n) + 1;
+        while (i < trait.points.size() && (std::abs(trait.points[i].x - sommet.x) > tolerance ||
+                                           std::abs(trait.points[i].y - sommet.y) > tolerance))
+            ++i;
+        if (i == trait.points.size())
+            return testing::AssertionFailure() << "vertex " << n << " (" << sommet.x << "," << sommet.y << ") missed";
+    }
+    if (i + 1 != trait.points.size()) return testing::AssertionFailure() << "marks past the last vertex";
+    return testing::AssertionSuccess();
+}
+
+}  // namespace banc
