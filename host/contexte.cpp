@@ -201,6 +201,7 @@ void InitContexteConversion(ContexteConversion& ctx, EtatAnalyse& analyse, EtatS
   analyse.PlanCourant = 0;
 
   sortie.NombrePointsPolygone = 0;
+  sortie.NombreSousChemins = 0;
   sortie.hRasterGris = nullptr;
   std::fill(std::begin(sortie.hRastersClasse), std::end(sortie.hRastersClasse), nullptr);
   sortie.LigneTampon = nullptr;
@@ -215,12 +216,11 @@ void InitContexteConversion(ContexteConversion& ctx, EtatAnalyse& analyse, EtatS
 
   ctx.NomPeripherique = "laser";
   ctx.FichierVecteurs = nullptr;
-  ctx.ValeursInterpreteur[0] = 10;
-  ctx.ValeursInterpreteur[1] = 0;
+  ctx.StyloCourant = 0;
   ctx.TableStylos[0] = 0;
   std::fill(std::begin(ctx.TableStylos) + 1, std::end(ctx.TableStylos), 1);
   ctx.NombreStylos = 256;
-  ctx.ValeursApresPalettes[0] = ctx.ValeursApresPalettes[1] = 0;
+  ctx.ModeHPGL = 0;
 
   // (blue, green, red)
   constexpr QuadCouleur kBlanc{255, 255, 255, 0}, kNoir{0, 0, 0, 0}, kRouge{0, 0, 255, 0},
@@ -229,6 +229,7 @@ void InitContexteConversion(ContexteConversion& ctx, EtatAnalyse& analyse, EtatS
   constexpr QuadCouleur kStylos[8] = {kBlanc, kNoir, kRouge, kVert, kJaune, kBleu, kMagenta, kCyan};
   constexpr QuadCouleur kRaster[8] = {kNoir, kRouge, kVert, kJaune, kBleu, kMagenta, kCyan, kBlanc};
   std::copy(std::begin(kStylos), std::end(kStylos), ctx.PaletteStylos);
+  std::fill(std::begin(ctx.PaletteStylos) + 8, std::end(ctx.PaletteStylos), kNoir);
   std::copy(std::begin(kRaster), std::end(kRaster), ctx.PaletteRaster);
 
   ctx.OperationFusion = 0xCC0020;  // SRCCOPY

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 static_assert(std::endian::native == std::endian::little,
               "records are laid out and swapped for a little-endian host");
@@ -151,15 +152,17 @@ struct PaireVitesseAngle {
 };
 
 constexpr int kNombreMessages = 18;
-constexpr int kTailleTableStylos = 259;
+constexpr int kTailleTableStylos = 259;  // widths of pens 0-256, the largest width, one spare
+constexpr int kIndexLargeurMax = 257;
+constexpr int kTaillePaletteStylos = 257;  // pens 0-256
 
 struct ContexteConversion {
   const char* NomPeripherique;
   std::int32_t TableStylos[kTailleTableStylos];
-  QuadCouleur PaletteStylos[8];
+  QuadCouleur PaletteStylos[kTaillePaletteStylos];
   QuadCouleur PaletteRaster[8];
-  std::int32_t ValeursApresPalettes[2];
-  std::int32_t ValeursInterpreteur[2];
+  std::int32_t ModeHPGL;  // 1 after ESC%#B, 0 after ESC%#A
+  std::int32_t StyloCourant;  // last pen whose colour class went to the vector temp file; -1 none
   FILE* FichierVecteurs;
   long long FinVecteursPage;
   std::int32_t NombreStylos;
@@ -198,6 +201,11 @@ struct BoiteEnglobante {
   double XMin, XMax, YMin, YMax;
 };
 
+// A point of the vector temp file and of the polygon buffer, in plotter units.
+struct PointHPGL {
+  float x, y;
+};
+
 struct EtatAnalyse {
   std::uint8_t* Tampon;
   std::uint8_t* Curseur;
@@ -210,10 +218,22 @@ struct EtatAnalyse {
   std::int32_t OctetsLigne;
   std::int32_t PixelsLigne;
   std::int32_t SensLigne;  // 0: next line forward, 1: reverse
+  std::int32_t Transparence;  // TR and ESC*v#N
+  float RotationPage;         // degrees, applied at each page set-up
 };
 
+constexpr std::int32_t kMaxPointsPolygone = 1000000;
+constexpr std::int32_t kMaxSousChemins = 100000;
+constexpr float kMarqueDeplacement = 4000000.0f;  // added to x of a point reached by a move
+
 struct EtatSortie {
+  // Polygon buffer: the storage grows on demand up to its limits; the counts say what is used.
+  std::int32_t ModePolygone;
   std::int32_t NombrePointsPolygone;
+  std::vector<PointHPGL> PointsPolygone;
+  PointHPGL BoitePolygoneMin, BoitePolygoneMax;
+  std::int32_t NombreSousChemins;
+  std::vector<std::int32_t> LongueursSousChemins;
   HANDLE hRasterGris;
   HANDLE hRastersClasse[8];
   std::int32_t LargeurRasterGris, HauteurRasterGris;

@@ -1,6 +1,7 @@
 #include "boardsim.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
@@ -9,9 +10,12 @@ namespace boardsim {
 namespace {
 
 struct Carte {
+    std::shared_ptr<Trace> trace;
     std::shared_ptr<CarteDsp> dsp;
     std::shared_ptr<TimerOs> timer;
     std::shared_ptr<Gpio> gpio;
+    std::shared_ptr<CarteDmc> dmc;
+    std::shared_ptr<BusI2c> i2c;
 };
 
 Carte& Installee()
@@ -40,9 +44,9 @@ double TicksParMs(const std::string& cpuinfo)
 }
 
 template <typename T>
-T& Modele(const std::shared_ptr<T>& modele)
+T& Modele(const std::shared_ptr<T>& modele, const char* absent = "no board installed")
 {
-    if (!modele) throw std::logic_error("board-sim: no board installed");
+    if (!modele) throw std::logic_error(std::string("board-sim: ") + absent);
     return *modele;
 }
 
@@ -54,6 +58,7 @@ Reglages LitReglages()
     r.trace = Variable("MLAS_SIM_TRACE", "");
     r.startAuto = Variable("MLAS_SIM_START", "none") == "auto";
     r.dmc = Variable("MLAS_SIM_DMC", "0") == "1";
+    r.i2c = Variable("MLAS_I2C_DEV", "");
     r.ticksParMs = TicksParMs(Variable("MLAS_CPUINFO", "/proc/cpuinfo"));
     return r;
 }
@@ -67,14 +72,37 @@ void Installe()
 void Installe(const Reglages& reglages)
 {
     auto trace = std::make_shared<Trace>(reglages.trace);
-    Carte carte{std::make_shared<CarteDsp>(trace, reglages.startAuto),
-                std::make_shared<TimerOs>(trace, reglages.ticksParMs), std::make_shared<Gpio>(trace)};
+    Carte carte{trace,
+                std::make_shared<CarteDsp>(trace, reglages.startAuto),
+                std::make_shared<TimerOs>(trace, reglages.ticksParMs),
+                std::make_shared<Gpio>(trace),
+                nullptr,
+                nullptr};
     libdevmem_unregister_models();
     libdevmem_register_model(kAdresseCarteDsp, kLongueurCarteDsp, carte.dsp);
     libdevmem_register_model(kAdresseTimerOs, kLongueurTimerOs, carte.timer);
     libdevmem_register_model(kAdresseGpio, kLongueurGpio, carte.gpio);
-    // The rotation card (0x300002C0) is not modelled yet: its window reads an empty bus.
+    // Without a card its window reads an empty bus, so the probe finds nothing.
+    if (reglages.dmc) {
+        carte.dmc = std::make_shared<CarteDmc>(trace);
+        libdevmem_register_model(kAdresseCarteDmc, kLongueurCarteDmc, carte.dmc);
+    }
+    libi2c_unregister_models();
+    std::error_code erreur;
+    if (reglages.i2c.empty() || !std::filesystem::is_character_file(reglages.i2c, erreur)) {
+        carte.i2c = std::make_shared<BusI2c>(trace);
+        libi2c_register_model(reglages.i2c.empty() ? kBusI2cDefaut : reglages.i2c, carte.i2c);
+    }
     Installee() = std::move(carte);
+}
+
+CarteDmc& AjouteCarteDmc()
+{
+    Carte& carte = Installee();
+    if (!carte.trace) throw std::logic_error("board-sim: no board installed");
+    carte.dmc = std::make_shared<CarteDmc>(carte.trace);
+    libdevmem_register_model(kAdresseCarteDmc, kLongueurCarteDmc, carte.dmc);
+    return *carte.dmc;
 }
 
 CarteDsp& Dsp()
@@ -90,6 +118,16 @@ TimerOs& Timer()
 Gpio& GpioCarte()
 {
     return Modele(Installee().gpio);
+}
+
+CarteDmc& Dmc()
+{
+    return Modele(Installee().dmc, "no rotation card fitted");
+}
+
+BusI2c& I2c()
+{
+    return Modele(Installee().i2c, "no simulated I2C bus");
 }
 
 }  // namespace boardsim

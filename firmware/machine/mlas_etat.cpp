@@ -12,3 +12,5 @@ uint8_t bMOdeIndexe = 0;
 uint8_t bCestUneRotation = 0;
 int32_t PerimetreCylindreAMarquer = 0;
 int32_t SavePerimetreCylindre = 0;
+int32_t TypeCarteCPU = -1;
+uint8_t Reset_presse = 0;

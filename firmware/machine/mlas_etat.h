@@ -20,3 +20,7 @@ extern uint8_t bMOdeIndexe;
 extern uint8_t bCestUneRotation;
 extern int32_t PerimetreCylindreAMarquer;
 extern int32_t SavePerimetreCylindre;
+// Board type found at start-up: 1 VIPER, 2 TITAN, 0 or -1 unknown.
+extern int32_t TypeCarteCPU;
+// Reset key pressed: a rotation does not start.
+extern uint8_t Reset_presse;

@@ -1,6 +1,8 @@
 #include "mlas_func.h"
 
+#include "TitanIO.h"
 #include "build.h"
+#include "mlas_etat.h"
 
 #include <cmath>
 #include <cstdio>
@@ -370,3 +372,33 @@ void Charge_Dsp()
     }
     Pause_Las(1000);
 }
+
+#if !MLAS_CARTE_DMC
+
+void SwitchPlatCylindre()
+{
+    constexpr uint32_t kGpio = 0x40E00000;
+    constexpr uint32_t kMiseA1 = 24;  // GPSR0
+    constexpr uint32_t kMiseA0 = 36;  // GPCR0
+    constexpr uint32_t kGpio21 = 0x200000;
+    const bool cylindre = bTC_DMC != 0;
+
+    if (build::kViper || TypeCarteCPU == 1) {
+        libdevmem_handle* gpio = libdevmem_open(kGpio, build::kViper ? 40 : 48);
+        if (gpio == nullptr) {
+            std::printf("Erreur d'ouverture des registres GPIO\n");
+            return;
+        }
+        if constexpr (build::kViper) std::printf(cylindre ? "Marquage sur cylindre\n" : "Marquage à plat \n");
+        else std::printf(cylindre ? "Carte Viper : Marquage sur cylindre\n" : "Carte Viper : Marquage à plat\n");
+        libdevmem_write_uint32(gpio, cylindre ? kMiseA1 : kMiseA0, kGpio21);
+        libdevmem_close(gpio);
+        return;
+    }
+    if constexpr (!build::kViper) {
+        GVT_TourneCylindre(cylindre ? 1 : 0);
+        std::printf(cylindre ? "Carte Titan : Marquage sur cylindre\n" : "Carte Titan : Marquage à plat\n");
+    }
+}
+
+#endif

@@ -61,3 +61,8 @@ void Charge_Dsp();
 // Tells the source the firmware version through a sequence of power values;
 // version: major in the low byte, minor in the next one.
 void StartSeq(unsigned short version);
+
+// Flat or cylinder marking from the job's bTC_DMC: GPIO 21 on the VIPER
+// board, the I2C cylinder turner on the TITAN board. Builds without the
+// rotation card only (mlas-fibre-nodmc, mlas-km250-nodmc, mlas-km250-viper).
+void SwitchPlatCylindre();

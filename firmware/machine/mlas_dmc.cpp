@@ -1,0 +1,143 @@
+#include "mlas_dmc.h"
+
+#include "mk_dmc.h"
+#include "mlas_dep.h"
+#include "mlas_etat.h"
+#include "mlas_func.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+uint8_t DMC_OK = 0;
+uint8_t DMC_ON = 0;
+uint8_t DMC_X = 0;
+uint8_t DMC_Y = 1;
+double PDMC_reel = 0.0;
+int32_t FMARQDMC = 1875;
+int32_t FDEPLDMC = 1583;
+int32_t FACCELDMC = 302;
+int32_t FACCELX = 0;
+int32_t FACCELY = 0;
+int32_t pas_DMC = 760000;
+uint8_t sens_DMC_OK = 1;
+uint8_t moins_dmc_las = 1;
+uint8_t plus_dmc_las = 0;
+uint8_t Origine_DMC = 1;
+uint8_t SUPPRIMER_RAMPE = 0;
+uint8_t DMCvertical = 0;
+uint8_t DMCsuivant = 0;
+int32_t inversy = -1;
+int32_t sens_marq = 3;
+int32_t positionnement = 0;
+int32_t TransfoX = 1;
+int32_t TransfoY = 1;
+
+namespace {
+
+constexpr long kMorceauMax = 65000;  // pulses that one count of counter 2 takes
+constexpr long kSansRampe = 100;     // pulses that a move makes at its start rate only
+constexpr double kUnTour = 15200.0;
+constexpr double kDegagement = 1000.0;
+
+constexpr int kTableIndices[8] = {12, 8, 13, 9, 4, 0, 5, 1};
+constexpr uint8_t kTableVertical[8][4] = {{1, 1, 0, 0}, {1, 1, 0, 0}, {1, 1, 0, 0}, {1, 1, 0, 0},
+                                          {0, 0, 1, 1}, {0, 0, 1, 1}, {0, 0, 1, 1}, {0, 0, 1, 1}};
+constexpr uint8_t kTableSuivant[8][4] = {{1, 0, 0, 1}, {0, 1, 1, 0}, {0, 1, 1, 0}, {1, 0, 0, 1},
+                                         {0, 1, 1, 0}, {1, 0, 0, 1}, {1, 0, 0, 1}, {0, 1, 1, 0}};
+
+void ResetPendantRotation(int n)
+{
+    std::printf("Rotation en cours - Demande de Reset %d -> exit\n", n);
+    RetourOrigineOK = 0;
+}
+
+}  // namespace
+
+void DEPLACE_DMC(double steps, char absolute, const char* mode)
+{
+    // Without a card the counters never report an end: nothing would move and the wait would not end.
+    if (DMC_OK == 0 || DMC_ON == 0 || (DMC_X == 0 && DMC_Y == 0)) return;
+    if (Test_Reset() != 0) ResetPendantRotation(1);
+
+    double target = absolute != 0 ? steps : PDMC_reel + steps;
+    const long n = static_cast<long>(std::floor(target + 0.5) - std::floor(PDMC_reel + 0.5));
+    // A top rate under 3 steps/s would give a start rate of 0, and a division by it.
+    const int32_t start = std::max<int32_t>((FDEPLDMC / 3) * 2, 1);
+    const int32_t top = FDEPLDMC;
+    if (DMC_X != 0) FACCELX = FACCELDMC;
+    else FACCELY = FACCELDMC;
+
+    if (target == 0.0) target = static_cast<double>(n) + PDMC_reel;
+    PDMC_reel = target;
+    if (n == 0) return;
+
+    Attente_Fin_Comptage();
+    if (Reset_presse != 0) return;
+
+    const bool origine = mode != nullptr && std::strcmp(mode, "ORIGINE") == 0;
+    for (long reste = n < 0 ? -n : n; reste > 0;) {
+        const long morceau = std::min(reste, kMorceauMax);
+        reste -= morceau;
+        rampx = origine ? 1 : 0;
+        Deplace_DMC_Laser(n < 0 ? -morceau : morceau, start);
+        if (morceau > kSansRampe) RAMPAGE_DMC_LASER(morceau, start, top);
+        if (origine) {
+            for (;;) {
+                if (DmcEstALOrigine() != 0) {
+                    STOP_DMC_LASER();
+                    return;
+                }
+                if (Test_Reset() != 0) ResetPendantRotation(2);
+                if (FIN_COUNT_DMC_LASER() != 0) break;
+            }
+        } else {
+            ATTENTE_FIN_COUNT_DMC_LASER();
+        }
+        if (Test_Reset() != 0) ResetPendantRotation(3);
+    }
+}
+
+int Prise_Origine_DMC(const char* mode)
+{
+    if (Origine_DMC == 0) {
+        PDMC_reel = 0.0;
+        return 1;
+    }
+    DEPLACE_DMC(kDegagement, 0, "NON");
+    if (DmcEstALOrigine() != 0) DEPLACE_DMC(kDegagement, 0, "NON");
+    if (mode == nullptr || mode[0] == '\0') DEPLACE_DMC(kUnTour, 0, "ORIGINE");
+    else DEPLACE_DMC(-kUnTour, 0, "entree");
+    PDMC_reel = 0.0;
+    if (DmcEstALOrigine() != 0) {
+        std::printf("OK: Capteur détecté\n");
+        return 1;
+    }
+    std::printf("ERREUR : Capteur présent mais pas détecté\n");
+    return 0;
+}
+
+void Reglage_Sens_DMC()
+{
+    moins_dmc_las = sens_DMC_OK != 0 ? 1 : 0;
+    plus_dmc_las = sens_DMC_OK != 0 ? 0 : 1;
+}
+
+void Init_Parametres_DMC(int code)
+{
+    const bool inverse = inversy == -1 && DMC_X != 0;
+    if (inverse) {
+        const bool premier = sens_marq == 1;
+        sens_marq = premier ? 3 : 1;
+        TransfoX = TransfoY = premier ? -1 : 1;
+    }
+    const int* ligne = std::find(std::begin(kTableIndices), std::end(kTableIndices), code);
+    if (ligne == std::end(kTableIndices)) return;
+    const auto r = static_cast<std::size_t>(ligne - std::begin(kTableIndices));
+    std::size_t k = sens_marq == 1 ? 0 : 1;
+    if (positionnement == 5) k += 2;
+    DMCvertical = kTableVertical[r][k];
+    DMCsuivant = kTableSuivant[r][k];
+    if (inverse) DMCsuivant = DMCsuivant != 0 ? 0 : 1;
+}

@@ -1,0 +1,51 @@
+#include "watchdog.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include <sched.h>
+
+libdevmem_handle* handleOSTimer = nullptr;
+uint32_t WatchdogCounterInc = 0;
+
+namespace {
+constexpr uint32_t kMatch3 = 0x0C;    // OSMR3
+constexpr uint32_t kCompteur = 0x10;  // OSCR
+constexpr uint32_t kWatchdog = 0x18;  // OWER
+}  // namespace
+
+void wd_start(unsigned int ms)
+{
+    // 1000 ticks per millisecond, worked out wide: ms * 1000000 overflows 32 bits from 4295 ms on.
+    WatchdogCounterInc = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{ms} * 1000u, UINT32_MAX));
+    wd_refresh();
+    if (handleOSTimer != nullptr) libdevmem_write_uint32(handleOSTimer, kWatchdog, 1);
+    std::printf("Watchdog démarré\n");
+}
+
+void wd_refresh()
+{
+    // Once stopped, the window is gone.
+    if (handleOSTimer == nullptr) return;
+    const uint32_t compteur = libdevmem_read_uint32(handleOSTimer, kCompteur);
+    libdevmem_write_uint32(handleOSTimer, kMatch3, compteur + WatchdogCounterInc);
+}
+
+void wd_stop()
+{
+    if (handleOSTimer != nullptr) {
+        libdevmem_write_uint32(handleOSTimer, kWatchdog, 0);
+        libdevmem_close(handleOSTimer);
+        handleOSTimer = nullptr;
+    }
+    std::printf("Watchdog stoppé\n");
+}
+
+void* wd_control(void*)
+{
+    wd_start(1000);
+    for (;;) {
+        wd_refresh();
+        sched_yield();
+    }
+}

@@ -1,0 +1,19 @@
+// Hardware watchdog on the OS timer: the board resets when the counter
+// reaches match register 3 while the watchdog is enabled.
+#pragma once
+
+#include "libdevmem.h"
+
+#include <cstdint>
+
+// OS-timer window (physical 0x40A00000, 28 bytes), opened at start-up and
+// closed by wd_stop.
+extern libdevmem_handle* handleOSTimer;
+// Counter ticks between feeds.
+extern uint32_t WatchdogCounterInc;
+
+void wd_start(unsigned int ms);
+void wd_refresh();
+void wd_stop();
+// Arms the watchdog for a second and feeds it for ever; a thread of its own.
+[[noreturn]] void* wd_control(void* arg);

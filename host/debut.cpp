@@ -1,0 +1,353 @@
+#include "debut.h"
+
+#include "fichier_machine.h"
+#include "hpgl_commandes.h"
+#include "hpgl_flux.h"
+#include "vecteurs_job.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <string>
+
+std::int16_t DrapeauNouvellePage = 1;
+std::int16_t DrapeauNouveauJob = 1;
+
+namespace {
+
+constexpr std::uint32_t kSeuilTailleFichier = 20970000;
+
+// Focus already written when the page's repeat start was taken.
+std::int32_t FocusDebutRepetition = 0;
+
+bool donneesHote(int typeJob) { return typeJob == 0 || typeJob == 1 || typeJob == 10; }
+
+// Shown without letting anything escape: the abort path must run to its end.
+void signale(int message) noexcept {
+  try {
+    AfficheMessage(Contexte, message);
+  } catch (...) {
+  }
+}
+
+void libereTamponPage() {
+  if (Analyse.Tampon) LocalFree(Analyse.Tampon);
+  Analyse.Tampon = Analyse.Curseur = Analyse.Fin = nullptr;
+}
+
+void fermeFichier(FILE*& f) {
+  if (f) std::fclose(f);
+  f = nullptr;
+}
+
+void fermeRaster(HANDLE& h) {
+  if (h) CloseHandle(h);
+  h = nullptr;
+}
+
+void fermeRasters(EtatSortie& sortie) {
+  fermeRaster(sortie.hRasterGris);
+  for (HANDLE& h : sortie.hRastersClasse) fermeRaster(h);
+}
+
+void libereLigneTampon(EtatSortie& sortie) {
+  if (sortie.LigneTampon) GlobalFree(sortie.LigneTampon);
+  sortie.LigneTampon = nullptr;
+  sortie.TailleLigneTampon = 0;
+}
+
+// Everything a page holds besides the job file.
+void liberePage() {
+  libereTamponPage();
+  fermeFichier(Contexte.FichierVecteurs);
+  libereLigneTampon(Sortie);
+  fermeRasters(Sortie);
+  Contexte.ContexteImprimante = nullptr;
+}
+
+void cheminAbandon() noexcept {
+  try {
+    EcritQueueAbandon(Contexte, Sortie);
+  } catch (...) {
+  }
+  DrapeauNouvellePage = 1;
+  DrapeauNouveauJob = 1;
+  libereTamponPage();
+  if (Sortie.Imprimante && !AbortPrinter(Sortie.Imprimante)) signale(MsgSpooler);
+  liberePage();
+  fermeFichier(Sortie.FichierMachine);
+}
+
+std::string formate(const char* format, auto... valeurs) {
+  char texte[256];
+  std::snprintf(texte, sizeof texte, format, valeurs...);
+  return texte;
+}
+
+// The HP-GL/2 text of a test-pattern page; sets the plate it is marked on. Its numbers
+// are working units.
+std::string texteMotif(ContexteConversion& ctx, int typeJob) {
+  std::int32_t* ch = ctx.Entete.Champs;
+  const bool milliemes = ch[ChUnite] != 0;
+  const std::int32_t w = ctx.TailleChampX, h = ctx.TailleChampY;
+  auto plaque = [&](std::int32_t ox, std::int32_t oy, std::int32_t px, std::int32_t py) {
+    ch[ChOrigineX] = ox;
+    ch[ChOrigineY] = oy;
+    ch[ChPlaqueX] = px;
+    ch[ChPlaqueY] = py;
+    ch[ChOrientation] = 0;
+  };
+  const std::string debut = "IN;PC0,0,0,0;SP0;PA;PU";
+  switch (typeJob) {
+    case 3:
+    case 6: {
+      const int cote = typeJob == 3 ? (milliemes ? 8000 : 800) : (milliemes ? 3000 : 300);
+      const int a = milliemes ? 280 : 28;
+      const int b = typeJob == 3 ? (milliemes ? 3720 : 372) : (milliemes ? 1220 : 122);
+      plaque((w - cote) / 2, (h - cote) / 2, cote, cote);
+      const int pas[16][2] = {{a, 0},  {b, b},   {b, -b}, {a, 0},   {0, a},   {-b, b},
+                              {b, b},  {0, a},   {-a, 0}, {-b, -b}, {-b, b},  {-a, 0},
+                              {0, -a}, {b, -b},  {-b, -b}, {0, -a}};
+      std::string texte = debut + "0,0;PR;PD";
+      for (const auto& p : pas) texte += formate("%d,%d,", p[0], p[1]);
+      texte.back() = ';';
+      return texte + "PG;";
+    }
+    case 5:
+    case 7:
+    case 8:
+      plaque(0, 0, w, h);
+      return debut + formate("0,0;PR;PD%d,0,-%d,0;PG;", w, w);
+    case 9:
+      plaque(0, 0, w, h);
+      return debut + formate("%d,%d", w / 2, w / 2) +
+             (milliemes ? ";PR;PD0,-25000,0,25000;PG;" : ";PR;PD0,-2500,0,2500;PG;");
+    case 12:
+      return debut + formate("0,0;PR;PD%d,0,0,%d,-%d,0,0,-%d;PG;", ch[ChPlaqueX], ch[ChPlaqueY],
+                             ch[ChPlaqueX], ch[ChPlaqueY]);
+    case 2:
+    case 4:
+    case 11:
+      return "PG;";
+    default:
+      return "";
+  }
+}
+
+// Page and header set-up of every new page.
+void preparePage() {
+  InitPageHPGL();
+  if (DrapeauNouveauJob) EcritEnteteJob(Contexte, Sortie);
+  const std::int32_t* ch = Contexte.Entete.Champs;
+  const double cote = std::max(ch[ChPlaqueX], ch[ChPlaqueY]) + (ch[ChUnite] ? 5000.0 : 500.0);
+  const std::int32_t octets = std::max(ConvertitUnitesEnPoints(cote, 1200), 1);
+  Sortie.LigneTampon = static_cast<std::uint8_t*>(GlobalAlloc(GPTR, static_cast<SIZE_T>(octets)));
+  if (!Sortie.LigneTampon) ErreurFatale(Contexte, MsgMemoire);
+  Sortie.TailleLigneTampon = static_cast<std::size_t>(octets);
+}
+
+// The first chunk of a page: settings, buffer, files, header. False when a temporary
+// file cannot be opened (already reported).
+bool ouvrePage(const std::uint8_t* donnees, std::uint32_t longueur, const ParametresJob& params) {
+  ImporteParametres(Contexte, Sortie, params);
+  InitContexteConversion(Contexte, Analyse, Sortie);
+  Analyse.Tampon = static_cast<std::uint8_t*>(LocalAlloc(LPTR, kTailleTamponPage));
+  if (!Analyse.Tampon) ErreurFatale(Contexte, MsgMemoire);
+  const int typeJob = params.u16(pj::TypeJob);
+  std::size_t n = 0;
+  if (donneesHote(typeJob)) {
+    if (longueur > kTailleTamponPage) ErreurFatale(Contexte, MsgMemoire);
+    if (longueur) std::memcpy(Analyse.Tampon, donnees, longueur);
+    n = longueur;
+    Contexte.MotifTest = false;
+  } else {
+    Contexte.MotifTest = true;
+    Contexte.Options &= ~kOptionZoneInterdite;
+    Contexte.Slots[0].TypeStylo = 2;
+    Contexte.Slots[0].Passes = 1;
+    const std::string texte = texteMotif(Contexte, typeJob);
+    std::memcpy(Analyse.Tampon, texte.data(), texte.size());
+    n = texte.size();
+  }
+  Analyse.Fin = Analyse.Tampon + n;
+
+  bool jobOuvert = false;
+  if (DrapeauNouveauJob) {
+    Sortie.FichierMachine = OuvreFichierBrouillon(Contexte);
+    if (!Sortie.FichierMachine) {
+      libereTamponPage();
+      return false;
+    }
+    jobOuvert = true;
+    Sortie.CompteurOctets = 0;
+    EcritPreEntete(Contexte, Sortie);
+  }
+  Contexte.FichierVecteurs = OuvreFichierBrouillon(Contexte);
+  if (!Contexte.FichierVecteurs) {
+    libereTamponPage();
+    if (jobOuvert) fermeFichier(Sortie.FichierMachine);
+    return false;
+  }
+  DrapeauNouvellePage = 0;
+  preparePage();
+  if (Sortie.Imprimante && (donneesHote(typeJob) || (params.u16(pj::Drapeaux) & 0x1))) {
+    // The printer's device context for the polygon fill is made here once GDI is in.
+  }
+  return true;
+}
+
+void ajouteMorceau(const std::uint8_t* donnees, std::uint32_t longueur) {
+  const auto reste = static_cast<std::size_t>(Analyse.Fin - Analyse.Curseur);
+  if (Analyse.Curseur != Analyse.Tampon) {
+    std::memmove(Analyse.Tampon, Analyse.Curseur, reste);
+    Analyse.Fin = Analyse.Tampon + reste;
+  }
+  if (longueur > kTailleTamponPage - reste) ErreurFatale(Contexte, MsgMemoire);
+  if (longueur) std::memcpy(Analyse.Fin, donnees, longueur);
+  Analyse.Fin += longueur;
+}
+
+bool finDePage(const std::uint8_t* debut, const std::uint8_t* fin) {
+  if (fin - debut < 3) return false;
+  return std::memcmp(fin - 3, "PG;", 3) == 0 || std::memcmp(fin - 3, "pg;", 3) == 0;
+}
+
+int prendMorceau(const std::uint8_t* donnees, std::uint32_t longueur, const ParametresJob& params) {
+  if (DrapeauNouvellePage) {
+    if (!ouvrePage(donnees, longueur, params)) return 0;
+  } else {
+    ajouteMorceau(donnees, longueur);
+  }
+  Analyse.Curseur = Analyse.Tampon;
+  Analyse.FinDePage = finDePage(Analyse.Tampon, Analyse.Fin) ? 1 : 0;
+  if (!Analyse.FinDePage && static_cast<std::size_t>(Analyse.Fin - Analyse.Tampon) < kReserveAnalyse)
+    return 1;
+  AnalyseFluxHPGL();
+  if (DrapeauNouvellePage) {
+    EcritPageJob(Contexte, Sortie);
+    InitBoiteEnglobante(Analyse);
+    liberePage();
+  }
+  return 1;
+}
+
+int termineJob() {
+  // Data after the last page end never makes a page: release it so the next job starts clean.
+  if (!DrapeauNouvellePage) {
+    liberePage();
+    DrapeauNouvellePage = 1;
+  }
+  EcritFinJob(Contexte, Sortie);
+  if (Sortie.FichierMachine) {
+    EnvoieFichierMachine(Contexte, Sortie);
+    fermeFichier(Sortie.FichierMachine);
+  }
+  const DWORD taille =
+      Contexte.ModeleLimite && Sortie.CompteurOctets > kSeuilTailleFichier ? Sortie.CompteurOctets : 1;
+  EcritDonneeImprimante(Sortie.Imprimante, "TailleFichierMachine", REG_DWORD, &taille, sizeof taille);
+  DrapeauNouveauJob = 1;
+  return 1;
+}
+
+// The bytes from the repeat start to the end, appended n more times.
+void copiesRepetees(ContexteConversion& ctx, EtatSortie& sortie) {
+  const std::int32_t n = ctx.NombreRepetitions;
+  FILE* f = sortie.FichierMachine;
+  if (n <= 0 || sortie.PositionDebutRaster < 0 || !f) return;
+  const off_t fin = ftello(f);
+  if (fin < 0) ErreurFatale(ctx, MsgLectureFichier);
+  const long long taille = fin - sortie.PositionDebutRaster;
+  if (taille <= 0) return;
+  std::unique_ptr<void, decltype(&GlobalFree)> bloc(GlobalAlloc(GMEM_FIXED, static_cast<SIZE_T>(taille)),
+                                                    &GlobalFree);
+  if (!bloc) {
+    AfficheMessage(ctx, MsgMemoire);
+    return;
+  }
+  if (std::fflush(f) != 0 || fseeko(f, static_cast<off_t>(sortie.PositionDebutRaster), SEEK_SET) != 0 ||
+      std::fread(bloc.get(), 1, static_cast<std::size_t>(taille), f) != static_cast<std::size_t>(taille) ||
+      fseeko(f, 0, SEEK_END) != 0)
+    ErreurFatale(ctx, MsgLectureFichier);
+  for (std::int32_t i = 0; i < n; ++i) EcritJob(ctx, sortie, bloc.get(), static_cast<std::size_t>(taille));
+  // Every copy moves the focus as the first one did.
+  const std::int64_t parCopie = static_cast<std::int64_t>(ctx.FocusCourant) - FocusDebutRepetition;
+  const std::int64_t total = ctx.FocusCourant + parCopie * n;
+  ctx.FocusCourant = static_cast<std::int32_t>(
+      std::clamp<std::int64_t>(total, std::numeric_limits<std::int32_t>::min(),
+                               std::numeric_limits<std::int32_t>::max()));
+}
+
+}  // namespace
+
+void NoteDebutRepetition(ContexteConversion& ctx, EtatSortie& sortie) {
+  if (sortie.PositionDebutRaster >= 0 || !sortie.FichierMachine) return;
+  const off_t p = ftello(sortie.FichierMachine);
+  if (p < 0) ErreurFatale(ctx, MsgLectureFichier);
+  sortie.PositionDebutRaster = p;
+  FocusDebutRepetition = ctx.FocusCourant;
+}
+
+void EcritPageJob(ContexteConversion& ctx, EtatSortie& sortie) {
+  const std::int32_t* ch = ctx.Entete.Champs;
+  const bool echange = ch[ChOrientation] > 3;
+  sortie.DernierX = sortie.DernierY = 0;
+  sortie.PositionDebutRaster = -1;
+  const int typeJob = ch[ChTypeFichier];
+  if (ch[ChTypeMarquageDemande] == 2 && (typeJob == 0 || typeJob == 10))
+    sortie.DernierY = echange ? ConvertitUnitesEnPoints(ch[ChPlaqueX] / 2.0, static_cast<float>(ch[ChDpiX]))
+                              : ConvertitUnitesEnPoints(ch[ChPlaqueY] / 2.0, static_cast<float>(ch[ChDpiY]));
+  const auto resRaster = static_cast<float>(ctx.ResolutionRaster);
+  ctx.LargeurUtile = std::max(ConvertitUnitesEnPoints(ch[ChPlaqueX], resRaster) - 1, ctx.EtendueX);
+  ctx.HauteurUtile = std::max(ConvertitUnitesEnPoints(ch[ChPlaqueY], resRaster) - 1, ctx.EtendueY);
+
+  FILE* vecteurs = ctx.FichierVecteurs;
+  if (!vecteurs || std::fflush(vecteurs) != 0 || fseeko(vecteurs, 0, SEEK_END) != 0)
+    ErreurFatale(ctx, MsgFichierTemporaire);
+  ctx.FinVecteursPage = ftello(vecteurs);
+
+  auto typeRaster = [&](int s) {
+    const std::int16_t t = ctx.Slots[s].TypeStylo;
+    return t == 1 || t == 4 || t == 5 || t == 13;
+  };
+  sortie.MasqueContenu = 0;
+  for (int s = 0; s < 8; ++s)
+    if (sortie.hRastersClasse[s] && typeRaster(s)) sortie.MasqueContenu |= 1;
+  if (sortie.hRasterGris && typeRaster(0)) sortie.MasqueContenu |= 2;
+  if (ContientVecteurs(ctx)) sortie.MasqueContenu |= 4;
+
+  if (ctx.Options & kOptionAZ)
+    EcritFonction32(ctx, sortie, "AZ", static_cast<std::uint32_t>(-ctx.DecalageAZ));
+  // The pen and grey raster bands come with the raster writers.
+  sortie.DernierX *= 8;
+  if (sortie.MasqueContenu & 4) {
+    std::rewind(vecteurs);
+    EtendueVecteursX = ConvertitUnitesEnPoints(ch[ChPlaqueX], static_cast<float>(ctx.ResolutionVecteurs));
+    EtendueVecteursY = ConvertitUnitesEnPoints(ch[ChPlaqueY], static_cast<float>(ctx.ResolutionVecteurs));
+    EcritVecteursJob(ctx, sortie);
+  }
+  copiesRepetees(ctx, sortie);
+  EcritFinPage(ctx, sortie);
+  fermeRasters(sortie);
+  libereLigneTampon(sortie);
+}
+
+extern "C" int debut(HANDLE imprimante, const void* donnees, std::uint32_t longueur,
+                     const void* parametres) {
+  Sortie.Imprimante = imprimante;
+  const auto* octets = static_cast<const std::uint8_t*>(donnees);
+  if (!octets) longueur = 0;
+  try {
+    if (longueur >= 3 && std::memcmp(octets, "JF;", 3) == 0) return termineJob();
+    return prendMorceau(octets, longueur, ParametresJob(parametres, ParametresJob::kTailleMin));
+  } catch (const AbandonJob&) {
+  } catch (const std::bad_alloc&) {
+    signale(MsgMemoire);
+  } catch (...) {
+    signale(MsgPointeur);
+  }
+  cheminAbandon();
+  return 0;
+}

@@ -1,0 +1,115 @@
+#include "hpgl_flux.h"
+
+#include "debut.h"
+#include "hpgl_commandes.h"
+#include "rtl.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+constexpr std::size_t kTailleTexteNombre = 80;
+
+constexpr bool estCaractereNombre(int c) {
+  return c == '+' || c == '-' || c == '.' || (c >= '0' && c <= '9');
+}
+
+void analyseEchappement() {
+  switch (LitOctetFlux(false)) {
+    case '%':
+      AnalyseRtlStylo();
+      break;
+    case '*':
+      switch (LitOctetFlux(false)) {
+        case 'b':
+          AnalyseRtlTransfert();
+          break;
+        case 'l':
+          AnalyseRtlOperationLogique();
+          break;
+        case 'p':
+          AnalyseRtlPosition();
+          break;
+        case 'r':
+          AnalyseRtlLargeurFin();
+          break;
+        case 't':
+          SauteGroupeRtl();
+          break;
+        case 'v':
+          AnalyseRtlConfigImage();
+          break;
+        default:
+          break;
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+int LitOctetFlux(bool finPermise) {
+  if (Analyse.Curseur && Analyse.Curseur < Analyse.Fin) {
+    if (!Analyse.FinDePage && static_cast<std::size_t>(Analyse.Fin - Analyse.Curseur) < kReserveAnalyse)
+      Analyse.Arret = 1;
+    return *Analyse.Curseur++;
+  }
+  if (finPermise) {
+    Analyse.Arret = 1;
+    return 0;
+  }
+  ErreurFatale(MsgSyntaxe);
+}
+
+void RemetOctetFlux() {
+  if (Analyse.Curseur > Analyse.Tampon) --Analyse.Curseur;
+}
+
+void AnalyseFluxHPGL() {
+  while (!Analyse.Arret) {
+    const int c = LitOctetFlux(true);
+    if (c == kEchap)
+      analyseEchappement();
+    else if (EstLettreHPGL(c))
+      ExecuteCommandeHPGL(c);
+  }
+  Analyse.Arret = 0;
+}
+
+int LitNombreHPGL(float& valeur) {
+  int c;
+  for (;;) {
+    c = LitOctetFlux(false);
+    if (c == ';') return PasDeNombre;
+    if (EstLettreHPGL(c) || c == kEchap) {
+      RemetOctetFlux();
+      return PasDeNombre;
+    }
+    if (estCaractereNombre(c)) break;
+  }
+  // A text longer than the buffer keeps its first characters; the rest is still read.
+  char texte[kTailleTexteNombre];
+  std::size_t n = 0;
+  texte[n++] = static_cast<char>(c);
+  for (;;) {
+    c = LitOctetFlux(false);
+    if (!(c == '.' || (c >= '0' && c <= '9'))) break;
+    if (n < kTailleTexteNombre - 1) texte[n++] = static_cast<char>(c);
+  }
+  RemetOctetFlux();
+  // As "%f" reads it in the C locale; a value out of the float range does not convert.
+  const char* debut = texte[0] == '+' ? texte + 1 : texte;
+  float v = 0;
+  const auto [fin, erreur] = std::from_chars(debut, texte + n, v);
+  if (erreur != std::errc{} || fin == debut || !std::isfinite(v)) return NombreInvalide;
+  valeur = v;
+  return NombreLu;
+}
+
+void SignaleErreurCommande(int genre, int mnemonique) {
+  (void)mnemonique;
+  ErreurFatale(genre >= 1 && genre <= 4 ? MsgSyntaxe + genre : MsgSyntaxe);
+}

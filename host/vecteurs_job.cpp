@@ -1,0 +1,695 @@
+#include "vecteurs_job.h"
+
+#include "debut.h"
+#include "fichier_vecteurs.h"
+#include "hpgl_commandes.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <numbers>
+#include <optional>
+
+std::int32_t EtendueVecteursX = 0, EtendueVecteursY = 0;
+
+namespace {
+
+constexpr int kSansClasse = 8;
+constexpr std::size_t kMargeBloc = 10;
+constexpr std::int32_t kSegmentCourt = 500;
+
+// What the section has written so far: settings are written again only when they change.
+struct EtatSection {
+  std::optional<std::int32_t> dp, pw, fr, vd, ai, wd, wf;
+  bool wb = false;
+  int dernierStylo = 0;  // last pen record written: 0 none, 1 'PU', 2 'PD'
+  std::uint32_t finElements = 0;  // job file count after the last elements
+  bool premierNote = false;
+  std::int32_t premierX = 0, premierY = 0;
+};
+EtatSection Section;
+
+// The eight per-pen files of the page; closed with the section, also when it aborts.
+struct FichiersStylos {
+  std::array<FILE*, 8> f{};
+  std::array<long long, 8> taille{};
+  FichiersStylos() = default;
+  FichiersStylos(const FichiersStylos&) = delete;
+  FichiersStylos& operator=(const FichiersStylos&) = delete;
+  ~FichiersStylos() {
+    for (FILE* x : f)
+      if (x) std::fclose(x);
+  }
+};
+
+std::int32_t entier(double v) {
+  if (std::isnan(v)) return 0;
+  constexpr double kMin = std::numeric_limits<std::int32_t>::min();
+  constexpr double kMax = std::numeric_limits<std::int32_t>::max();
+  return static_cast<std::int32_t>(std::clamp(v, kMin, kMax));
+}
+
+// Vector file coordinates (dots at the vector resolution) to working units, unrounded.
+double unites(const ContexteConversion& ctx, double points) {
+  const double parPouce = ctx.Entete.Champs[ChUnite] ? 25400.0 : 2540.0;
+  return points * parPouce / static_cast<float>(ctx.ResolutionVecteurs);
+}
+
+bool orientationEchangee(const ContexteConversion& ctx) {
+  return ctx.Entete.Champs[ChOrientation] > 3;
+}
+
+bool styloVecteur(const ContexteConversion& ctx, int classe) {
+  if (classe < 0 || classe >= kSansClasse) return false;
+  const std::int16_t type = ctx.Slots[classe].TypeStylo;
+  return type != 0 && type != 1;
+}
+
+int litOctet(ContexteConversion& ctx, FILE* f) {
+  const int c = std::fgetc(f);
+  if (c == EOF) ErreurFatale(ctx, MsgFichierTemporaire);
+  return c;
+}
+
+long long position(ContexteConversion& ctx, FILE* f) {
+  const off_t p = ftello(f);
+  if (p < 0) ErreurFatale(ctx, MsgFichierTemporaire);
+  return p;
+}
+
+void positionne(ContexteConversion& ctx, FILE* f, long long p) {
+  if (fseeko(f, static_cast<off_t>(p), SEEK_SET) != 0) ErreurFatale(ctx, MsgFichierTemporaire);
+}
+
+std::uint8_t indexVitesse(const EtatSortie& sortie, int valeur) {
+  for (int i = 0; i < 256; ++i)
+    if (sortie.TableVitesses[i] >= valeur) return static_cast<std::uint8_t>(i);
+  return 255;
+}
+
+int valeurAngle(const EtatSortie& sortie, int coin) {
+  const PaireVitesseAngle* t = sortie.TableVitesseAngle;
+  if (coin == t[0].Angle) return t[0].Vitesse;
+  for (int i = 1; i < 15; ++i)
+    if (t[i].Angle >= coin && t[i - 1].Angle < coin) return t[i].Vitesse;
+  return 0;
+}
+
+double direction(const ElementVecteur& e) {
+  double a = std::atan2(static_cast<double>(e.Dy), static_cast<double>(e.Dx)) * 180.0 / std::numbers::pi;
+  return a < 0 ? a + 360.0 : a;
+}
+
+// Corner of each element to the next, in degrees, clamped to 120; split parts run straight on.
+void calculeCoins(ElementVecteur* e, std::size_t n) {
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    int d = static_cast<int>(std::fabs(direction(e[i]) - direction(e[i + 1])));
+    if (d > 35) d = 360 - d;
+    d = std::min(d, 120);
+    e[i].Coin = static_cast<std::uint8_t>(e[i].Coin == 255 ? 0 : d);
+  }
+  e[n - 1].Coin = 120;
+}
+
+// Runs of corners that vary by less than 15 degrees take their average.
+void lisseCoins(ElementVecteur* e, std::size_t n) {
+  std::size_t debut = 0;
+  int mini = e[0].Coin, maxi = e[0].Coin, somme = e[0].Coin, compte = 1;
+  for (std::size_t i = 1; i < n; ++i) {
+    const int c = e[i].Coin;
+    if (std::max(maxi, c) - std::min(mini, c) >= 15) {
+      const auto moyenne = static_cast<std::uint8_t>(somme / compte);
+      for (std::size_t k = debut; k < i; ++k) e[k].Coin = moyenne;
+      debut = i;
+      mini = maxi = somme = c;
+      compte = 1;
+    } else {
+      mini = std::min(mini, c);
+      maxi = std::max(maxi, c);
+      somme += c;
+      ++compte;
+    }
+  }
+}
+
+void notePremierPoint(ContexteConversion& ctx, EtatSortie& sortie, std::int32_t x, std::int32_t y) {
+  Section.premierNote = true;
+  Section.premierX = x;
+  Section.premierY = y;
+  NoteDebutRepetition(ctx, sortie);
+}
+
+void deplace(BlocVecteurs& bloc, std::int32_t x, std::int32_t y) {
+  bloc.XPrec = bloc.X;
+  bloc.YPrec = bloc.Y;
+  bloc.X = x;
+  bloc.Y = y;
+}
+
+// The last move of the block as elements.
+void ajouteElements(ContexteConversion& ctx, EtatSortie& sortie, BlocVecteurs& bloc) {
+  const std::int64_t dx = static_cast<std::int64_t>(bloc.X) - bloc.XPrec;
+  const std::int64_t dy = static_cast<std::int64_t>(bloc.Y) - bloc.YPrec;
+  const std::int32_t xPrec = bloc.XPrec, yPrec = bloc.YPrec;
+  DecoupeSegment(dx, dy, [&](const ElementVecteur& e) {
+    // A long segment splits into many parts: flush on the way rather than overrun the block.
+    if (bloc.Nombre + kMargeBloc > kTailleBlocVecteurs) VideBlocVecteurs(ctx, sortie, bloc);
+    if (bloc.Nombre == 0) {
+      bloc.XDebut = xPrec;
+      bloc.YDebut = yPrec;
+    }
+    bloc.Elements[bloc.Nombre++] = e;
+  });
+  if (bloc.Nombre + kMargeBloc > kTailleBlocVecteurs) VideBlocVecteurs(ctx, sortie, bloc);
+}
+
+// Position in working units of a point of the vector temp file.
+std::pair<std::int32_t, std::int32_t> convertitPoint(const ContexteConversion& ctx, float fx,
+                                                     float fy) {
+  const std::int32_t* ch = ctx.Entete.Champs;
+  double x = fx, y = fy;
+  if (!ctx.MotifTest) AppliqueOrigine(x, y);
+  if (ctx.MotifTest)
+    AppliqueOrientation(ctx, x, y, ch[ChPlaqueX], ch[ChPlaqueY]);
+  else
+    AppliqueOrientation(ctx, x, y, EtendueVecteursX, EtendueVecteursY);
+  std::int32_t X = ctx.MotifTest ? Arrondit(x) : Arrondit(unites(ctx, x));
+  std::int32_t Y = ctx.MotifTest ? Arrondit(y) : Arrondit(unites(ctx, y));
+  const bool echange = orientationEchangee(ctx);
+  X = std::min(X, echange ? ch[ChPlaqueY] : ch[ChPlaqueX]);
+  Y = std::min(Y, echange ? ch[ChPlaqueX] : ch[ChPlaqueY]);
+  X = Arrondit(X * std::cos(ctx.AngleMarquage));
+  return {X, Y};
+}
+
+// Closed intervals [a0, a1] and [b0, b1] meet.
+bool chevauche(std::int64_t a0, std::int64_t a1, std::int64_t b0, std::int64_t b1) {
+  return a0 <= b1 && b0 <= a1;
+}
+
+int sens(std::int64_t ax, std::int64_t ay, std::int64_t bx, std::int64_t by, std::int64_t cx,
+         std::int64_t cy) {
+  const std::int64_t v = (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
+  return (v > 0) - (v < 0);
+}
+
+// Segments [p, q] and [r, s] have a point in common (ends and touching included).
+bool segmentsSeCoupent(std::int64_t px, std::int64_t py, std::int64_t qx, std::int64_t qy,
+                       std::int64_t rx, std::int64_t ry, std::int64_t sx, std::int64_t sy) {
+  const int d1 = sens(rx, ry, sx, sy, px, py), d2 = sens(rx, ry, sx, sy, qx, qy);
+  const int d3 = sens(px, py, qx, qy, rx, ry), d4 = sens(px, py, qx, qy, sx, sy);
+  if (d1 * d2 < 0 && d3 * d4 < 0) return true;
+  auto sur = [](std::int64_t ax, std::int64_t ay, std::int64_t bx, std::int64_t by, std::int64_t cx,
+                std::int64_t cy) {
+    return std::min(ax, bx) <= cx && cx <= std::max(ax, bx) && std::min(ay, by) <= cy &&
+           cy <= std::max(ay, by);
+  };
+  return (d1 == 0 && sur(rx, ry, sx, sy, px, py)) || (d2 == 0 && sur(rx, ry, sx, sy, qx, qy)) ||
+         (d3 == 0 && sur(px, py, qx, qy, rx, ry)) || (d4 == 0 && sur(px, py, qx, qy, sx, sy));
+}
+
+}  // namespace
+
+void AppliqueOrigine(double& x, double& y) {
+  const double w = LargeurPageHPGL(), h = LongueurPageHPGL();
+  if (w >= h) {
+    const double ancienX = x;
+    x = y;
+    y = w + ancienX;
+  } else {
+    x = h - x;
+  }
+  x = std::max(x, 0.0);
+  y = std::max(y, 0.0);
+}
+
+void AppliqueOrientation(const ContexteConversion& ctx, double& x, double& y, double px,
+                         double py) {
+  const double ax = x, ay = y;
+  switch (ctx.Entete.Champs[ChOrientation]) {
+    case 1: x = px - ax; break;
+    case 2: y = py - ay; break;
+    case 3: x = px - ax; y = py - ay; break;
+    case 4: x = ay; y = ax; break;
+    case 5: x = py - ay; y = ax; break;
+    case 6: x = ay; y = px - ax; break;
+    case 7: x = py - ay; y = px - ax; break;
+    default: break;
+  }
+  x = std::max(x, 0.0);
+  y = std::max(y, 0.0);
+}
+
+void AjoutePointVecteur(ContexteConversion& ctx, EtatSortie& sortie, BlocVecteurs& bloc, float x,
+                        float y) {
+  const auto [X, Y] = convertitPoint(ctx, x, y);
+  deplace(bloc, X, Y);
+  if ((ctx.Options & kOptionZoneInterdite) && bloc.Trace) VerifieZoneInterditeSegment(ctx, bloc);
+  ajouteElements(ctx, sortie, bloc);
+}
+
+void AjoutePointVecteurBrut(ContexteConversion& ctx, EtatSortie& sortie, BlocVecteurs& bloc,
+                            std::int32_t x, std::int32_t y) {
+  deplace(bloc, x, y);
+  ajouteElements(ctx, sortie, bloc);
+}
+
+void VideBlocVecteurs(ContexteConversion& ctx, EtatSortie& sortie, BlocVecteurs& bloc) {
+  const std::size_t n = bloc.Nombre;
+  ElementVecteur* e = bloc.Elements;
+  const std::uint8_t lent = indexVitesse(sortie, 10);
+  if (n >= 2) {
+    calculeCoins(e, n);
+    lisseCoins(e, n);
+    for (std::size_t i = 0; i < n; ++i) {
+      e[i].Coin = indexVitesse(sortie, valeurAngle(sortie, e[i].Coin));
+      if (e[i].Longueur < kSegmentCourt)
+        e[i].Court = e[i].Coin == 0 ? lent : std::min<std::uint8_t>(e[i].Coin, 254);
+    }
+    // Slow down ahead of a slow corner: a short element cannot shed much speed.
+    for (std::size_t i = n - 1; i >= 1; --i) {
+      const int limite = e[i].Longueur + e[i].Coin;
+      if (limite < e[i - 1].Coin) e[i - 1].Coin = static_cast<std::uint8_t>(limite);
+    }
+  } else if (n == 1 && e[0].Longueur < kSegmentCourt) {
+    e[0].Court = lent;
+  }
+  if (n >= 1) {
+    const bool premier = !Section.premierNote;
+    // A first block that draws is repeated whole: the copies start where it starts.
+    if (premier && bloc.Trace) notePremierPoint(ctx, sortie, bloc.XDebut, bloc.YDebut);
+    // Elements are read only right after their 'PU' or 'PD': a run that does not follow
+    // the previous one directly gets its record again.
+    int etat = sortie.EtatStylo;
+    const int voulu = bloc.Trace ? 2 : 1;
+    if (etat == 0 && (Section.dernierStylo != voulu || sortie.CompteurOctets != Section.finElements))
+      etat = voulu;
+    if (etat == 1 || etat == 2) {
+      EcritFonction(ctx, sortie, etat == 1 ? "PU" : "PD", 0);
+      Section.dernierStylo = etat;
+    }
+    sortie.EtatStylo = 0;
+    EcritElements(ctx, sortie, e, n);
+    Section.finElements = sortie.CompteurOctets;
+    if (premier && !bloc.Trace) notePremierPoint(ctx, sortie, bloc.X, bloc.Y);
+  }
+  bloc.Nombre = 0;
+}
+
+void VerifieZoneInterditeSegment(const ContexteConversion& ctx, const BlocVecteurs& bloc) {
+  const std::int32_t* ch = ctx.Entete.Champs;
+  const bool echange = orientationEchangee(ctx);
+  const std::int64_t ox = ch[ChOrigineX];
+  const std::int64_t oy = ch[ChTypeMarquageDemande] != 0 ? 0 : ch[ChOrigineY];
+  const std::int64_t px = echange ? ch[ChPlaqueY] : ch[ChPlaqueX];
+  const std::int64_t py = echange ? ch[ChPlaqueX] : ch[ChPlaqueY];
+  const std::int64_t zx0 = ctx.ZoneInterdite[0], zy0 = ctx.ZoneInterdite[1];
+  const std::int64_t zx1 = ctx.ZoneInterdite[2], zy1 = ctx.ZoneInterdite[3];
+  if (zx0 > zx1 || zy0 > zy1 || !chevauche(zx0, zx1, ox, ox + px) || !chevauche(zy0, zy1, oy, oy + py))
+    return;
+  const std::int64_t x0 = std::max(zx0, ox) - ox, x1 = std::min(zx1, ox + px) - ox;
+  const std::int64_t y0 = std::max(zy0, oy) - oy, y1 = std::min(zy1, oy + py) - oy;
+  const std::int64_t xa = bloc.XPrec, ya = bloc.YPrec, xb = bloc.X, yb = bloc.Y;
+  auto dedans = [&](std::int64_t x, std::int64_t y) { return x0 <= x && x <= x1 && y0 <= y && y <= y1; };
+  const bool franchie =
+      dedans(xa, ya) || dedans(xb, yb) || segmentsSeCoupent(xa, ya, xb, yb, x0, y0, x1, y0) ||
+      segmentsSeCoupent(xa, ya, xb, yb, x1, y0, x1, y1) ||
+      segmentsSeCoupent(xa, ya, xb, yb, x1, y1, x0, y1) ||
+      segmentsSeCoupent(xa, ya, xb, yb, x0, y1, x0, y0);
+  if (franchie) ErreurFatale(ctx, MsgZoneInterdite);
+}
+
+void LimiteDeplacementFocus(const ContexteConversion& ctx, int stylo, std::int64_t& delta) {
+  const SlotStylo& slot = ctx.Slots[stylo];
+  const std::int64_t reste = static_cast<std::int64_t>(slot.FocusFin) - ctx.FocusCourant;
+  if ((slot.FocusDebut >= slot.FocusFin && delta < reste) ||
+      (slot.FocusDebut < slot.FocusFin && delta > reste))
+    delta = reste;
+}
+
+namespace {
+
+void ecritCode(ContexteConversion& ctx, FichiersStylos& fichiers, int classe, int code) {
+  const auto octet = static_cast<std::uint8_t>(code);
+  if (std::fwrite(&octet, 1, 1, fichiers.f[classe]) != 1) ErreurFatale(ctx, MsgFichierTemporaire);
+  fichiers.taille[classe] += 1;
+}
+
+void ecritPoint(ContexteConversion& ctx, FichiersStylos& fichiers, int classe, int code,
+                const PointHPGL& p) {
+  ecritCode(ctx, fichiers, classe, code);
+  std::uint8_t octets[8];
+  std::memcpy(octets, &p.x, 4);
+  std::memcpy(octets + 4, &p.y, 4);
+  if (std::fwrite(octets, 1, 8, fichiers.f[classe]) != 8) ErreurFatale(ctx, MsgFichierTemporaire);
+  fichiers.taille[classe] += 8;
+}
+
+void ouvreFichierStylo(ContexteConversion& ctx, FichiersStylos& fichiers, int classe) {
+  if (fichiers.f[classe]) return;
+  fichiers.f[classe] = OuvreFichierBrouillon(ctx);
+  if (!fichiers.f[classe]) throw AbandonJob{MsgFichierTemporaire};  // already shown
+}
+
+struct Boite {
+  bool vide = true;
+  float xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+  void ajoute(const PointHPGL& p) {
+    if (vide) {
+      xMin = xMax = p.x;
+      yMin = yMax = p.y;
+      vide = false;
+      return;
+    }
+    xMin = std::min(xMin, p.x);
+    xMax = std::max(xMax, p.x);
+    yMin = std::min(yMin, p.y);
+    yMax = std::max(yMax, p.y);
+  }
+};
+
+// From an MO group start to its end: which vector pens draw inside, and the group's centre.
+std::optional<PointHPGL> parcourtGroupe(ContexteConversion& ctx, int classe,
+                                        std::array<bool, 8>& dedans) {
+  FILE* source = ctx.FichierVecteurs;
+  Boite boite;
+  dedans.fill(false);
+  for (;;) {
+    const int code = LitCodeFichierVecteur(source, ctx.FinVecteursPage);
+    if (code == 7) break;
+    if (code == 4) {
+      classe = litOctet(ctx, source);
+    } else if (code == 5) {
+      if (litOctet(ctx, source) == 0) break;
+    } else if (code >= 1 && code <= 3) {
+      PointHPGL p{};
+      HPGL_Pt_from_tmpfile(source, p);
+      boite.ajoute(p);
+      if (code == 2 && styloVecteur(ctx, classe)) dedans[static_cast<std::size_t>(classe)] = true;
+    }
+  }
+  if (boite.vide) return std::nullopt;
+  return PointHPGL{boite.xMin + (boite.xMax - boite.xMin) / 2,
+                   boite.yMin + (boite.yMax - boite.yMin) / 2};
+}
+
+// Phase 1: the page's drawing split into one file per colour class.
+void trieParStylo(ContexteConversion& ctx, FichiersStylos& fichiers, std::array<bool, 8>& dessine) {
+  FILE* source = ctx.FichierVecteurs;
+  int classe = kSansClasse;
+  std::optional<PointHPGL> precedent, centre;
+  std::array<bool, 8> groupe{};
+  for (;;) {
+    const int code = LitCodeFichierVecteur(source, ctx.FinVecteursPage);
+    if (code == 7) return;
+    switch (code) {
+      case 4:
+        classe = std::min(litOctet(ctx, source), kSansClasse);
+        if (classe < kSansClasse) ouvreFichierStylo(ctx, fichiers, classe);
+        break;
+      case 1:
+      case 3: {
+        PointHPGL p{};
+        HPGL_Pt_from_tmpfile(source, p);
+        if (classe < kSansClasse) ecritPoint(ctx, fichiers, classe, code, p);
+        precedent = p;
+        break;
+      }
+      case 2: {
+        PointHPGL p{};
+        HPGL_Pt_from_tmpfile(source, p);
+        if (styloVecteur(ctx, classe)) {
+          // Each file starts with a move to where the pen stood.
+          if (fichiers.taille[classe] == 0 && precedent) ecritPoint(ctx, fichiers, classe, 1, *precedent);
+          ecritPoint(ctx, fichiers, classe, 2, p);
+          dessine[static_cast<std::size_t>(classe)] = true;
+        }
+        precedent = p;
+        break;
+      }
+      case 5: {
+        const int v = litOctet(ctx, source);
+        if (v == 1) {
+          const long long retour = position(ctx, source);
+          centre = parcourtGroupe(ctx, classe, groupe);
+          positionne(ctx, source, retour);
+        }
+        if (!centre) break;
+        for (int s = 0; s < kSansClasse; ++s) {
+          if (!groupe[static_cast<std::size_t>(s)]) continue;
+          dessine[static_cast<std::size_t>(s)] = true;
+          ouvreFichierStylo(ctx, fichiers, s);
+          ecritPoint(ctx, fichiers, s, 1, *centre);
+          ecritCode(ctx, fichiers, s, 5);
+          ecritCode(ctx, fichiers, s, v);
+        }
+        if (v != 1) centre.reset();
+        break;
+      }
+      case 6:
+        if (classe < kSansClasse) ecritCode(ctx, fichiers, classe, 6);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+}  // namespace
+
+bool ContientVecteurs(ContexteConversion& ctx) {
+  FILE* f = ctx.FichierVecteurs;
+  std::rewind(f);
+  int classe = kSansClasse;
+  bool trouve = false;
+  for (int code = 0; !trouve && (code = LitCodeFichierVecteur(f, ctx.FinVecteursPage)) != 7;) {
+    if (code == 4) {
+      classe = litOctet(ctx, f);
+    } else if (code == 5) {
+      litOctet(ctx, f);
+    } else if (code >= 1 && code <= 3) {
+      PointHPGL p{};
+      HPGL_Pt_from_tmpfile(f, p);
+      trouve = code == 2 && styloVecteur(ctx, classe);
+    }
+  }
+  std::rewind(f);
+  return trouve;
+}
+
+namespace {
+
+// Phase 2 for one pen: its file pass by pass.
+class EcrivainStylo {
+ public:
+  EcrivainStylo(ContexteConversion& ctx, EtatSortie& sortie, BlocVecteurs& bloc, FILE* f,
+                long long fin, int stylo)
+      : ctx_(ctx), sortie_(sortie), bloc_(bloc), f_(f), fin_(fin), stylo_(stylo),
+        slot_(ctx.Slots[stylo]),
+        dp_(slot_.TypeStylo == 3 || slot_.TypeStylo == 5 ? 50 : ctx.Entete.Champs[ChDpiX]),
+        optionWB_(slot_.TypeStylo == 12 || slot_.TypeStylo == 13),
+        pas_(slot_.Passes > 1
+                 ? (static_cast<std::int64_t>(slot_.FocusFin) - slot_.FocusDebut) / (slot_.Passes - 1)
+                 : 0) {
+    commenceGroupe();
+  }
+
+  void ecrit() {
+    positionne(ctx_, f_, 0);
+    for (;;) {
+      const int code = LitCodeFichierVecteur(f_, fin_);
+      switch (code) {
+        case 1:
+        case 3:
+          cible_.emplace();
+          HPGL_Pt_from_tmpfile(f_, *cible_);
+          break;
+        case 2:
+          trace();
+          break;
+        case 5:
+          sautEnAttente();
+          vide();
+          if (passeSuivante()) break;
+          commenceGroupe();
+          EcritFonction(ctx_, sortie_, "MO", static_cast<std::uint16_t>(litOctet(ctx_, f_)));
+          debutPasse_ = position(ctx_, f_);
+          break;
+        case 6:
+          vide();
+          EcritFonction(ctx_, sortie_, "VT", 0);
+          break;
+        case 7:
+          vide();
+          if (passeSuivante()) break;
+          if (Section.wb) {
+            EcritFonction(ctx_, sortie_, "WB", 0);
+            Section.wb = false;
+          }
+          return;
+        default:
+          break;
+      }
+    }
+  }
+
+ private:
+  void vide() { VideBlocVecteurs(ctx_, sortie_, bloc_); }
+
+  void commenceGroupe() {
+    restantes_ = slot_.Passes;
+    focus_ = static_cast<std::int64_t>(slot_.FocusDebut) - ctx_.FocusCourant;
+    fraction_ = 0;
+    wbPasse_ = false;
+  }
+
+  // After a pass: back to the pass start when another one is due, with its focus step.
+  bool passeSuivante() {
+    if (--restantes_ <= 0) return false;
+    if (restantes_ == 1) {
+      focus_ = static_cast<std::int64_t>(slot_.FocusFin) - ctx_.FocusCourant;
+    } else {
+      fraction_ += pas_;
+      if (std::llabs(fraction_) >= ctx_.PasFocusMin) {
+        LimiteDeplacementFocus(ctx_, stylo_, fraction_);
+        focus_ = fraction_;
+        fraction_ = 0;
+      }
+    }
+    cible_.reset();
+    wbPasse_ = false;
+    positionne(ctx_, f_, debutPasse_);
+    return true;
+  }
+
+  void sautEnAttente() {
+    if (!cible_) return;
+    const auto [x, y] = convertitPoint(ctx_, cible_->x, cible_->y);
+    cible_.reset();
+    if (x == bloc_.X && y == bloc_.Y) return;
+    vide();
+    sortie_.EtatStylo = 1;
+    bloc_.Trace = 0;
+    AjoutePointVecteurBrut(ctx_, sortie_, bloc_, x, y);
+    vide();
+    pdAvant_ = true;
+  }
+
+  void regle(std::optional<std::int32_t>& dernier, std::int32_t valeur, const char* code,
+             bool double32 = false) {
+    if (dernier == valeur) return;
+    vide();
+    if (double32)
+      EcritFonction32(ctx_, sortie_, code, static_cast<std::uint32_t>(valeur));
+    else
+      EcritFonction(ctx_, sortie_, code, static_cast<std::uint16_t>(valeur));
+    dernier = valeur;
+  }
+
+  void reglages() {
+    regle(Section.dp, dp_, "DP");
+    regle(Section.pw, slot_.Puissance, "PW");
+    regle(Section.fr, slot_.Frequence, "FR", true);
+    regle(Section.vd, slot_.Vitesse, "VD");
+    regle(Section.ai, slot_.AirAssist, "AI");
+    if (Section.wb && !optionWB_) {
+      vide();
+      EcritFonction(ctx_, sortie_, "WB", 0);
+      Section.wb = false;
+    }
+    if (!optionWB_) return;
+    if (slot_.Option1 != 0) regle(Section.wd, slot_.Option1, "WD");
+    if (slot_.Option2 != 0) regle(Section.wf, slot_.Option2, "WF");
+    if (!wbPasse_) {
+      vide();
+      const int passe = slot_.Passes - restantes_ + 1;
+      EcritFonction(ctx_, sortie_, "WB", static_cast<std::uint16_t>(0x100 + (passe & 0xFF)));
+      wbPasse_ = true;
+      Section.wb = true;
+      sortie_.EtatStylo = 2;
+    }
+  }
+
+  void trace() {
+    sautEnAttente();
+    if (focus_) {
+      vide();
+      EcritDeplacementFocus(ctx_, sortie_, *focus_);
+      focus_.reset();
+    }
+    reglages();
+    if (pdAvant_) {
+      vide();
+      sortie_.EtatStylo = 2;
+      pdAvant_ = false;
+    }
+    PointHPGL p{};
+    HPGL_Pt_from_tmpfile(f_, p);
+    bloc_.Trace = 1;
+    AjoutePointVecteur(ctx_, sortie_, bloc_, p.x, p.y);
+  }
+
+  ContexteConversion& ctx_;
+  EtatSortie& sortie_;
+  BlocVecteurs& bloc_;
+  FILE* f_;
+  long long fin_;
+  int stylo_;
+  const SlotStylo& slot_;
+  std::int32_t dp_;
+  bool optionWB_;
+  std::int64_t pas_;
+  int restantes_ = 0;
+  long long debutPasse_ = 0;
+  std::optional<std::int64_t> focus_;
+  std::int64_t fraction_ = 0;
+  std::optional<PointHPGL> cible_;
+  bool pdAvant_ = false;
+  bool wbPasse_ = false;
+};
+
+}  // namespace
+
+void EcritVecteursJob(ContexteConversion& ctx, EtatSortie& sortie) {
+  Section = {};
+  FichiersStylos fichiers;
+  std::array<bool, 8> dessine{};
+  trieParStylo(ctx, fichiers, dessine);
+
+  std::unique_ptr<void, decltype(&GlobalFree)> memoire(
+      GlobalAlloc(GPTR, kTailleBlocVecteurs * sizeof(ElementVecteur)), &GlobalFree);
+  if (!memoire) ErreurFatale(ctx, MsgMemoire);
+  BlocVecteurs bloc{};
+  bloc.Elements = static_cast<ElementVecteur*>(memoire.get());
+
+  const std::int32_t* ch = ctx.Entete.Champs;
+  const bool echange = orientationEchangee(ctx);
+  const auto resX = static_cast<float>(echange ? ch[ChDpiY] : ch[ChDpiX]);
+  const auto resY = static_cast<float>(echange ? ch[ChDpiX] : ch[ChDpiY]);
+  bloc.X = entier(ConvertitPointsEnUnites(sortie.DernierX, resX));
+  bloc.Y = entier(ConvertitPointsEnUnites(sortie.DernierY, resY));
+  bloc.X = Arrondit(bloc.X * std::cos(ctx.AngleMarquage));
+  bloc.XPrec = bloc.XDebut = bloc.X;
+  bloc.YPrec = bloc.YDebut = bloc.Y;
+  sortie.EtatStylo = 0;
+  EcritFonction(ctx, sortie, "V2", 0);
+
+  for (int s = 0; s < kSansClasse; ++s) {
+    FILE* f = fichiers.f[static_cast<std::size_t>(s)];
+    if (!f || !dessine[static_cast<std::size_t>(s)]) continue;
+    if (std::fflush(f) != 0) ErreurFatale(ctx, MsgFichierTemporaire);
+    EcrivainStylo(ctx, sortie, bloc, f, fichiers.taille[static_cast<std::size_t>(s)], s).ecrit();
+  }
+  VideBlocVecteurs(ctx, sortie, bloc);
+  if (ctx.NombreRepetitions > 0 && Section.premierNote) {
+    bloc.Trace = 0;
+    AjoutePointVecteurBrut(ctx, sortie, bloc, Section.premierX, Section.premierY);
+    sortie.EtatStylo = 1;
+    VideBlocVecteurs(ctx, sortie, bloc);
+    sortie.EtatStylo = 0;
+  }
+}

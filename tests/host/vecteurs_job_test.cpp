@@ -1,0 +1,137 @@
+// The vector section of the spooled job: elements, corner speeds, passes, repeats, the
+// forbidden zone. Plotter point (x, y) lands at (25 y, 25 x) job units on a page without PS.
+#include "impression.h"
+
+namespace {
+
+using settings::Record;
+
+std::vector<int> valeurs(const jobfile::Job& j, const char* code) {
+  std::vector<int> v;
+  for (const auto* r : j.find(code)) v.push_back(r->svalue());
+  return v;
+}
+
+void attendZoneFranchie(Impression& i) {
+  ASSERT_EQ(win32test::messages().size(), 1u);
+  const auto& m = win32test::messages()[0];
+  EXPECT_EQ(m.text, "Forbidden zone crossed");
+  EXPECT_TRUE(m.hasCaption);
+  EXPECT_EQ(m.caption, "Warning");
+  EXPECT_EQ(m.flags, 0x30030u);
+  EXPECT_FALSE(EndDocPrinter(i.imprimante()));
+  EXPECT_TRUE(i.fichier().empty());
+}
+
+TEST_F(Entree, LongSegmentsAreCutIntoElements) {
+  const jobfile::Job j = imprime(page("PU0,0;PD0,3000;PU3000,3000;PD3000,3040;"), Record::typical());
+  EXPECT_EQ(j.codes(), "V2 DP PW FR FR VD AI PD PU PD AI PU TE TE OP JF");
+  const auto pd = elements(*j.find("PD")[0]);
+  ASSERT_EQ(pd.size(), 3u);
+  for (const auto& e : pd) EXPECT_EQ((std::vector<int>{e.dx, e.dy, e.longueur}), (std::vector<int>{25000, 0, 25000}));
+  const auto saut = elements(*j.find("PU")[0]);
+  ASSERT_EQ(saut.size(), 3u);
+  EXPECT_EQ(saut[2].dy, 25000);
+  EXPECT_EQ(parcours(j).back(), (Position{76000, 75000, true}));
+}
+
+TEST_F(Entree, OneVeryLongSegmentFillsSeveralBlocks) {
+  // 1 km across: more than 30,000 elements for one segment.
+  const Record r = Record::typical().plate(1000000000, 1000000000);
+  const jobfile::Job j = imprime(page("PU0,0;PD0,40000000;"), r);
+  const auto p = parcours(j);
+  EXPECT_GT(p.size(), 30000u);
+  EXPECT_EQ(p.back(), (Position{1000000000, 0, true}));
+}
+
+TEST_F(Entree, CornerSpeedsSlowDownForCorners) {
+  // Straight on, then a right angle: the straight one runs at full speed, the corner stops.
+  jobfile::Job j = imprime(page("PU400,400;PD400,800,400,1200,800,1200;"), Record::typical());
+  EXPECT_EQ(elements(*j.find("PD")[0]),
+            (std::vector<Element>{{0, 254, 10000, 0, 10000}, {0, 0, 10000, 0, 10000}, {0, 0, 0, 10000, 10000}}));
+  EXPECT_EQ(Sortie.TableVitesses[254], 200);
+  EXPECT_LT(Sortie.TableVitesses[253], 200);
+
+  // A short element before the corner: it takes the slow index as its short-segment byte and
+  // the element before it slows down to what it can shed.
+  j = imprime(page("PU400,400;PD400,800,400,810,800,810;"), Record::typical());
+  EXPECT_EQ(elements(*j.find("PD")[0]),
+            (std::vector<Element>{{0, 250, 10000, 0, 10000}, {7, 0, 250, 0, 250}, {0, 0, 0, 10000, 10000}}));
+}
+
+TEST_F(Entree, ThreePassesStepTheFocus) {
+  const Record r = Record::typical().pen(0, 500, 3, 2, 20000, 50).penFocus(0, 200, 0).minFocusStep(50);
+  const jobfile::Job j = imprime(page("PU400,400;PD800,400;"), r);
+  EXPECT_EQ(j.codes(), "V2 PU DP PW FR FR VD AI PD PU RF PD PU RF PD RF AI PU TE TE OP JF");
+  EXPECT_EQ(valeurs(j, "RF"), (std::vector<int>{10, 10, -20}));
+  const auto p = parcours(j);
+  EXPECT_EQ(std::count(p.begin(), p.end(), Position{10000, 20000, true}), 3);
+}
+
+TEST_F(Entree, RepeatCopiesEndWhereTheyStart) {
+  Record r = Record::typical().repeat(2);
+  jobfile::Job j = imprime(page("PU400,400;PD800,400,800,800;"), r);
+  EXPECT_EQ(j.codes(),
+            "V2 PU DP PW FR FR VD AI PD PU DP PW FR FR VD AI PD PU DP PW FR FR VD AI PD PU AI PU TE TE OP JF");
+  auto p = parcours(j);
+  EXPECT_EQ(p.back(), (Position{10000, 10000, false}));
+  EXPECT_EQ(std::count(p.begin(), p.end(), Position{20000, 20000, true}), 3);
+
+  // Focus moves inside the copies are returned at the page end.
+  r.pen(0, 500, 2, 2, 20000, 50).penFocus(0, 100, 0);
+  j = imprime(page("PU400,400;PD800,400;"), r);
+  EXPECT_EQ(valeurs(j, "RF"), (std::vector<int>{10, 10, 10, -30}));
+}
+
+TEST_F(Entree, ForbiddenZoneStopsTheJob) {
+  const Record r = Record::typical().options(kOptionZoneInterdite).forbidden(20000, 20000, 30000, 30000);
+  {
+    Impression i;
+    EXPECT_EQ(i.appel(page("PU400,400;PD1600,1600;"), r), 0);
+    attendZoneFranchie(i);
+  }
+  win32test::clearMessages();
+  {
+    // Steep: no whole x step lands inside the zone's height, the segment still crosses it.
+    Impression i;
+    const Record etroite = Record::typical().options(kOptionZoneInterdite).forbidden(0, 41000, 5000, 43000);
+    EXPECT_EQ(i.appel(page("PU0,40;PD4000,41;"), etroite), 0);
+    attendZoneFranchie(i);
+  }
+  win32test::clearMessages();
+  // Its line would cross, the segment ends before; jumps and test patterns are never checked.
+  imprime(page("PU400,400;PD600,600;"), r);
+  imprime(page("PU400,400;PU1600,1600;PD1600,1700;"), r);
+  imprime("x", Record(r).jobType(9).forbidden(40000, 40000, 60000, 60000));
+  EXPECT_TRUE(win32test::messages().empty());
+}
+
+TEST_F(Entree, SettingsAreWrittenWhenTheyChange) {
+  const Record r = Record::typical().penAir(0, -1).penAir(1, -1);
+  jobfile::Job j = imprime(page("PU400,400;PD800,400;SP2;PU400,800;PD800,800;"), r);
+  EXPECT_EQ(j.codes(), "V2 PU DP PW FR FR VD AI PD PU PD AI PU TE TE OP JF");
+  EXPECT_EQ(valeurs(j, "AI"), (std::vector<int>{-1, 0}));
+
+  j = imprime(page("PU400,400;PD800,400;SP2;PU400,800;PD800,800;"), Record(r).pen(1, 700, 1, 3, 20000, 50));
+  EXPECT_EQ(j.codes(), "V2 PU DP PW FR FR VD AI PD PU DP VD PD AI PU TE TE OP JF");
+  EXPECT_EQ(valeurs(j, "DP"), (std::vector<int>{300, 50}));
+}
+
+TEST_F(Entree, MarkerGroupsRepeatAroundTheirCentre) {
+  const Record r = Record::typical().pen(0, 500, 2, 2, 20000, 50);
+  const jobfile::Job j = imprime(page("MO1;PU400,400;PD800,400;PU1200,400;PD1600,400;MO0;"), r);
+  EXPECT_EQ(j.codes(), "V2 PU MO PU DP PW FR FR VD AI PD PU PD PU PU PD PU PD PU MO AI PU TE TE OP JF");
+  EXPECT_EQ(valeurs(j, "MO"), (std::vector<int>{1, 0}));
+  const auto p = parcours(j);
+  EXPECT_EQ(p.front(), (Position{10000, 25000, false}));  // the group's centre
+  EXPECT_EQ(std::count(p.begin(), p.end(), Position{10000, 40000, true}), 2);
+  EXPECT_EQ(p.back(), (Position{10000, 25000, false}));
+}
+
+TEST_F(Entree, OrientationMirrorsWithinThePlate) {
+  // Orientation 1: x mirrored within the 4000-point plate, after the page's exchange of x and y.
+  const jobfile::Job j = imprime(page("PU400,400;PD400,800;"), Record::typical().orientation(1));
+  EXPECT_EQ(parcours(j).back(), (Position{80000, 10000, true}));
+}
+
+}  // namespace
