@@ -7,6 +7,8 @@
 #include "mlas_dep.h"
 #include "mlas_entiers.h"
 #include "mlas_etat.h"
+#include "mk_dmc.h"
+#include "mlas_dmc.h"
 #include "mlas_func.h"
 #include "mlas_param.h"
 #include "prnanalyse.h"
@@ -74,6 +76,17 @@ void AttenteDepart()
 }
 
 }  // namespace
+
+void TourneDMC(double demiPas, char absolu)
+{
+    if constexpr (build::kDmc) {
+        DMC_ON = 1;
+        START_DMC();
+        DEPLACE_DMC(demiPas, absolu, "NON");
+        STOP_DMC();
+        DMC_ON = 0;
+    }
+}
 
 void DeplaceVersOriginePlaque()
 {
@@ -291,7 +304,13 @@ int32_t FonctionRetourRotation(int32_t pos)
     int32_t consumed = FonctionTestFinDeFile(pos, last);
     if (last != 0) consumed = FonctionRetourOriginePlaque(pos);
     DoVecteurMicrons(0, 0, 1, 0);
-    std::printf("Retour origine rotation - En absolu - Sans recherche du capteur\n");
-    if (RaccordsRotation.Tourne != nullptr) RaccordsRotation.Tourne(0.0, 1);
+    if constexpr (build::kDmc) {
+        DMC_ON = 1;
+        START_DMC();
+        std::printf("Retour origine rotation - En absolu - Sans recherche du capteur\n");
+        DEPLACE_DMC(0.0, 1, "NON");
+        STOP_DMC();
+        DMC_ON = 0;
+    }
     return consumed;
 }

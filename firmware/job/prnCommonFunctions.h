@@ -12,15 +12,16 @@ extern double FreqInc;          // frequency step of the raster curve
 extern double FreqMoyenne;      // centre of the raster curve
 extern int32_t DeltaFrequency;  // mlas-km250-viper: 100000 - Frequency
 
-// Rotation card calls of the page end and of the vector handlers. The card's
-// functions come with the rotation card; the start-up wires them here. None:
-// no rotation move is made.
+// Homing of the rotation axis on its sensor after the last plane (PriseOrigine
+// of the start-up), wired by the start-up; none: the axis is not homed.
 struct RaccordsCarteRotation {
-    void (*PriseOrigine)() = nullptr;  // homes the axis on its sensor
-    // DMC_ON on, START_DMC, DEPLACE_DMC(demiPas, absolu, "NON"), STOP_DMC, DMC_ON off.
-    void (*Tourne)(double demiPas, char absolu) = nullptr;
+    void (*PriseOrigine)() = nullptr;
 };
 extern RaccordsCarteRotation RaccordsRotation;
+
+// Builds with the rotation card: the axis turns by demiPas (to demiPas when
+// absolu), the card on for this move only; the others have no card to turn.
+void TourneDMC(double demiPas, char absolu);
 
 int32_t FonctionDP(int32_t pos);
 int32_t FonctionAssistanceAir(int32_t pos);

@@ -210,9 +210,7 @@ int32_t PointsPU_PD(int32_t pos, uint8_t penUp, Variante v)
             // The part turns by dy; the beam moves along X only.
             DoVecteurMicrons(Nano(dx), 0, static_cast<char>(penUp), 1);
             const auto perimetre = static_cast<double>(static_cast<uint32_t>(PerimetreCylindreAMarquer));
-            if (bPositionYEtau == 0 && perimetre > 0 && RaccordsRotation.Tourne != nullptr) {
-                RaccordsRotation.Tourne(dy / perimetre * 15200 / 10, 0);
-            }
+            if (bPositionYEtau == 0 && perimetre > 0) TourneDMC(dy / perimetre * 15200 / 10, 0);
         } else if (bSimulation != 0 && v != Variante::Ancienne && build::kId != Id::Km250Viper) {
             SautCorrige(dx, dy, microns);
         } else {

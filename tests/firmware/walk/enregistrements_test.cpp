@@ -3,6 +3,8 @@
 // recording of help sheets and the rotation of cylinder jobs.
 #include "Calcul.h"
 #include "banc_marche.h"
+#include "mk_dmc.h"
+#include "mlas_dmc.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,9 +19,7 @@ using banc::kDemiChamp;
 using build::Id;
 using jobfile::Builder;
 using jobfile::segment;
-using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using ::testing::Pair;
 
 constexpr bool kFibre = build::kFibreLine;
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
@@ -222,34 +222,78 @@ TEST_F(Enregistrements, HelpSheetsRecordTheirVectorsUpToTheTablesEnds)
     }
 }
 
-// The rotation card as the cylinder handlers reach it.
-std::vector<std::pair<double, int>> tours;
-int prisesOrigine = 0;
+// A cylinder job with the rotation card fitted (builds that have it): the
+// card's model on its virtual clock, the axis replacing Y.
+class Cylindre : public Enregistrements {
+protected:
+    void SetUp() override
+    {
+        Enregistrements::SetUp();
+        if constexpr (build::kDmc) {
+            dmc = &boardsim::AjouteCarteDmc();
+            dmc->Virtuel(1000);
+            handleDMC = libdevmem_open(0x300002C0, 8);
+            hOSTimer = libdevmem_open(0x40A00010, 4);
+            boardsim::Timer().Virtuel(3686);
+            DMC_X = 0;
+            DMC_Y = 1;
+            FDEPLDMC = 1583;
+            FACCELDMC = 302;
+            PDMC_reel = 0.0;
+            Origine_DMC = 1;
+            SUPPRIMER_RAMPE = Reset_presse = 0;
+            sens_DMC_OK = 0;
+            Sortie([] { init_DMC_Laser(); });
+            Reglage_Sens_DMC();
+            prisesOrigine = 0;
+            RaccordsRotation.PriseOrigine = [] { ++prisesOrigine; };
+        }
+    }
+    void TearDown() override
+    {
+        if constexpr (build::kDmc) {
+            libdevmem_close(hOSTimer);
+            libdevmem_close(handleDMC);
+            hOSTimer = handleDMC = nullptr;
+            DMC_OK = DMC_ON = 0;
+        }
+        Enregistrements::TearDown();
+    }
 
-TEST_F(Enregistrements, StepRotationTurnsThePartAndHomesItAfterTheLastPlane)
+    static inline int prisesOrigine = 0;
+    boardsim::CarteDmc* dmc = nullptr;
+};
+
+TEST_F(Cylindre, StepRotationTurnsThePartAndHomesItAfterTheLastPlane)
 {
-    if constexpr (!build::kDmc) GTEST_SKIP() << "no rotation card in this build";
-    tours.clear();
-    prisesOrigine = 0;
-    RaccordsRotation.Tourne = [](double demiPas, char absolu) { tours.emplace_back(demiPas, absolu); };
-    RaccordsRotation.PriseOrigine = [] { ++prisesOrigine; };
-    bDMCpasApas = 1;
-    PerimetreCylindreAMarquer = 10000;  // 100 mm
-    Builder b;
-    b.pu({segment(1000, 0)}).record("PD", 0).elements({segment(3000, 2000)}).record("VT", 0).record("OP", 0).end();
-    banc::Marche::Recoit(b.bytes());
-    std::string console;
-    Marque(&console);
+    if constexpr (!build::kDmc) {
+        GTEST_SKIP() << "no rotation card in this build";
+    } else {
+        bDMCpasApas = 1;
+        PerimetreCylindreAMarquer = 10000;  // 100 mm
+        Builder b;
+        b.pu({segment(1000, 0)}).record("PD", 0).elements({segment(3000, 2000)}).record("VT", 0).record("OP", 0).end();
+        banc::Marche::Recoit(b.bytes());
+        std::string console;
+        Marque(&console);
 
-    EXPECT_THAT(tours, ElementsAre(Pair(0.0, 0), Pair(304.0, 0), Pair(0.0, 1)))
-        << "2 mm of a 100 mm turn of 15,200 half-steps, then back to 0";
-    EXPECT_EQ(prisesOrigine, 1);
-    EXPECT_EQ(bLastFicheMultiPlansTC, 1);
-    EXPECT_THAT(console, HasSubstr("FIN NORMAL - Prise Origine avec recherche du capteur"));
-    const auto traits = Traits();
-    ASSERT_EQ(traits.size(), 1u);
-    EXPECT_EQ(traits[0].Fin().x - traits[0].Debut().x, 3000);
-    EXPECT_EQ(traits[0].Fin().y, traits[0].Debut().y) << "the beam does not move along Y";
+        // 2 mm of a 100 mm turn of 15,200 half-steps, then back to 0.
+        const auto mouvements = dmc->Mouvements();
+        ASSERT_EQ(mouvements.size(), 2u);
+        EXPECT_EQ(mouvements[0].impulsions, 304u);
+        EXPECT_EQ(mouvements[1].impulsions, 304u);
+        EXPECT_EQ(mouvements[1].sens, -mouvements[0].sens);
+        EXPECT_EQ(dmc->Position(), 0);
+        EXPECT_EQ(DMC_ON, 0) << "the card is on for its moves only";
+        EXPECT_EQ(prisesOrigine, 1);
+        EXPECT_EQ(bLastFicheMultiPlansTC, 1);
+        EXPECT_THAT(console, HasSubstr("Retour origine rotation - En absolu - Sans recherche du capteur"));
+        EXPECT_THAT(console, HasSubstr("FIN NORMAL - Prise Origine avec recherche du capteur"));
+        const auto traits = Traits();
+        ASSERT_EQ(traits.size(), 1u);
+        EXPECT_EQ(traits[0].Fin().x - traits[0].Debut().x, 3000);
+        EXPECT_EQ(traits[0].Fin().y, traits[0].Debut().y) << "the beam does not move along Y";
+    }
 }
 
 }  // namespace
