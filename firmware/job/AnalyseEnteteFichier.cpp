@@ -2,6 +2,7 @@
 
 #include "build.h"
 #include "mlas_entiers.h"
+#include "mlas_dmc.h"
 #include "mlas_func.h"
 #include "prnReception.h"
 
@@ -72,19 +73,6 @@ int32_t TempoInterligneTC = 0;
 int32_t MarkingSpeed = 2000;
 int32_t DeltaMarkingSpeed = 0;
 double SpeedInc = 0.0;
-
-namespace {
-
-uint8_t SansCarteRotation()
-{
-    return 0;
-}
-void SansSensRotation(uint8_t) {}
-void SansBasculePlatCylindre() {}
-
-}  // namespace
-
-RaccordsEntete Raccords{SansCarteRotation, SansSensRotation, SansBasculePlatCylindre};
 
 namespace {
 
@@ -188,8 +176,8 @@ int32_t Perimetre100e(int32_t perimetre, int32_t unite)
 bool CylindreDemande()
 {
     const int32_t champ = Champ(kCylindre);
-    if constexpr (kAvecCarte) return Raccords.CarteRotation() != 0 && champ != 0;
-    return champ != 0;
+    if constexpr (kAvecCarte) return DMC_OK != 0 && champ != 0;
+    else return champ != 0;
 }
 
 enum class AvantEntete { Valide, Incomplete, TropLongue };
@@ -427,7 +415,7 @@ void LitCylindre(int32_t& perimetreJob)
         bTCReglageMinMax = 0;
         PerimetreCylindreAMarquer = 0;
         SavePerimetreCylindre = 0;
-        if constexpr (!kAvecCarte) Raccords.PlatCylindre();
+        if constexpr (!kAvecCarte) SwitchPlatCylindre();
         return;
     }
     SavePerimetreCylindre = PerimetreCylindreAMarquer;
@@ -437,7 +425,7 @@ void LitCylindre(int32_t& perimetreJob)
         bFirstRotationPU = 1;
     } else {
         bTC_DMC = 1;
-        Raccords.PlatCylindre();
+        SwitchPlatCylindre();
     }
     perimetreJob = LecturePerimetreTC(Position(kPerimetre));
     PerimetreCylindreAMarquer = Perimetre100e(perimetreJob, UniteDeLg);
@@ -710,7 +698,8 @@ int32_t AnalyseComplete(unsigned char* job)
     DimYPlaque = LectDimYDeLaPlaque(Position(kDimY));
     if constexpr (kAvecCarte) {
         MarquageIntExtCylindre = LectTypeMarquageIntExt(Position(kIntExt));
-        Raccords.SensRotation(MarquageIntExtCylindre != 0 ? 1 : 0);
+        sens_DMC_OK = MarquageIntExtCylindre != 0 ? 1 : 0;
+        Reglage_Sens_DMC();
     }
     LitTempos();
     if constexpr (build::kId == Id::FibreNoDmc) std::printf("Vitesse de saut=%ld mm/s\n", L(VitesseSaut / 10));
@@ -875,7 +864,8 @@ int32_t LectTypeMarquageDemande(uint32_t position)
 {
     const int32_t v = Champ32(position);
     std::printf("Type marquage : %ld     (0:A plat - 1:TC)\n", L(v));
-    return Raccords.CarteRotation() != 0 && v != 0 ? 1 : 0;
+    if constexpr (kAvecCarte) return DMC_OK != 0 && v != 0 ? 1 : 0;
+    else return 0;
 }
 
 int32_t LectTypeMarquageIntExt(uint32_t position)

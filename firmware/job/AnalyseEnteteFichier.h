@@ -80,15 +80,6 @@ extern int32_t MarkingSpeed;
 extern int32_t DeltaMarkingSpeed;
 extern double SpeedInc;
 
-// The rotation card and the flat/cylinder switch as the header analysis
-// reaches them; machine control wires them in where the build has them.
-struct RaccordsEntete {
-    uint8_t (*CarteRotation)();          // DMC_OK: a rotation card answered at start-up
-    void (*SensRotation)(uint8_t sens);  // sens_DMC_OK = sens, then Reglage_Sens_DMC
-    void (*PlatCylindre)();              // SwitchPlatCylindre, from bTC_DMC
-};
-extern RaccordsEntete Raccords;
-
 void LectAvantEntete();
 uint32_t LectNbrePasRotation(uint32_t position);
 

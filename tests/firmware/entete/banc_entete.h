@@ -6,6 +6,7 @@
 #include "../machine/banc_machine.h"
 #include "AnalyseEnteteFichier.h"
 #include "build.h"
+#include "mlas_dmc.h"
 #include "job_builder.h"
 #include "prnReception.h"
 #include "prnbuffer.h"
@@ -35,15 +36,8 @@ protected:
         CurrentParamCorrection = {};
         LgEntete = 0;
         FichierOK = 1;
-        carteRotation = 0;
-        sens.clear();
-        bascules = 0;
-        Raccords = {[] { return carteRotation; }, [](uint8_t s) { sens.push_back(s); }, [] { ++bascules; }};
-    }
-    void TearDown() override
-    {
-        Raccords = raccordsInitiaux_;
-        Machine::TearDown();
+        TypeCarteCPU = 1;  // VIPER: the flat/cylinder switch is GPIO 21
+        CarteRotation(0);
     }
 
     // The job as it stands in RecepBuff after reception: without the start instruction.
@@ -87,14 +81,15 @@ protected:
         return h;
     }
 
-    static inline uint8_t carteRotation = 0;
-    static inline std::vector<uint8_t> sens;
-    static inline int bascules = 0;
+    static void CarteRotation(uint8_t presente)
+    {
+        if constexpr (kAvecCarte) DMC_OK = presente;
+    }
+    // The flat/cylinder switch of the builds without the rotation card.
+    std::vector<std::string> Bascules() const { return carte.Trace({"GPIO"}); }
+
     std::string console;
     int32_t resultat = 0;
-
-private:
-    RaccordsEntete raccordsInitiaux_ = Raccords;
 };
 
 }  // namespace banc

@@ -22,6 +22,7 @@ class AnalyseEntete : public banc::Entete {};
 TEST_F(AnalyseEntete, EveryFieldLandsInItsGlobal)
 {
     ModelDuLaser = 0;
+    if constexpr (banc::kAvecCarte) sens_DMC_OK = 0;
     Recoit(Job(Complet()));
     EXPECT_EQ(Analyse(), 8 + 240 - 1);
     EXPECT_THAT(console, EndsWith("FIN de l'analyse de l'entête\n"));
@@ -44,7 +45,12 @@ TEST_F(AnalyseEntete, EveryFieldLandsInItsGlobal)
                                     DemiCourse}),
                 ElementsAre(160, 130, 130, 2, 1, 1.5f, 2.5f, 1.002f, 0.998f, 40, kViper ? 60 : 55));
     EXPECT_EQ(carte.Trace({"TABLE"}).size(), 1u) << "the lens tables are loaded";
-    EXPECT_EQ(sens, banc::kAvecCarte ? std::vector<uint8_t>{1} : std::vector<uint8_t>{});
+    if constexpr (banc::kAvecCarte) {
+        EXPECT_EQ(sens_DMC_OK, 1) << "outside marking";
+        EXPECT_EQ(moins_dmc_las, 1);
+    } else {
+        EXPECT_THAT(Bascules(), ElementsAre(HasSubstr("GPIO op=clr bank=0 bits=0x00200000"))) << "flat";
+    }
     if constexpr (banc::kFibre) {
         EXPECT_THAT((std::vector<float>{float(CoefUnitVersNano), float(CoefUnitVersMicron), CoefDivUnitVersmm}),
                     ElementsAre(1000, 1, 1000));
@@ -93,7 +99,7 @@ TEST_F(AnalyseEntete, LensFourAndUnknownLenses)
 
 TEST_F(AnalyseEntete, CylinderPerimeterInHundredthsWhateverTheUnit)
 {
-    carteRotation = 1;
+    CarteRotation(1);
     PerimetreCylindreAMarquer = 777;
     Recoit(Job(Complet().set(CylinderRequested, 1)));
     Analyse();
@@ -108,7 +114,7 @@ TEST_F(AnalyseEntete, CylinderPerimeterInHundredthsWhateverTheUnit)
         EXPECT_FLOAT_EQ(CurrentParamCorrection.CourseY, 130.0f);
     } else {
         EXPECT_EQ(bTC_DMC, 1);
-        EXPECT_EQ(bascules, 1);
+        EXPECT_THAT(Bascules(), ElementsAre(HasSubstr("GPIO op=set bank=0 bits=0x00200000")));
         EXPECT_FLOAT_EQ(CurrentParamCorrection.CourseY, 314.159f) << "the turner's axis spans the perimeter";
     }
     Recoit(Job(Complet(0).set(CylinderRequested, 1).set(Perimeter, 31416)));
@@ -116,7 +122,7 @@ TEST_F(AnalyseEntete, CylinderPerimeterInHundredthsWhateverTheUnit)
     EXPECT_EQ(PerimetreCylindreAMarquer, 31416);
 
     // Without the rotation card a cylinder job is marked flat.
-    carteRotation = 0;
+    CarteRotation(0);
     Recoit(Job(Complet().set(CylinderRequested, 1)));
     Analyse();
     if constexpr (banc::kAvecCarte) {
@@ -135,7 +141,7 @@ TEST_F(AnalyseEntete, ResolutionOrPerimeterOfZeroIsRefused)
     EXPECT_THAT(console, HasSubstr("Résolution nulle dans l'entête : X=300  Y=0\n"));
     EXPECT_EQ(bTCReglageMinMax, 0);
 
-    carteRotation = 1;
+    CarteRotation(1);
     for (int32_t perimetre : {0, 4}) {  // 4/1000 mm is no perimeter either
         FichierOK = 1;
         Recoit(Job(Complet().set(CylinderRequested, 1).set(Perimeter, perimetre)));
