@@ -19,6 +19,7 @@
 
 #include <sanitizer/asan_interface.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -97,11 +98,12 @@ protected:
         std::copy(perime.begin(), perime.end(), RecepBuff.data + RecepBuff.count);
         ASAN_POISON_MEMORY_REGION(RecepBuff.data + RecepBuff.count, kTaillePRNBuff - RecepBuff.count);
     }
-    // Walks what was received; the offset AnalysePRN returns, and the console.
-    int32_t Marque(std::string* console = nullptr)
+    // Walks what was received from debut (the last header byte); the offset
+    // AnalysePRN returns, and the console.
+    int32_t Marque(std::string* console = nullptr, unsigned char* debut = RecepBuff.data)
     {
         int32_t offset = 0;
-        const std::string texte = Sortie([&] { offset = AnalysePRN(RecepBuff.data); });
+        const std::string texte = Sortie([&] { offset = AnalysePRN(debut); });
         if (console != nullptr) *console = texte;
         return offset;
     }
@@ -127,15 +129,20 @@ protected:
     std::vector<Trait> Traits(size_t depuis = 0) const
     {
         std::vector<Trait> traits;
+        // Targets are words: a position below 0 comes back as 65535.
         Point ici{kCentre, kCentre};
+        Point mot = ici;
         bool enCours = false;
         for (const Bloc& b : BlocsTraces(depuis)) {
+            const Point cible{ici.x + static_cast<int16_t>(b.cible.x - mot.x),
+                              ici.y + static_cast<int16_t>(b.cible.y - mot.y)};
+            mot = b.cible;
             const bool allume = (b.ctl & 0x8000) != 0;
             if (allume && !enCours) traits.push_back({{ici}});
-            if (allume) traits.back().points.push_back(b.cible);
-            else if (!(b.cible == ici)) enCours = false;
+            if (allume) traits.back().points.push_back(cible);
+            else if (!(cible == ici)) enCours = false;
             enCours = enCours || allume;
-            ici = b.cible;
+            ici = cible;
         }
         return traits;
     }
@@ -160,18 +167,21 @@ protected:
 };
 
 // True when the stroke starts at the start given and passes, in order, through
-// every vertex of the elements (in steps: microns per unit), each within one
-// step of rounding per element drawn so far.
+// every vertex of the elements (job units times steps per unit), each within
+// one step of rounding per element drawn so far.
 inline testing::AssertionResult SuitLeDessin(const Trait& trait, Point debut,
-                                             const std::vector<jobfile::Element>& elements, int microns = 1)
+                                             const std::vector<jobfile::Element>& elements, double pasParUnite = 1)
 {
     if (!(trait.Debut() == debut))
         return testing::AssertionFailure() << "starts at " << trait.Debut().x << "," << trait.Debut().y;
     Point sommet = debut;
+    long long dx = 0, dy = 0;
     size_t i = 0;
     for (size_t n = 0; n < elements.size(); ++n) {
-        sommet.x += elements[n].dx * microns;
-        sommet.y += elements[n].dy * microns;
+        dx += elements[n].dx;
+        dy += elements[n].dy;
+        sommet = {debut.x + static_cast<int>(std::lround(static_cast<double>(dx) * pasParUnite)),
+                  debut.y + static_cast<int>(std::lround(static_cast<double>(dy) * pasParUnite))};
         const int tolerance = static_cast<int>(n) + 1;
         while (i < trait.points.size() && (std::abs(trait.points[i].x - sommet.x) > tolerance ||
                                            std::abs(trait.points[i].y - sommet.y) > tolerance))
