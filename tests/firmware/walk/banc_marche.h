@@ -1,8 +1,7 @@
-// Bench of the body walk: the machine bench with a running DSP card, a field
-// of 60 mm at 1000 steps per mm (one step per micrometre), no delays, a job
-// in 1/1000 mm with its plate origin at (5 mm, 4 mm), and the body of a job
-// received into RecepBuff right after one header byte. Bytes past the received
-// count are poisoned under AddressSanitizer.
+// Bench of the body walk: the machine bench with a running DSP card, a 60 mm
+// field at one step per micrometre, no delays, a job in 1/1000 mm with its
+// plate origin at (5 mm, 4 mm), and a body received into RecepBuff after one
+// header byte. Bytes past the received count are poisoned under AddressSanitizer.
 #pragma once
 
 #include "AnalyseEnteteFichier.h"
@@ -13,9 +12,9 @@
 #include "mlas_etat.h"
 #include "mlas_param.h"
 #include "prnCommonFunctions.h"
+#include "prnVectorFunctions.h"
 #include "prnanalyse.h"
 #include "prnbuffer.h"
-#include "prnVectorFunctions.h"
 
 #include <sanitizer/asan_interface.h>
 
@@ -52,14 +51,13 @@ protected:
         dsp.Demarre();
         mmenpasX = mmenpasY = 1000.0f;
         lasparam.LargeurChamp = lasparam.HauteurChamp = 2.0f * kDemiChamp / 1000;
+        lasparam.VitesseMarquage = 500;
         Orientation = 4;
         TempoSaut = TempoTir = TempopTir = 0;
         VitesseSaut = 2500;
-        lasparam.VitesseMarquage = 500;
-        DIV_PD = DIV_PU = 10;
-        VPULASER = 10;
+        DIV_PD = DIV_PU = VPULASER = 10;
         bEcoMode = bTestInscription = bSimulation = bTC_DMC = bDMCpasApas = bMOdeIndexe = bCestUneRotation = 0;
-        CUneRechercheOrgigine = bRechercheOrigine = 0;
+        CUneRechercheOrgigine = bRechercheOrigine = bLastFicheMultiPlansTC = 0;
         iTabD = NumblocDSP = 0;
         LPen_Up = DoSegment = FirstDeplacementCentreObjet = 1;
         X_courant = Y_courant = kCentre;
@@ -67,18 +65,14 @@ protected:
 
         OrgXPlaque = kOrgX;
         OrgYPlaque = kOrgY;
-        UniteDeLg = 1;
+        UniteDeLg = CoefUnitVersMicron = 1;
         CoefUnitVersNano = 1000;
-        CoefUnitVersMicron = 1;
         ResolutionDpiX = ResolutionDpiY = 254;
-        ModelDuLaser = 0;
-        TypeSource = 0;
-        ModeTurboTCValide = 0;
-        TypeDuFichier = 0;
+        ModelDuLaser = TypeSource = ModeTurboTCValide = TypeDuFichier = 0;
         bDdeRetourOrigine = bPositionYEtau = bFocalisationAPlat = 0;
-        bLastFicheMultiPlansTC = 0;
         MarkingSpeed = 5000;
         Frequency = 50000;
+        DureeImpulsion = 1.0f;
         RaccordsRotation = {};
     }
     void TearDown() override
@@ -98,8 +92,7 @@ protected:
         std::copy(perime.begin(), perime.end(), RecepBuff.data + RecepBuff.count);
         ASAN_POISON_MEMORY_REGION(RecepBuff.data + RecepBuff.count, kTaillePRNBuff - RecepBuff.count);
     }
-    // Walks what was received from debut (the last header byte); the offset
-    // AnalysePRN returns, and the console.
+    // Walks from debut (the last header byte); the offset AnalysePRN returns.
     int32_t Marque(std::string* console = nullptr, unsigned char* debut = RecepBuff.data)
     {
         int32_t offset = 0;
@@ -108,81 +101,63 @@ protected:
         return offset;
     }
 
-    struct Bloc {
-        unsigned ctl;
-        Point cible;
-    };
-    // Blocks done since trace line `depuis`.
-    std::vector<Bloc> BlocsTraces(size_t depuis = 0) const
-    {
-        std::vector<Bloc> blocs;
-        const auto lignes = carte.Trace();
-        for (size_t i = depuis; i < lignes.size(); ++i) {
-            const std::string& ligne = lignes[i];
-            unsigned n = 0, ctl = 0, x = 0, y = 0;
-            if (std::sscanf(ligne.c_str(), "BLOCK n=%u ctl=0x%x x=%u y=%u", &n, &ctl, &x, &y) == 4)
-                blocs.push_back({ctl, {static_cast<int>(x), static_cast<int>(y)}});
-        }
-        return blocs;
-    }
-    // The marked path: each run of beam-on blocks, from the position before it.
+    // The marked path from trace line `depuis` on: each run of beam-on blocks.
     std::vector<Trait> Traits(size_t depuis = 0) const
     {
         std::vector<Trait> traits;
+        const auto lignes = carte.Trace();
         // Targets are words: a position below 0 comes back as 65535.
         Point ici{kCentre, kCentre};
         Point mot = ici;
         bool enCours = false;
-        for (const Bloc& b : BlocsTraces(depuis)) {
-            const Point cible{ici.x + static_cast<int16_t>(b.cible.x - mot.x),
-                              ici.y + static_cast<int16_t>(b.cible.y - mot.y)};
-            mot = b.cible;
-            const bool allume = (b.ctl & 0x8000) != 0;
+        for (size_t i = depuis; i < lignes.size(); ++i) {
+            unsigned ctl = 0, x = 0, y = 0;
+            if (std::sscanf(lignes[i].c_str(), "BLOCK n=%*u ctl=0x%x x=%u y=%u", &ctl, &x, &y) != 3) continue;
+            const Point cible{ici.x + static_cast<int16_t>(x - mot.x), ici.y + static_cast<int16_t>(y - mot.y)};
+            mot = {static_cast<int>(x), static_cast<int>(y)};
+            const bool allume = (ctl & 0x8000) != 0;
             if (allume && !enCours) traits.push_back({{ici}});
             if (allume) traits.back().points.push_back(cible);
-            else if (!(cible == ici)) enCours = false;
-            enCours = enCours || allume;
+            enCours = allume || (enCours && cible == ici);
             ici = cible;
         }
         return traits;
     }
-    // Index of the first trace line that starts with the text, -1 when none.
+    // Index of the first trace line after `apres` that starts with the text; -1 when none.
     long Ligne(const std::string& debut, long apres = -1) const
     {
         const auto lignes = carte.Trace();
-        for (long i = apres + 1; i < static_cast<long>(lignes.size()); ++i)
-            if (lignes[static_cast<size_t>(i)].rfind(debut, 0) == 0) return i;
+        for (auto i = static_cast<size_t>(apres + 1); i < lignes.size(); ++i)
+            if (lignes[i].rfind(debut, 0) == 0) return static_cast<long>(i);
         return -1;
     }
     long PremierBlocAllume(long apres = -1) const
     {
         const auto lignes = carte.Trace();
-        for (long i = apres + 1; i < static_cast<long>(lignes.size()); ++i) {
+        for (auto i = static_cast<size_t>(apres + 1); i < lignes.size(); ++i) {
             unsigned ctl = 0;
-            if (std::sscanf(lignes[static_cast<size_t>(i)].c_str(), "BLOCK n=%*u ctl=0x%x", &ctl) == 1 && (ctl & 0x8000))
-                return i;
+            if (std::sscanf(lignes[i].c_str(), "BLOCK n=%*u ctl=0x%x", &ctl) == 1 && (ctl & 0x8000)) return static_cast<long>(i);
         }
         return -1;
     }
 };
 
-// True when the stroke starts at the start given and passes, in order, through
-// every vertex of the elements (job units times steps per unit), each within
-// one step of rounding per element drawn so far.
+// True when the stroke starts where given and passes, in order, through every
+// vertex of the elements (job units times steps per unit), each within one
+// step of rounding per element drawn so far, and marks nothing past the last.
 inline testing::AssertionResult SuitLeDessin(const Trait& trait, Point debut,
                                              const std::vector<jobfile::Element>& elements, double pasParUnite = 1)
 {
     if (!(trait.Debut() == debut))
         return testing::AssertionFailure() << "starts at " << trait.Debut().x << "," << trait.Debut().y;
-    Point sommet = debut;
     long long dx = 0, dy = 0;
     size_t i = 0;
     for (size_t n = 0; n < elements.size(); ++n) {
         dx += elements[n].dx;
         dy += elements[n].dy;
-        sommet = {debut.x + static_cast<int>(std::lround(static_cast<double>(dx) * pasParUnite)),
-                  debut.y + static_cast<int>(std::lround(static_cast<double>(dy) * pasParUnite))};
-        const int tolerance = static_cast<int>(n) + 1;
+        const Point sommet{debut.x + static_cast<int>(std::lround(static_cast<double>(dx) * pasParUnite)),
+                           debut.y + static_cast<int>(std::lround(static_cast<double>(dy) * pasParUnite))};
+        const auto tolerance = static_cast<int>(n) + 1;
         while (i < trait.points.size() && (std::abs(trait.points[i].x - sommet.x) > tolerance ||
                                            std::abs(trait.points[i].y - sommet.y) > tolerance))
             ++i;
