@@ -55,6 +55,12 @@ TEST_F(PuissanceVitesse, SpeedAndTheHeaderPowerThroughTheAnalysis)
     EXPECT_EQ(BlackInitialpower, 150);
     EXPECT_THAT(Puissances(), ElementsAre(build::kFibreLine ? "CMD code=0x06 ack=0xAA00 p=127"
                                                             : "CMD code=0x06 ack=0xAA00 p=255"));
+    // The jump speed reaches the DSP's jump increment: a third of the speed, a third of the increment.
+    const std::string avant = carte.Trace({"INC"}).back();
+    Recoit(Job(Complet().set(jobfile::JumpSpeed, 1000)));
+    Analyse();
+    EXPECT_EQ(avant, "INC pu=60 pd=10");
+    EXPECT_EQ(carte.Trace({"INC"}).back(), "INC pu=20 pd=10");
 }
 
 }  // namespace
