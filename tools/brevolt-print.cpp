@@ -40,6 +40,8 @@ void usage() {
                "                     [--set +OFFSET:TYPE=VALUE]... INPUT\n"
                "  Converts the HP-GL/2 print stream INPUT into a machine job file and spools it to\n"
                "  the printer NAME (default laser), a folder under $BREVOLT_SPOOL_DIR (default ./spool).\n"
+               "  When that folder holds a file \"port\" with one line HOST:PORT, the job is also sent\n"
+               "  there as a raw TCP stream, as to the controller on port 9100.\n"
                "  --chunk    bytes per call of the library (default 65536); a chunk never runs past \"PG;\"\n"
                "  --settings the host's settings record, raw bytes (default: model 775, 1/1000 mm,\n"
                "             100 x 100 mm plate, every pen a vector pen in one pass, 1016 points per inch)\n"
@@ -277,17 +279,24 @@ int main(int argc, char** argv) {
   }
   static const std::uint8_t kFinJob[] = {'J', 'F', ';'};
   if (!appelle(kFinJob, sizeof kFinJob)) abandonne("the job was discarded");
-  if (!EndDocPrinter(imprimante)) {
-    ClosePrinter(imprimante);
-    echec("the printer " + o.imprimante + " could not finish the document");
-  }
+  const bool fini = EndDocPrinter(imprimante);
+  const DWORD erreur = GetLastError();
   ClosePrinter(imprimante);
 
-  const std::set<std::string> apres = travaux(dossier);
-  for (const std::string& n : apres)
+  std::string spoule;
+  for (const std::string& n : travaux(dossier))
     if (!avant.contains(n)) {
-      std::cout << (dossier / n).string() << "\n";
-      return 0;
+      spoule = (dossier / n).string();
+      break;
     }
-  echec("no job file appeared in " + dossier.string());
+  if (spoule.empty()) {
+    if (!fini) echec("the printer " + o.imprimante + " could not finish the document");
+    echec("no job file appeared in " + dossier.string());
+  }
+  std::cout << spoule << std::endl;
+  // The job is spooled but its port did not take it (a "port" file in the printer folder).
+  if (!fini)
+    echec("the job was spooled but the printer " + o.imprimante + " could not send it to its port (error " +
+          std::to_string(erreur) + ")");
+  return 0;
 }

@@ -24,7 +24,8 @@ inline int32_t TronqueEntier(double x)
     return ArrondiEntier(std::trunc(x));
 }
 
-// Rounded to the nearest integer, halves away from zero.
+// Rounded to the nearest integer, halves away from zero: iArrondi of the job
+// cycle (Calcul) is this function, so both layers round alike.
 inline int32_t ArrondiLoinDeZero(double x)
 {
     if (std::isnan(x)) return 0;

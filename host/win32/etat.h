@@ -29,6 +29,10 @@ struct Imprimante : Objet {
   std::string docTemp;
 };
 
+// Sends a finished job to the address in the printer's "port" file, if it has one;
+// false (with the error said on stderr and set as the last error) when it did not get there.
+bool livreAuPort(const Imprimante& p, const std::string& travail);
+
 HANDLE enregistre(Objet* objet);
 // The live object behind a handle, of that kind; null (and ERROR_INVALID_HANDLE) otherwise.
 Objet* objet(HANDLE h, Objet::Genre genre);

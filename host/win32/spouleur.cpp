@@ -2,7 +2,8 @@
 // A document is written to a hidden temporary file there and becomes "job-NNNNNN.prn"
 // only when it ends, so a reader never sees a partial job; an aborted one leaves nothing.
 // Printer data values live in the folder's "values.txt", one "name=dword:XXXXXXXX" or
-// "name=hex(type):XX..." line each; lines that do not parse are ignored.
+// "name=hex(type):XX..." line each; lines that do not parse are ignored. A "port" file
+// there sends each finished job on to a TCP address (port.cpp).
 #include "etat.h"
 
 #include <dirent.h>
@@ -325,7 +326,8 @@ BOOL EndDocPrinter(HANDLE printer) {
     if (::link(p->docTemp.c_str(), final.c_str()) == 0) {
       ::unlink(p->docTemp.c_str());
       p->docTemp.clear();
-      return TRUE;
+      // The job stays spooled even when its port does not take it.
+      return win32::livreAuPort(*p, final) ? TRUE : FALSE;
     }
     if (errno != EEXIST) break;
   }

@@ -199,6 +199,16 @@ TEST_F(Outil, ChunkSizeDoesNotChangeTheJob) {
   for (const std::string& t : travaux) EXPECT_EQ(t, travaux[0]);
 }
 
+TEST_F(Outil, AJobItsPortRefusesIsSpooledButTheToolFails) {
+  Ecouteur ferme(false);
+  std::ofstream(spool_.imprimante() / "port") << "127.0.0.1:" << ferme.port() << "\n";
+  const Resultat res = lance({EXEMPLES "/square.hpgl"});
+  EXPECT_EQ(res.code, 1);
+  EXPECT_EQ(res.sortie, (spool_.imprimante() / "job-000001.prn").string() + "\n");
+  EXPECT_NE(res.erreurs.find("Connection refused"), std::string::npos) << res.erreurs;
+  EXPECT_NE(res.erreurs.find("spooled but the printer laser1 could not send it to its port"), std::string::npos);
+}
+
 }  // namespace
 
 #endif

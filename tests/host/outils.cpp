@@ -1,5 +1,10 @@
 #include "outils.h"
 
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +38,48 @@ HANDLE DossierSpool::ouvre() const {
   char nom[] = "laser1";
   EXPECT_TRUE(OpenPrinterA(nom, &h, nullptr));
   return h;
+}
+
+Ecouteur::Ecouteur(bool ecoute) {
+  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t taille = sizeof a;
+  EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  EXPECT_EQ(::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &taille), 0);
+  port_ = ntohs(a.sin_port);
+  if (ecoute) {
+    EXPECT_EQ(::listen(fd_, 4), 0);
+  }
+}
+
+Ecouteur::~Ecouteur() {
+  if (service_.valid()) service_.wait();
+  ::close(fd_);
+}
+
+void Ecouteur::sert(std::size_t limite) {
+  service_ = std::async(std::launch::async, [fd = fd_, limite] {
+    std::string recu;
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 10000) != 1) return recu;
+    p.fd = ::accept(fd, nullptr, nullptr);
+    char tampon[65536];
+    for (ssize_t n = 1; n > 0 && recu.size() < limite && ::poll(&p, 1, 10000) == 1;) {
+      n = ::recv(p.fd, tampon, std::min(sizeof tampon, limite - recu.size()), 0);
+      if (n > 0) recu.append(tampon, static_cast<std::size_t>(n));
+    }
+    ::close(p.fd);
+    return recu;
+  });
+}
+
+std::string Ecouteur::recu() { return service_.get(); }
+
+bool Ecouteur::connexionEnAttente() const {
+  pollfd p{fd_, POLLIN, 0};
+  return ::poll(&p, 1, 0) == 1;
 }
 
 void Convertisseur::SetUp() {

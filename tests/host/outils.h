@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,28 @@ class DossierSpool {
 
  private:
   std::filesystem::path racine_;
+};
+
+// A loopback TCP peer on a free port of 127.0.0.1, standing for the controller.
+// Without listening, connections to its port are refused.
+class Ecouteur {
+ public:
+  explicit Ecouteur(bool ecoute = true);
+  ~Ecouteur();
+  Ecouteur(const Ecouteur&) = delete;
+  Ecouteur& operator=(const Ecouteur&) = delete;
+  int port() const { return port_; }
+  // Serves the next connection in the background: reads until the sender closes, or
+  // closes itself after `limite` bytes.
+  void sert(std::size_t limite = SIZE_MAX);
+  // What the connection served brought.
+  std::string recu();
+  bool connexionEnAttente() const;
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+  std::future<std::string> service_;
 };
 
 class Convertisseur : public ::testing::Test {

@@ -10,7 +10,7 @@
 namespace {
 
 std::string lit(const std::filesystem::path& p) {
-  std::ifstream f(p);
+  std::ifstream f(p, std::ios::binary);
   std::stringstream s;
   s << f.rdbuf();
   return s.str();
@@ -130,4 +130,82 @@ TEST(Win32, SpooledJobAppearsOnlyWhenComplete) {
   EndDocPrinter(h);
   ClosePrinter(h);
   EXPECT_TRUE(std::filesystem::exists(spool.imprimante() / "job-000042.prn"));
+}
+
+// The printer folder's "port" file sends each finished job on to that TCP address.
+namespace {
+
+// One document of these bytes; the result of its end, with what the spooler said and its error.
+BOOL spoule(const DossierSpool& spool, std::string octets, std::string& console, DWORD& erreur) {
+  HANDLE h = spool.ouvre();
+  EXPECT_NE(StartDocPrinterA(h, 1, nullptr), 0u);
+  DWORD ecrits = 0;
+  EXPECT_TRUE(WritePrinter(h, octets.data(), static_cast<DWORD>(octets.size()), &ecrits));
+  testing::internal::CaptureStderr();
+  const BOOL fini = EndDocPrinter(h);
+  erreur = GetLastError();
+  console = testing::internal::GetCapturedStderr();
+  ClosePrinter(h);
+  return fini;
+}
+
+std::string motif(std::size_t n) {
+  std::string s(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i * 131 + i / 977);
+  return s;
+}
+
+}  // namespace
+
+TEST(Win32, APortGetsExactlyTheSpooledBytes) {
+  DossierSpool spool;
+  Ecouteur controleur;
+  std::string console;
+  DWORD erreur = 0;
+  EXPECT_TRUE(spoule(spool, "sans port", console, erreur));
+  EXPECT_FALSE(controleur.connexionEnAttente());
+
+  std::ofstream(spool.imprimante() / "port") << " 127.0.0.1:" << controleur.port() << "\n";
+  const std::string job = "!LB 1;" + motif(3 << 20);
+  controleur.sert();
+  EXPECT_TRUE(spoule(spool, job, console, erreur)) << console;
+  EXPECT_EQ(controleur.recu(), job);
+  EXPECT_EQ(lit(spool.imprimante() / "job-000002.prn"), job);
+
+  std::ofstream(spool.imprimante() / "port") << "localhost:" << controleur.port() << "\r\n";
+  controleur.sert();
+  EXPECT_TRUE(spoule(spool, "court", console, erreur) && controleur.recu() == "court") << console;
+}
+
+TEST(Win32, UndeliveredJobsFailButStaySpooled) {
+  DossierSpool spool;
+  std::string console;
+  DWORD erreur = 0;
+  Ecouteur ferme(false);
+  std::ofstream(spool.imprimante() / "port") << "127.0.0.1:" << ferme.port();
+  EXPECT_FALSE(spoule(spool, "refuse", console, erreur));
+  EXPECT_EQ(erreur, ERROR_CONNECTION_REFUSED);
+  EXPECT_NE(console.find("laser1: cannot connect to 127.0.0.1:" + std::to_string(ferme.port())),
+            std::string::npos) << console;
+
+  // A peer that hangs up after one byte: the rest never gets there.
+  Ecouteur presse;
+  std::ofstream(spool.imprimante() / "port") << "127.0.0.1:" << presse.port();
+  presse.sert(1);
+  const std::string gros = motif(16 << 20);
+  EXPECT_FALSE(spoule(spool, gros, console, erreur));
+  EXPECT_EQ(presse.recu().size(), 1u);
+  EXPECT_EQ(erreur, ERROR_NETNAME_DELETED);
+  EXPECT_NE(console.find(" of " + std::to_string(gros.size()) + " bytes"), std::string::npos) << console;
+  EXPECT_EQ(lit(spool.imprimante() / "job-000001.prn"), "refuse");
+  EXPECT_EQ(lit(spool.imprimante() / "job-000002.prn"), gros);
+
+  for (const std::string texte : {"", "127.0.0.1", "127.0.0.1:0", "127.0.0.1:65536", "127.0.0.1:80x",
+                                  "127.0.0.1:80\n127.0.0.1:81", "local host:80", "[::1]:80"}) {
+    std::ofstream(spool.imprimante() / "port") << texte;
+    EXPECT_FALSE(spoule(spool, "x", console, erreur)) << texte;
+    EXPECT_EQ(erreur, ERROR_INVALID_DATA);
+    EXPECT_NE(console.find("port must hold one line HOST:PORT"), std::string::npos) << console;
+  }
+  EXPECT_EQ(spool.fichiers().size(), 11u);
 }

@@ -1,0 +1,957 @@
+#include "AnalyseEnteteFichier.h"
+
+#include "build.h"
+#include "mlas_entiers.h"
+#include "mlas_dmc.h"
+#include "mlas_func.h"
+#include "prnReception.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+uint8_t LgAvantEntete = 0;
+uint32_t LgEntete = 0;
+uint8_t TypeLaser = 0;
+uint8_t ModelLaser = 0;
+int32_t LaserKM250 = 0;
+uint8_t bReceptionFirmware = 0;
+uint8_t bPositionningFleche = 0;
+uint8_t bChangementIP = 0;
+uint8_t bPreChauffe = 0;
+int32_t NbrePasRotation = 1000;
+
+int32_t TypeDuFichier = 0;
+int32_t UniteDeLg = 55;
+int32_t MarquageUnique = 55;
+float CoefDivUnitVersmm = 0.0f;
+int32_t CoefUnitVersNano = 0;
+int32_t CoefUnitVersMicron = 0;
+const char tAfficheUnit1000e[] = "en 1/1000e de mm";
+const char tAfficheUnit100e[] = "en 1/100e de mm";
+const char* tAfficheUnitCourante = "";
+
+char FirmwareFilename[17] = {};
+int32_t FirmwareFilesize = 0;
+int32_t FirmwareChecksum = 0;
+
+int32_t OrgXPlaque = 0;
+int32_t OrgYPlaque = 0;
+int32_t DimXPlaque = 0;
+int32_t DimYPlaque = 0;
+uint32_t ResolutionDpiX = 0;
+uint32_t ResolutionDpiY = 0;
+int32_t BlackInitialpower = 0;
+int32_t VitesseInitiale = 0;
+int32_t MarquageIntExtCylindre = 0;
+int32_t OrientationMarquage = 0;
+int32_t NumFocale = 0;
+int32_t MargeFocaleCurrentUnit = 0;
+int32_t DemiChampFocale = 0;
+float DemiCourse = 0.0f;
+uint8_t bNegatif = 0;
+int32_t RasterPatternCorrection = 0;
+
+uint32_t PositionningTimeout = 0;
+uint8_t bTCReglageMinMax = 0;
+uint8_t bFocalisationAPlat = 0;
+uint8_t bFocalisationTC = 0;
+uint8_t bPositionnementTC = 0;
+uint8_t bPositionTC2 = 0;
+uint8_t bPositionXEtau = 0;
+uint8_t bPositionYEtau = 0;
+
+uint8_t bDdeRetourOrigine = 0;
+uint8_t bFirstRotationPU = 0;
+float fPerimetreEnmm = 0.0f;
+int32_t ModeTurboTCValide = 0;
+int32_t TempoFinRotation = 0;
+int32_t TempoInterligneTC = 0;
+
+int32_t MarkingSpeed = 2000;
+int32_t DeltaMarkingSpeed = 0;
+double SpeedInc = 0.0;
+
+namespace {
+
+using build::Id;
+constexpr bool kFibreLine = build::kFibreLine;
+constexpr bool kKm250Line = build::kKm250Line;
+constexpr bool kViper = build::kViper;
+// Arrow jobs, the inside/outside field, the TC2 and vice help sheets and the
+// faster positioning jumps exist where the rotation card does.
+constexpr bool kAvecCarte = build::kDmc;
+
+// Offsets of the header fields from the first header byte.
+enum : uint32_t {
+    kNom = 0,
+    kTailleFirmware = 16,
+    kChecksum = 20,
+    kOrigineX = 16,
+    kOrigineY = 20,
+    kModele = 28,
+    kCylindre = 32,
+    kPerimetre = 36,
+    kDpiX = 40,
+    kDpiY = 44,
+    kPuissance = 48,
+    kVitesse = 52,
+    kDimX = 56,
+    kDimY = 60,
+    kIntExt = 64,
+    kOrientationMarquage = 80,
+    kTurbo = 108,
+    kCorrectionX = 112,
+    kCorrectionY = 116,
+    kFocale = 120,
+    kGainX = 124,
+    kGainY = 128,
+    kAngleX = 132,
+    kAngleY = 136,
+    kTempoSaut = 140,
+    kTempoTir = 144,
+    kTempopTir = 148,
+    kVitesseSaut = 152,
+    kNegatif = 156,
+    kDiffusion = 160,
+    kOrientation = 164,
+    kPositionning = 168,
+    kTypeFichier = 172,
+    kRectX = 176,
+    kRectY = 180,
+    kFinRotation = 184,
+    kInterligne = 188,
+    kUnite = 192,
+    kUnique = 196,
+};
+
+// Position of a field's last byte from BuffCourant.
+uint32_t Position(uint32_t offset)
+{
+    return uint32_t{LgAvantEntete} + offset + 3;
+}
+
+int32_t Champ32(uint32_t dernier)
+{
+    if (dernier < 3) return 0;
+    return static_cast<int32_t>(VueCourante().Mot32(dernier - 3));
+}
+
+int32_t Champ(uint32_t offset)
+{
+    return Champ32(Position(offset));
+}
+
+// Fields that become floats are taken as unsigned.
+float ChampFlottant(uint32_t offset, double diviseur)
+{
+    return static_cast<float>(static_cast<uint32_t>(Champ(offset)) / diviseur);
+}
+
+long L(int32_t v)
+{
+    return static_cast<long>(v);
+}
+unsigned long UL(uint32_t v)
+{
+    return static_cast<unsigned long>(v);
+}
+
+// Unit text of the KM250 line's lens and perimeter lines, from UniteDeLg.
+const char* UniteTexte()
+{
+    if constexpr (kFibreLine) return tAfficheUnitCourante;
+    return UniteDeLg != 0 ? tAfficheUnit1000e : tAfficheUnit100e;
+}
+
+// The rotation card turns by the perimeter in 1/100 mm, whatever the job's unit.
+int32_t Perimetre100e(int32_t perimetre, int32_t unite)
+{
+    return unite != 0 ? ArrondiLoinDeZero(perimetre / 10.0) : perimetre;
+}
+
+// Whether the header asks for a cylinder that this build can turn.
+bool CylindreDemande()
+{
+    const int32_t champ = Champ(kCylindre);
+    if constexpr (kAvecCarte) return DMC_OK != 0 && champ != 0;
+    else return champ != 0;
+}
+
+enum class AvantEntete { Valide, Incomplete, TropLongue };
+
+AvantEntete LitAvantEntete()
+{
+    const VueJob vue = VueCourante();
+    if constexpr (!kViper) {
+        bReceptionFirmware = 0;
+        if constexpr (kAvecCarte) bPositionningFleche = 0;
+        bChangementIP = 0;
+        if constexpr (kFibreLine) TypeLaser = 0;
+        else ModelLaser = 0;
+    }
+    // The length is kept in 8 bits: at most 41 "!LB" records before the last one.
+    constexpr uint32_t kMaxAvantEntete = 252;
+    uint32_t longueur = 0;
+    char tag[4] = {};
+    do {
+        if (longueur > kMaxAvantEntete) return AvantEntete::TropLongue;
+        if (!vue.Couvre(longueur, 3)) return AvantEntete::Incomplete;
+        std::memcpy(tag, vue.octets + longueur, 3);
+        if constexpr (kKm250Line) std::printf("Type du laser : %s\n", tag);
+        longueur += 6;
+    } while (std::strcmp(tag, "!LB") == 0);
+    if (longueur > kMaxAvantEntete) return AvantEntete::TropLongue;
+    longueur += 2;
+    LgAvantEntete = static_cast<uint8_t>(longueur);
+    if constexpr (kKm250Line) std::printf("Longueur avant Entete : %u\n", unsigned{LgAvantEntete});
+
+    const std::string_view t(tag, 3);
+    if constexpr (kViper) {
+        bReceptionFirmware = 0;
+        bChangementIP = 0;
+        LaserKM250 = 0;
+        if (t == "!KM") {
+            LaserKM250 = 1;
+        } else if (t == "!LF") {
+            bReceptionFirmware = 1;
+            bSimulation = 0;
+        } else if (t == "!IP") {
+            bChangementIP = 1;
+        }
+        if (t == "!PC") {
+            bPreChauffe = 1;
+            std::printf("LectAvantEntete        Fiche de PreChauffe\n");
+        }
+    } else {
+        if (t == "!KM") {
+            if constexpr (kFibreLine) {
+                TypeLaser = 1;
+                std::printf("TypeLaser=%d  -> YAG100\n", TypeLaser);
+            } else {
+                ModelLaser = 1;
+                std::printf(build::kId == Id::Km250 ? "ModelLaser=%d  -> Laser YAG/GREEN\n"
+                                                    : "ModelLaser=%d  -> Laser YAG\n",
+                            ModelLaser);
+            }
+        }
+        if (t == "!ZK") {
+            if constexpr (kFibreLine) {
+                TypeLaser = 2;
+                std::printf("TypeLaser=%d  -> Fiber Laser\n", TypeLaser);
+            } else {
+                ModelLaser = 2;
+                std::printf("ModelLaser=%d  -> Fiber Laser\n", ModelLaser);
+            }
+        }
+        if (t == "!LF") {
+            bReceptionFirmware = 1;
+            bSimulation = 0;
+        }
+        if (kAvecCarte && t == "!PF") {
+            std::printf("Fiche de positionnement fleche (Indicatif origine rotation) ou de retour origine\n");
+            bPositionningFleche = 1;
+            bSimulation = 0;
+        }
+        if (t == "!IP") bChangementIP = 1;
+        // The header is read afterwards: this is the previous job's file type.
+        if (kKm250Line && TypeDuFichier == 2) bPreChauffe = 1;
+    }
+
+    if (kAvecCarte && bPositionningFleche != 0) {
+        ++LgAvantEntete;
+        if (!vue.Couvre(0, LgAvantEntete + 1u)) return AvantEntete::Incomplete;
+        NbrePasRotation = static_cast<int32_t>(LectNbrePasRotation(LgAvantEntete));
+        if constexpr (kFibreLine) std::printf(" NbrePasRotation=%d\n", NbrePasRotation);
+        else std::printf(" NbrePasRotation=%ld\n", L(NbrePasRotation));
+        return AvantEntete::Valide;
+    }
+    if (!vue.Couvre(0, LgAvantEntete)) return AvantEntete::Incomplete;
+    auto chiffre = [&](uint32_t p) { return static_cast<uint8_t>(vue.Octet(p) - 0x30); };
+    LgEntete = 100u * chiffre(LgAvantEntete - 4u) + 10u * chiffre(LgAvantEntete - 3u) + chiffre(LgAvantEntete - 2u);
+    if constexpr (!kViper) std::printf("Longueur avant Entete : %d\n", LgAvantEntete);
+    std::printf("Longeur de l'EnTete : %lu\n", UL(LgEntete));
+    return AvantEntete::Valide;
+}
+
+// Clears what would make the wait run something other than a marking.
+void EffaceGenresFiche()
+{
+    bSimulation = 0;
+    PositionningTimeout = 0;
+    bTCReglageMinMax = 0;
+    bFocalisationAPlat = 0;
+    bFocalisationTC = 0;
+    bPositionnementTC = 0;
+    bPositionTC2 = 0;
+    bPositionXEtau = 0;
+    bPositionYEtau = 0;
+    bTestInscription = 0;
+}
+
+int32_t Refuse(const VueJob& vue)
+{
+    std::printf("Fichier pas valide -> Pas d'analyse de l'entête\n");
+    FichierOK = 0;
+    EffaceGenresFiche();
+    bReceptionFirmware = 0;
+    bPositionningFleche = 0;
+    bChangementIP = 0;
+    bPreChauffe = 0;
+    return vue.taille == 0 ? 0 : static_cast<int32_t>(vue.taille - 1);
+}
+
+enum class Forme { Complete, Courte };
+
+// Pre-header, then what must hold before any field is used: the whole header
+// received, and no resolution or cylinder perimeter of 0 to divide by. The
+// jobs that return before those fields are read are not held to them.
+bool ControleJob(const VueJob& vue, Forme forme)
+{
+    switch (LitAvantEntete()) {
+    case AvantEntete::TropLongue:
+        std::printf("Pré-entête trop longue (plus de 255 octets)\n");
+        return false;
+    case AvantEntete::Incomplete:
+        std::printf("Fichier incomplet : %lu octets reçus\n", UL(vue.taille));
+        return false;
+    case AvantEntete::Valide:
+        break;
+    }
+    if (kAvecCarte && bPositionningFleche != 0) return true;
+    const uint64_t attendus = uint64_t{LgAvantEntete} + LgEntete;
+    if (attendus > vue.taille) {
+        std::printf("Fichier incomplet : %lu octets reçus pour une entête de %lu octets\n", UL(vue.taille),
+                    UL(LgEntete));
+        return false;
+    }
+    const bool retourIP = forme == Forme::Courte || (kKm250Line && !kViper);
+    if (bReceptionFirmware != 0 || (bChangementIP != 0 && retourIP)) return true;
+
+    const auto dpiX = static_cast<uint32_t>(Champ(kDpiX));
+    const auto dpiY = static_cast<uint32_t>(Champ(kDpiY));
+    if (dpiX == 0 || dpiY == 0) {
+        std::printf("Résolution nulle dans l'entête : X=%lu  Y=%lu\n", UL(dpiX), UL(dpiY));
+        return false;
+    }
+    if (forme == Forme::Complete && CylindreDemande() && Perimetre100e(Champ(kPerimetre), Champ(kUnite)) == 0) {
+        std::printf("Périmètre du cylindre nul dans l'entête\n");
+        return false;
+    }
+    return true;
+}
+
+int32_t FinAnalyse()
+{
+    std::printf("FIN de l'analyse de l'entête\n");
+    return static_cast<int32_t>(LgAvantEntete + LgEntete - 1);
+}
+
+void LitFirmware()
+{
+    std::printf("Firmware upload\n");
+    LectFilename(LgAvantEntete + kNom);
+    FirmwareFilesize = LectFilesize(Position(kTailleFirmware));
+    FirmwareChecksum = LectChecksum(Position(kChecksum));
+}
+
+void LitUnite()
+{
+    UniteDeLg = LectUniteFirmware(Position(kUnite));
+    std::printf("Unitée de longueur utilisée (0->1/100e  1->1/1000e de mm) : %ld\n", L(UniteDeLg));
+}
+
+void FixeUnite()
+{
+    if (UniteDeLg != 0) {
+        CoefDivUnitVersmm = 1000.0f;
+        CoefUnitVersNano = 1000;
+        CoefUnitVersMicron = 1;
+        tAfficheUnitCourante = tAfficheUnit1000e;
+    } else {
+        CoefDivUnitVersmm = 100.0f;
+        CoefUnitVersNano = 10000;
+        CoefUnitVersMicron = 10;
+        tAfficheUnitCourante = tAfficheUnit100e;
+    }
+}
+
+void LitMarquageUnique()
+{
+    MarquageUnique = LectTypeMarquageStdUnique(Position(kUnique));
+    std::printf("Marquage unique demandée ? (0-> Non  1-> Oui) : %ld\n", L(MarquageUnique));
+}
+
+void LitModele()
+{
+    ModelDuLaser = LectModelLaser(Position(kModele));
+    if constexpr (build::kId == Id::FibreNoDmc) std::printf("Code du Model du laser :%x\n", unsigned(ModelDuLaser));
+    else std::printf("Code du Model du laser :%lx\n", UL(static_cast<uint32_t>(ModelDuLaser)));
+}
+
+void LitTypeFichier()
+{
+    TypeDuFichier = LectTypeFichier(Position(kTypeFichier));
+    if constexpr (build::kId == Id::FibreNoDmc) std::printf("type du fichier lu :%d\n", TypeDuFichier);
+    else if constexpr (build::kId == Id::Fibre || build::kId == Id::Km250NoDmc)
+        std::printf("Type du fichier : %x\n", unsigned(TypeDuFichier));
+    else std::printf("Type du fichier : %ld\n", L(TypeDuFichier));
+}
+
+// Cylinder or flat, from the header; perimetreJob gets the perimeter in job units.
+void LitCylindre(int32_t& perimetreJob)
+{
+    perimetreJob = 0;
+    const bool cylindre = kAvecCarte ? LectTypeMarquageDemande(Position(kCylindre)) != 0
+                                     : LectPresenceTourneCylindre(Position(kCylindre)) != 0;
+    if (!cylindre) {
+        bTC_DMC = 0;
+        if constexpr (kAvecCarte) {
+            bDMCpasApas = 0;
+            bDdeRetourOrigine = 0;
+        }
+        bTCReglageMinMax = 0;
+        PerimetreCylindreAMarquer = 0;
+        SavePerimetreCylindre = 0;
+        if constexpr (!kAvecCarte) SwitchPlatCylindre();
+        return;
+    }
+    SavePerimetreCylindre = PerimetreCylindreAMarquer;
+    if constexpr (kAvecCarte) {
+        bDMCpasApas = 1;
+        bDdeRetourOrigine = 1;
+        bFirstRotationPU = 1;
+    } else {
+        bTC_DMC = 1;
+        SwitchPlatCylindre();
+    }
+    perimetreJob = LecturePerimetreTC(Position(kPerimetre));
+    PerimetreCylindreAMarquer = Perimetre100e(perimetreJob, UniteDeLg);
+    if constexpr (kFibreLine) {
+        fPerimetreEnmm = static_cast<float>(perimetreJob) / CoefDivUnitVersmm;
+        std::printf("PerimetreCylindreAMarquer = %ld %s ->  fPerimetreEnmm = %.2f mm\n", L(perimetreJob),
+                    tAfficheUnitCourante, static_cast<double>(fPerimetreEnmm));
+        return;
+    }
+    fPerimetreEnmm = static_cast<float>(perimetreJob / (UniteDeLg != 0 ? 1000.0 : 100.0));
+    const char* unite = UniteDeLg != 0 ? "1/1000" : "1/100";
+    if constexpr (kAvecCarte)
+        std::printf("PerimetreCylindreAMarquer = %ld %s de mm  ->  fPerimetreEnmm = %.3f mm  (bFirstRotationPU=%d  "
+                    "bDMCpasApas=%d   bTC_DMC=%d)\n",
+                    L(perimetreJob), unite, static_cast<double>(fPerimetreEnmm), bFirstRotationPU, bDMCpasApas,
+                    bTC_DMC);
+    else
+        std::printf("PerimetreCylindreAMarquer = %ld %s de mm  ->  fPerimetreEnmm = %.3f mm   bTC_DMC=%d)\n",
+                    L(perimetreJob), unite, static_cast<double>(fPerimetreEnmm), bTC_DMC);
+}
+
+void LitPosition()
+{
+    PositionningTimeout = static_cast<uint32_t>(LectPositionning(Position(kPositionning)));
+    bSimulation = PositionningTimeout != 0 ? 1 : 0;
+}
+
+struct GenreFiche {
+    bool position;  // help sheets read how long the outline is traced
+    uint8_t* drapeau;
+    uint8_t* second;
+    const char* message;  // the KM250 line's Y-vice line shows bSimulation
+};
+
+// The job kind from its file type. Every kind clears the flags it does not set;
+// a type the build does not know is a marking sheet.
+void ClasseFiche()
+{
+    const std::array<GenreFiche, 11> genres = {{
+        {false, nullptr, nullptr, "Fiche de Marquage\n"},
+        {true, nullptr, nullptr, "Fiche de Positionnement\n"},
+        {false, kKm250Line && !kViper ? &bPreChauffe : nullptr, nullptr,
+         kFibreLine ? "Fiche de Marquage\n" : "Fiche de Prechauffe\n"},
+        {true, &bFocalisationAPlat, nullptr, "Fiche d'aide à la Focalisation A PLAT\n"},
+        {false, &bTCReglageMinMax, nullptr, "Reglage du Tourne Cylindre\n"},
+        {true, &bPositionnementTC, nullptr,
+         kAvecCarte ? "Fiche d'aide au Positionnement du TC1\n" : "Fiche d'aide au Positionnement du TC\n"},
+        {true, &bFocalisationAPlat, &bFocalisationTC, "Fiche d'aide à la Focalisation TC\n"},
+        {true, &bPositionTC2, nullptr, "Fiche d'aide au Positionnement du TC2 (TC Sarvel)\n"},
+        {true, &bPositionXEtau, nullptr, "Fiche d'aide au Positionnement de l'étau Sarvel selon l'axe X\n"},
+        {true, &bPositionYEtau, nullptr,
+         kFibreLine ? "Fiche d'aide au Positionnement de l'étau Sarvel selon l'axe Y\n"
+                    : "Fiche d'aide au Positionnement de l'étau Sarvel selon l'axe Y    bSimulation=%d \n"},
+        {false, &bTestInscription, nullptr, kFibreLine ? "Test Incription\n" : "Test Inscription\n"},
+    }};
+    // The VIPER board's pre-heat flag comes from the "!PC" tag.
+    const bool prechauffeViper = kViper && TypeDuFichier == 2 && bPreChauffe != 0;
+    EffaceGenresFiche();
+    bPreChauffe = prechauffeViper ? 1 : 0;
+    constexpr int32_t kDernierType = kViper ? 6 : 10;
+    const bool etau = TypeDuFichier >= 7 && TypeDuFichier <= 9;
+    if (TypeDuFichier < 0 || TypeDuFichier > kDernierType || (etau && !kAvecCarte)) return;
+
+    const GenreFiche& g = genres[static_cast<size_t>(TypeDuFichier)];
+    if (g.position) LitPosition();
+    if (g.drapeau != nullptr) *g.drapeau = 1;
+    if (g.second != nullptr) *g.second = 1;
+    std::printf(g.message, bSimulation);
+}
+
+struct Focale {
+    int32_t focale;
+    int32_t marge1000;  // origin margin, 1/1000 mm
+    int32_t marge100;
+    int32_t demiChamp1000;
+    int32_t demiChamp100;
+    float course;      // field, mm
+    float demiCourse;  // mm
+    const char* ligne;
+};
+
+constexpr std::array<Focale, 5> kFocales = {{
+    {100, 8000, 800, 40500, 4050, 81.0f, 32.5f,
+     "F100 Origine dans la Pratique : X=%ld    Y=%ld   Demi-Champ Focale=%ld   (Valeurs %s)\n"},
+    {160, 10000, 1000, 65000, 6500, 130.0f, 55.0f,
+     "F160 Origine dans la Pratique : X=%ld    Y=%ld    DemiChampFocale=%ld\t\t(Valeurs %s)\n"},
+    {254, 10000, 1000, 100000, 10000, 200.0f, 90.0f,
+     "F254 Origine dans la Pratique : X=%ld    Y=%ld    DemiChampFocale=%ld\t\t(Valeurs %s)\n"},
+    {330, 20000, 2000, 140000, 14000, 280.0f, 120.0f,
+     "F330 Origine dans la Pratique : X=%ld    Y=%ld   DemiChampFocale=%ld\t\t(Valeurs %s)\n"},
+    {420, 2000, 2000, 1, 1, 1.0f, 1.0f, nullptr},
+}};
+
+// Lenses the full form knows: all five, the VIPER build's the first three.
+constexpr int32_t kFocalesConnues = kViper ? 3 : 5;
+// Half travel of the VIPER build's lenses and of the YAG loop's.
+constexpr std::array<float, 3> kDemiCourseCourte = {35.0f, 60.0f, 90.0f};
+
+void OrigineDansLaPratique(int32_t perimetreJob)
+{
+    if (NumFocale < 0 || NumFocale >= kFocalesConnues) return;
+    const Focale& f = kFocales[static_cast<size_t>(NumFocale)];
+    const auto demiPerimetre = static_cast<int32_t>(static_cast<uint32_t>(perimetreJob) / 2);
+    if (NumFocale == 4) {
+        if constexpr (kFibreLine) {
+            if (bTC_DMC != 0) {
+                OrgYPlaque += demiPerimetre;
+                OrgXPlaque += 2000;
+            } else {
+                OrgXPlaque += 2000;
+                OrgYPlaque += 2000;
+            }
+            DemiChampFocale = 1;
+            std::printf("FOCALE 420 : PAS DE CHAMPS DEFINIS pour cette focale : DemiChampFocale=%ld  en 1/100e de mm\n",
+                        L(DemiChampFocale));
+        }
+        return;
+    }
+    MargeFocaleCurrentUnit = UniteDeLg != 0 ? f.marge1000 : f.marge100;
+    DemiChampFocale = UniteDeLg != 0 ? f.demiChamp1000 : f.demiChamp100;
+    const bool cylindre = kViper ? bTC_DMC != 0 : (bTC_DMC != 0 || bDMCpasApas != 0) && bFocalisationTC == 0;
+    if (cylindre) {
+        OrgYPlaque += demiPerimetre;
+        OrgXPlaque += MargeFocaleCurrentUnit;
+    } else {
+        OrgXPlaque += MargeFocaleCurrentUnit;
+        OrgYPlaque += MargeFocaleCurrentUnit;
+    }
+    std::printf(f.ligne, L(OrgXPlaque), L(OrgYPlaque), L(DemiChampFocale), UniteTexte());
+}
+
+void LitTemposCylindre()
+{
+    const bool cylindre = kViper ? bTC_DMC != 0 : bTC_DMC != 0 || bDMCpasApas != 0;
+    if (!cylindre) {
+        ModeTurboTCValide = 0;
+        TempoFinRotation = 0;
+        TempoInterligneTC = 0;
+        std::printf("  Marquage à PLAT, Temporisation fin de Rotation = Interligne = %ld ms\n", L(TempoFinRotation));
+        return;
+    }
+    ModeTurboTCValide = LectModeTurboTC(Position(kTurbo));
+    TempoFinRotation = LectTempoFinRotation(Position(kFinRotation));
+    TempoInterligneTC = LectTempoInterligneTC(Position(kInterligne));
+    if (ModeTurboTCValide != 0) {
+        std::printf("Mode Turbo TC validé");
+        std::printf("   Temporisation  Fin de Rotation=%ld ms\n", L(TempoFinRotation));
+        if constexpr (kViper) std::printf("                       Interligne=%d ms\n", TempoInterligneTC);
+        else std::printf("                       Interligne=%ld ms\n", L(TempoInterligneTC));
+    } else {
+        std::printf("Mode TC Normal\n");
+        if constexpr (kFibreLine)
+            std::printf("  Temporisation par défaut, fin de Rotation = %ld ms - Interligne = %ld ms\n",
+                        L(TempoFinRotation), L(TempoInterligneTC));
+        else if constexpr (kViper)
+            std::printf("  Temporisation par défaut, fin de Rotation = %ldms - Interligne = %ldms\n",
+                        L(TempoFinRotation), L(TempoInterligneTC));
+        else
+            std::printf("  Temporisation TC lues, fin de Rotation = %ld ms - Interligne = %ld ms\n",
+                        L(TempoFinRotation), L(TempoInterligneTC));
+    }
+}
+
+void LitTempos()
+{
+    TempoSaut = LectTempoSaut(Position(kTempoSaut));
+    TempoTir = LectTempoFinDeVecteur(Position(kTempoTir));
+    TempopTir = LectTempoPremierPIC(Position(kTempopTir));
+    VitesseSaut = LectVitesseDeSaut(Position(kVitesseSaut)) * 10;
+    Orientation = static_cast<uint8_t>(LectOrientation(Position(kOrientation)) + 1);
+}
+
+void LitResolution()
+{
+    ResolutionDpiX = static_cast<uint32_t>(LectDpiX(Position(kDpiX)));
+    ResolutionDpiY = static_cast<uint32_t>(LectDpiY(Position(kDpiY)));
+}
+
+void LitPuissanceEtVitesse(bool full)
+{
+    BlackInitialpower = bSimulation != 0 ? 0 : LectPowerInitialDuNoir(Position(kPuissance));
+    if (full) LitTemposCylindre();
+    if (!full || kKm250Line) WritePower(static_cast<uint16_t>(BlackInitialpower));
+    else LFWritePowerV2(static_cast<uint16_t>(BlackInitialpower));
+    VitesseInitiale = LectInitialSpeed(Position(kVitesse));
+    WriteInitialSpeed(static_cast<uint16_t>(VitesseInitiale));
+    if (!full) return;
+    lasparam.VitesseMarquage = ArrondiEntier(MarkingSpeed / 10.0);
+    if constexpr (kFibreLine) std::printf("Vitesse de marquage : %d mm/s\n", lasparam.VitesseMarquage);
+    if constexpr (build::kId == Id::FibreNoDmc || (kKm250Line && !kViper))
+        std::printf("VitesseInitiale=%ld mm/s\n", L(VitesseInitiale));
+    if constexpr (kViper) std::printf("Vitesse de marquage : %d\n", lasparam.VitesseMarquage);
+}
+
+// Correction types, angles, gains and the fixed word, then the lens is loaded.
+void ActiveCorrection(ParamCorrection p)
+{
+    p.TypeCorrectionX = static_cast<uint8_t>(LectTypeCorrectionX(Position(kCorrectionX)) + 1);
+    p.TypeCorrectionY = static_cast<uint8_t>(LectTypeCorrectionY(Position(kCorrectionY)) + 1);
+    p.AngleX = ChampFlottant(kAngleX, 10.0);
+    p.AngleY = ChampFlottant(kAngleY, 10.0);
+    p.GainX = ChampFlottant(kGainX, 1000.0);
+    p.GainY = ChampFlottant(kGainY, 1000.0);
+    p.Reserve = 40;
+    ActiveFocale(p);
+}
+
+// An unknown lens keeps the lens loaded now.
+ParamCorrection FocaleInconnue()
+{
+    std::printf("Numéro de focale inconnu !");
+    ParamCorrection p{};
+    p.Focale = CurrentParamCorrection.Focale;
+    p.CourseX = CurrentParamCorrection.CourseX;
+    p.CourseY = CurrentParamCorrection.CourseY;
+    return p;
+}
+
+void FinCommune()
+{
+    bNegatif = LectTypeMarquage(Position(kNegatif)) != 0 ? 1 : 0;
+    RasterPatternCorrection = LectDiffusion(Position(kDiffusion));
+    char texte[256];
+    std::snprintf(texte, sizeof texte, " VALEUR ENTETE %li %li %li %li %li", L(VitesseSaut), L(TempoSaut),
+                  L(TempoTir), L(TempopTir), L(VitesseSaut));
+    FK_PP(texte);
+}
+
+int32_t AnalyseComplete(unsigned char* job)
+{
+    BuffCourant = job;
+    const VueJob vue = VueCourante();
+    if (!ControleJob(vue, Forme::Complete)) return Refuse(vue);
+
+    if constexpr (build::kId == Id::FibreNoDmc) LitModele();
+    if constexpr (kViper) {
+        LitUnite();
+        LitMarquageUnique();
+    } else {
+        LitTypeFichier();
+        if constexpr (build::kId == Id::Km250) LitModele();
+        LitUnite();
+        LitMarquageUnique();
+        if (kKm250Line && bChangementIP != 0) return static_cast<int32_t>(LgAvantEntete + LgEntete - 1);
+        if constexpr (kFibreLine) FixeUnite();
+    }
+
+    if (bReceptionFirmware != 0 || (kAvecCarte && bPositionningFleche != 0)) {
+        if (bReceptionFirmware != 0) LitFirmware();
+        else if constexpr (kFibreLine) std::printf("Positionnement OU retour origine\n");
+        else
+            std::printf("Réglage origine rotation (Flèche mandrin verticale) OU retour origine détecté par "
+                        "capteur\n");
+        return FinAnalyse();
+    }
+
+    int32_t perimetreJob = 0;
+    LitCylindre(perimetreJob);
+    if constexpr (build::kId == Id::Fibre) LitModele();
+    if constexpr (kViper) LitTypeFichier();
+    ClasseFiche();
+
+    OrgXPlaque = LectOrigineXPlaque(Position(kOrigineX));
+    OrgYPlaque = LectOrigineYPlaque(Position(kOrigineY));
+    NumFocale = LectTypeFocale(Position(kFocale));
+    if constexpr (kViper) std::printf("Origine : X=%ld    Y=%ld\n", L(OrgXPlaque), L(OrgYPlaque));
+    OrigineDansLaPratique(perimetreJob);
+
+    DimXPlaque = LectDimXDeLaPlaque(Position(kDimX));
+    DimYPlaque = LectDimYDeLaPlaque(Position(kDimY));
+    if constexpr (kAvecCarte) {
+        MarquageIntExtCylindre = LectTypeMarquageIntExt(Position(kIntExt));
+        sens_DMC_OK = MarquageIntExtCylindre != 0 ? 1 : 0;
+        Reglage_Sens_DMC();
+    }
+    LitTempos();
+    if constexpr (build::kId == Id::FibreNoDmc) std::printf("Vitesse de saut=%ld mm/s\n", L(VitesseSaut / 10));
+    LitResolution();
+    if constexpr (kFibreLine)
+        std::printf("ResolutionDpiX= %ld ResolutionDpiY=%ld\n", UL(ResolutionDpiX), UL(ResolutionDpiY));
+    LitPuissanceEtVitesse(true);
+    OrientationMarquage = LectOrientationMarquage(Position(kOrientationMarquage));
+
+    ParamCorrection p{};
+    if (NumFocale >= 0 && NumFocale < kFocalesConnues) {
+        const Focale& f = kFocales[static_cast<size_t>(NumFocale)];
+        p.Focale = f.focale;
+        p.CourseX = f.course;
+        p.CourseY = bTC_DMC != 0 ? fPerimetreEnmm : f.course;
+        DemiCourse = kViper ? kDemiCourseCourte[static_cast<size_t>(NumFocale)] : f.demiCourse;
+    } else {
+        p = FocaleInconnue();
+    }
+    GainXRectPosition = ChampFlottant(kRectX, 1000.0);
+    GainYRectPosition = ChampFlottant(kRectY, 1000.0);
+    std::printf("Gain diode de visee : sur X = %.3f    sur Y = %.3f\n", static_cast<double>(GainXRectPosition),
+                static_cast<double>(GainYRectPosition));
+    ActiveCorrection(p);
+    FinCommune();
+    return FinAnalyse();
+}
+
+// The YAG loop's header: no file type, cylinder or model; the position field
+// only when the header is long enough to hold it.
+int32_t AnalyseCourte(unsigned char* job)
+{
+    BuffCourant = job;
+    const VueJob vue = VueCourante();
+    if (!ControleJob(vue, Forme::Courte)) return Refuse(vue);
+    if (bChangementIP != 0) return static_cast<int32_t>(LgAvantEntete + LgEntete - 1);
+    if (bReceptionFirmware != 0) {
+        LitFirmware();
+        return FinAnalyse();
+    }
+    PositionningTimeout = LgEntete > kPositionning + 3 ? static_cast<uint32_t>(Champ(kPositionning)) : 0;
+    bSimulation = PositionningTimeout != 0 ? 1 : 0;
+    // Moves are made of the unit factors: a header without the unit field is in 1/100 mm.
+    if (LgEntete > kUnite + 3) LitUnite();
+    else UniteDeLg = 0;
+    FixeUnite();
+
+    OrgXPlaque = LectOrigineXPlaque(Position(kOrigineX));
+    OrgYPlaque = LectOrigineYPlaque(Position(kOrigineY));
+    NumFocale = LectTypeFocale(Position(kFocale));
+    constexpr std::array<int32_t, 5> kDecalages = {550, 500, 1000, 0, 0};
+    if (NumFocale >= 0 && NumFocale < 5) {
+        OrgXPlaque += kDecalages[static_cast<size_t>(NumFocale)];
+        OrgYPlaque += kDecalages[static_cast<size_t>(NumFocale)];
+    }
+
+    DimXPlaque = LectDimXDeLaPlaque(Position(kDimX));
+    DimYPlaque = LectDimYDeLaPlaque(Position(kDimY));
+    LitTempos();
+    std::printf("Fiche de Marquage ou de positionnement\n");
+    LitResolution();
+    if constexpr (build::kId == Id::FibreNoDmc)
+        std::printf("ResolutionDpiX= %ld ResolutionDpiY=%ld\n", UL(ResolutionDpiX), UL(ResolutionDpiY));
+    LitPuissanceEtVitesse(false);
+    OrientationMarquage = LectOrientationMarquage(Position(kOrientationMarquage));
+
+    ParamCorrection p{};
+    if (NumFocale >= 0 && NumFocale < 5) {
+        const Focale& f = kFocales[static_cast<size_t>(NumFocale)];
+        p.Focale = f.focale;
+        p.CourseX = NumFocale < 3 ? f.course : 1.0f;
+        p.CourseY = p.CourseX;
+        DemiCourse = NumFocale < 3 ? kDemiCourseCourte[static_cast<size_t>(NumFocale)] : 1.0f;
+    } else {
+        p = FocaleInconnue();
+    }
+    GainXRectPosition = ChampFlottant(kRectX, 1000.0);
+    GainYRectPosition = ChampFlottant(kRectY, 1000.0);
+    ActiveCorrection(p);
+    FinCommune();
+    return FinAnalyse();
+}
+
+}  // namespace
+
+int32_t LectChampEntete(uint32_t position)
+{
+    return Champ32(position);
+}
+
+void LectAvantEntete()
+{
+    LitAvantEntete();
+}
+
+uint32_t LectNbrePasRotation(uint32_t position)
+{
+    const auto n = static_cast<uint32_t>(Champ32(position));
+    std::printf("Nombre de PAS de la rotation demandé : %lu\n", UL(n));
+    return n;
+}
+
+char* LectFilename(uint32_t position)
+{
+    const VueJob vue = VueCourante();
+    for (uint32_t i = 0; i < 16; ++i) {
+        const uint8_t c = vue.Octet(position + i);
+        FirmwareFilename[i] = c == ' ' ? '\0' : static_cast<char>(c);
+    }
+    FirmwareFilename[16] = '\0';
+    std::printf("File name : %s\n", FirmwareFilename);
+    return FirmwareFilename;
+}
+
+int32_t LectFilesize(uint32_t position)
+{
+    const int32_t v = Champ32(position);
+    std::printf("File size : %lu octets\n", UL(static_cast<uint32_t>(v)));
+    return v;
+}
+
+int32_t LectChecksum(uint32_t position)
+{
+    const int32_t v = Champ32(position);
+    std::printf("Checksum : %lu\n", UL(static_cast<uint32_t>(v)));
+    return v;
+}
+
+namespace {
+
+int32_t LitOrigine(uint32_t position, char axe)
+{
+    const int32_t v = Champ32(position);
+    const unsigned long brut = UL(static_cast<uint32_t>(v));
+    if constexpr (kFibreLine) {
+        std::printf(axe == 'X' ? "   Position de l'Origine X de la Plaque : %lx -> %ld %s (Repère redimensionné)\n"
+                               : "   Position de l'Origine Y de la Plaque : %lx -> %ld %s (Repère redimensionné) \n",
+                    brut, L(v), tAfficheUnitCourante);
+    } else {
+        const char* unite = UniteDeLg != 0 ? "1/1000" : "1/100";
+        std::printf(axe == 'X'
+                        ? "   Position de l'Origine X de la Plaque : %lx -> %ld en %s de mm (Repère redimensionné)\n"
+                        : "   Position de l'Origine Y de la Plaque : %lx -> %ld en %s de mm  (Repère redimensionné) \n",
+                    brut, L(v), unite);
+    }
+    return v;
+}
+
+}  // namespace
+
+int32_t LectOrigineXPlaque(uint32_t position)
+{
+    return LitOrigine(position, 'X');
+}
+
+int32_t LectOrigineYPlaque(uint32_t position)
+{
+    return LitOrigine(position, 'Y');
+}
+
+int32_t LectTypeMarquageDemande(uint32_t position)
+{
+    const int32_t v = Champ32(position);
+    std::printf("Type marquage : %ld     (0:A plat - 1:TC)\n", L(v));
+    if constexpr (kAvecCarte) return DMC_OK != 0 && v != 0 ? 1 : 0;
+    else return 0;
+}
+
+int32_t LectTypeMarquageIntExt(uint32_t position)
+{
+    const int32_t v = Champ32(position);
+    std::printf("Type marquage lue : %ld    (Intérieure/A plat : 0 - Extérieure : 1)\n", L(v));
+    return v;
+}
+
+int32_t LectVitesseDeSaut(uint32_t position)
+{
+    int32_t v = bFocalisationAPlat != 0 ? 2500 : Champ32(position);
+    if constexpr (kAvecCarte) {
+        if (bPositionnementTC != 0 || bPositionTC2 != 0 || bPositionXEtau != 0 || bPositionYEtau != 0) v *= 50;
+    }
+    if constexpr (build::kId != Id::FibreNoDmc && !kViper) std::printf("Vitesse de saut : %ld mm/s\n", L(v));
+    return v;
+}
+
+int32_t LectUniteFirmware(uint32_t position)
+{
+    const int32_t v = Champ32(position);
+    std::printf("ValUniteLgFirmware=%ld\n", L(v));
+    return v;
+}
+
+int32_t LectTypeMarquageStdUnique(uint32_t position)
+{
+    const int32_t v = Champ32(position);
+    std::printf("ValGravureUnique=%ld\n", L(v));
+    return v;
+}
+
+int32_t LFAnalyseEntete(unsigned char* job)
+{
+    return AnalyseComplete(job);
+}
+
+int32_t AnalyseEntete(unsigned char* job)
+{
+    if constexpr (kFibreLine) return AnalyseCourte(job);
+    return AnalyseComplete(job);
+}
+
+namespace {
+
+// floor(percent / 100 x pleineEchelle) + base: the quotient and product in
+// single precision, as the source's power tables were made.
+uint16_t CodePuissance(uint16_t power, float pleineEchelle, double base)
+{
+    const uint16_t pourcent = power > 100 ? 100 : power;
+    const float part = static_cast<float>(pourcent) / 100.0f * pleineEchelle;
+    return static_cast<uint16_t>(std::floor(static_cast<double>(part)) + base);
+}
+
+}  // namespace
+
+void WritePower(uint16_t power)
+{
+    std::printf("Puissance initiale %u\n", unsigned{power});
+    Pilot_Puissance(CodePuissance(power, 63.0f, 192.0));
+}
+
+void LFWritePowerV2(uint16_t power)
+{
+    const uint16_t code = CodePuissance(power, 127.0f, 128.0);
+    const int septBits = code & 0x7F;
+    std::printf("Puissance initiale dans en-tête : %d en pourcentage \n", power);
+    if constexpr (build::kId == Id::FibreNoDmc) {
+        std::printf(ModelDuLaser == 772 ? "Fibre 300 détecté Puissance initiale = %d = %x\n"
+                                        : "Autre Laser détecté Puissance initiale = %d = %x\n",
+                    code, unsigned{code});
+        std::printf("Puissance initiale configurée=%d (0x%x source fibre)\n", septBits, unsigned(septBits));
+    } else {
+        std::printf(ModelDuLaser == 772   ? "Fibre 300 détecté - Puissance initiale = %d\n"
+                    : ModelDuLaser == 774 ? "Fibre 500 détecté - Puissance initiale = %d\n"
+                                          : "Fibre100/200 détecté - Puissance initiale = %d\n",
+                    code);
+        std::printf("Puissance initiale configurée de la source fibre =%d \n", septBits);
+    }
+    Pilot_Puissance(septBits);
+}
+
+void WriteInitialSpeed(uint16_t speed)
+{
+    MarkingSpeed = speed * 10;
+    DeltaMarkingSpeed = static_cast<int32_t>(MarkingSpeed * 0.8);
+    SpeedInc = static_cast<double>(DeltaMarkingSpeed / 64);
+}

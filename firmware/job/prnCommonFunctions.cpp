@@ -1,0 +1,316 @@
+#include "prnCommonFunctions.h"
+
+#include "AnalyseEnteteFichier.h"
+#include "CommunicationViperGL.h"
+#include "VueJob.h"
+#include "build.h"
+#include "mlas_dep.h"
+#include "mlas_entiers.h"
+#include "mlas_etat.h"
+#include "mk_dmc.h"
+#include "mlas_dmc.h"
+#include "mlas_func.h"
+#include "mlas_param.h"
+#include "prnanalyse.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+int32_t Frequency = 0;
+int32_t PlageFreq = 0;
+double FreqInc = 0.0;
+double FreqMoyenne = 0.0;
+int32_t DeltaFrequency = 0;
+
+RaccordsCarteRotation RaccordsRotation;
+
+namespace {
+
+using build::Id;
+
+uint16_t Valeur(int32_t pos)
+{
+    return VueCourante().Mot16(static_cast<uint32_t>(pos) + 2);
+}
+
+// Frequencies come from the job: their ranges are worked out in 64 bits and held to 32.
+int32_t Sature(int64_t v)
+{
+    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                     std::numeric_limits<int32_t>::max()));
+}
+
+// Percent to the power code of the laser family: base + floor(percent / 100 x span).
+// Above 100 the code would run into the emission bit or past the byte.
+uint16_t CodePuissance(uint16_t pourcent, int base, float etendue)
+{
+    const float f = std::floor(static_cast<float>(std::min<uint16_t>(pourcent, 100)) / 100.0f * etendue);
+    return static_cast<uint16_t>(base + static_cast<int>(f));
+}
+
+// The 32-bit value of an FR pair; false when the low half does not follow.
+bool PaireFR(int32_t pos, uint32_t& valeur)
+{
+    const VueJob vue = VueCourante();
+    const auto p = static_cast<uint32_t>(pos);
+    if (vue.Mot16(p + 4) != 0xFFFD || vue.Octet(p + 6) != 'F' || vue.Octet(p + 7) != 'R') {
+        std::printf("Fréquence incomplète dans le fichier (FR sans sa seconde moitié) adresse=%x\n",
+                    static_cast<unsigned>(pos));
+        return false;
+    }
+    valeur = uint32_t{vue.Mot16(p + 2)} << 16 | vue.Mot16(p + 8);
+    return true;
+}
+
+void AttenteDepart()
+{
+    do {
+        if constexpr (build::kId != Id::Km250Viper) {
+            Ecrire_Tor_Dsp(1, 1);
+            if constexpr (build::kFibreLine) LFTestSiEventEnCours();
+            else TestSiEventEnCours();
+        }
+    } while (Lire_Tor_Dsp(1) == 0);
+}
+
+}  // namespace
+
+void TourneDMC(double demiPas, char absolu)
+{
+    if constexpr (build::kDmc) {
+        DMC_ON = 1;
+        START_DMC();
+        DEPLACE_DMC(demiPas, absolu, "NON");
+        STOP_DMC();
+        DMC_ON = 0;
+    }
+}
+
+void DeplaceVersOriginePlaque()
+{
+    int32_t nano = 0;
+    if constexpr (build::kFibreLine) nano = CoefUnitVersNano;
+    else nano = UniteDeLg != 0 ? 1000 : 10000;
+    DoVecteurMicrons(ArrondiEntier(static_cast<double>(OrgXPlaque) * nano),
+                     ArrondiEntier(static_cast<double>(OrgYPlaque) * nano), 1, 0);
+}
+
+// DP, AI, RF, and OP on the last page: read, nothing to do on this machine.
+int32_t FonctionDP(int32_t pos)
+{
+    return FonctionSansEffet(pos);
+}
+
+int32_t FonctionAssistanceAir(int32_t pos)
+{
+    return FonctionSansEffet(pos);
+}
+
+int32_t FonctionRefocalisation(int32_t pos)
+{
+    return FonctionSansEffet(pos);
+}
+
+int32_t FonctionRetourOriginePlaque(int32_t pos)
+{
+    return FonctionSansEffet(pos);
+}
+
+int32_t FonctionGestionTC2(int32_t pos)
+{
+    return FonctionSansEffet(pos);
+}
+
+int32_t FonctionSansEffet(int32_t)
+{
+    return 4;
+}
+
+int32_t LFFonctionPowerV2(int32_t pos)
+{
+    uint16_t p = CodePuissance(Valeur(pos), 128, 127.0f);
+    if constexpr (build::kId == Id::Fibre) {
+        if (ModelDuLaser == 772) std::printf("Fibre 300 détecté Puissance configurée = %d = %x\n", p, p);
+        else if (ModelDuLaser == 774) std::printf("Fibre 500 détecté Puissance configurée = %d = %x\n", p, p);
+    }
+    if (bEcoMode != 0) {
+        p &= 0x7F;
+        if constexpr (build::kId == Id::Fibre)
+            std::printf("Mode Eco en cours -> Puissance marquage = 0x%x (b7 à 0 -> puissance dévalidée)\n", p);
+        else std::printf("Mode Eco en cours -> Puissance marquage = 0x%x\n", p);
+    } else if constexpr (build::kFibreLine) {
+        if (bRetourNormalPendantMarquage != 0) {
+            if constexpr (build::kId == Id::Fibre)
+                std::printf("Retour Mode Normal pendant un marquage -> Puissance marquage = 0x%x (b7 à 1 -> puissance "
+                            "validée)\n",
+                            p);
+            else std::printf("Retour Mode Normal pendant un marquage -> Puissance marquage = 0x%x\n", p);
+        } else {
+            std::printf("Puissance marquage valide = 0x%x\n", p);
+        }
+    }
+    Pilot_Puissance(p);
+    return 4;
+}
+
+int32_t FonctionPower(int32_t pos)
+{
+    Pilot_Puissance(CodePuissance(Valeur(pos), 192, 63.0f));
+    return 4;
+}
+
+int32_t FonctionVitesseMarquage(int32_t pos)
+{
+    uint16_t v = Valeur(pos);
+    if (ModeTurboTCValide != 0) {
+        v = static_cast<uint16_t>(v * 4);
+        std::printf("Vitesse en mode Turbo TC = %d  mm/s \n", v);
+    }
+    MarkingSpeed = v * 10;
+    std::printf("Vitesse marquage lue = %d  mm/s \n", v);
+    DeltaMarkingSpeed = static_cast<int32_t>(std::floor(MarkingSpeed * 0.8));
+    SpeedInc = static_cast<float>(DeltaMarkingSpeed) / 64.0f;
+    return 4;
+}
+
+int32_t LFFonctionFrequence(int32_t pos)
+{
+    uint32_t valeur = 0;
+    if (!PaireFR(pos, valeur)) return 4;
+    Frequency = static_cast<int32_t>(valeur);
+    std::printf("Frequence de marquage lue dans le fichier : %ld Hz - Calcul des plages d'utilisation\n",
+                static_cast<long>(Frequency));
+    int32_t minimum = 0;
+    FreqMaxDuLaser = 100000;
+    if (ModelDuLaser == 772) {
+        minimum = 30000;
+    } else if (ModelDuLaser == 774 && build::kId == Id::Fibre) {
+        minimum = 50000;
+        FreqMaxDuLaser = 200000;
+    } else if (TypeSource == 0) {
+        minimum = 20000;
+    } else if (TypeSource == 1) {
+        minimum = 25000;
+    }
+    if (minimum != 0 && Frequency < minimum) Frequency = minimum;
+    PlageFreq = Sature(int64_t{FreqMaxDuLaser} - Frequency);
+    FreqInc = PlageFreq / 128;
+    FreqMoyenne = static_cast<double>(int64_t{Frequency} + PlageFreq / 2);
+    return 10;
+}
+
+int32_t FonctionFrequence(int32_t pos)
+{
+    uint32_t valeur = 0;
+    if (!PaireFR(pos, valeur)) return 4;
+    Frequency = static_cast<int32_t>(valeur);
+    if constexpr (build::kViper) {
+        DeltaFrequency = Sature(int64_t{100000} - Frequency);
+        FreqInc = DeltaFrequency / 64;
+    } else {
+        PlageFreq = Sature(int64_t{200000} - Frequency);
+        FreqInc = PlageFreq / 128;
+        FreqMoyenne = static_cast<double>(int64_t{Frequency} + PlageFreq / 2);
+        std::printf("Frequence de marquage demandée : %ld Hz\n", static_cast<long>(Frequency));
+    }
+    return 10;
+}
+
+int32_t FonctionDureeImpulsion(int32_t pos)
+{
+    DureeImpulsion = static_cast<float>(Valeur(pos) / 10);
+    return 4;
+}
+
+int32_t FonctionTestFinDeFile(int32_t pos, uint8_t& last)
+{
+    std::printf("OP détecté -> FonctionTestFinDeFile\n");
+    const VueJob vue = VueCourante();
+    const auto suivant = static_cast<uint32_t>(pos) + 6;
+    // A job cut after its page end has no next page to wait for.
+    last = !vue.Couvre(suivant, 2) || (vue.Octet(suivant) == 'J' && vue.Octet(suivant + 1) == 'F') ? 1 : 0;
+    std::printf(last != 0 ? "FinDeFile = true\n" : "FinDeFile = false\n");
+    return 4;
+}
+
+int32_t FonctionAttenteCdePageSuivante(int32_t)
+{
+    std::printf("OP -> JUMP \n");
+    std::printf("\nAttente depart Marquage :\n");
+    DepileTabPD();
+    RetourOrigineInverse();
+    Pause_Las(100);
+
+    if constexpr (build::kViper) {
+        // One move to the origin, in the job's unit, before the wait: the next
+        // plane starts where the first one did.
+        DeplaceVersOriginePlaque();
+        Pause_Las(500);
+        Ecrire_Tor_Dsp(1, 0);
+        AttenteDepart();
+        MemX_PU = MemY_PU = 0;
+        return 4;
+    }
+
+    if constexpr (build::kDmc) {
+        if (bDMCpasApas != 0) {
+            if (RaccordsRotation.PriseOrigine != nullptr) RaccordsRotation.PriseOrigine();
+            RetourOrigineOK = 1;
+            bDdeRetourOrigine = 0;
+        }
+        std::printf("\nAttente depart Marquage pour le marquage du Plan suivant :\n");
+    }
+    Ecrire_Tor_Dsp(2, 0);
+    Pause_Las(200);
+    AttenteDepart();
+    CUneRechercheOrgigine = 1;
+    DeplaceVersOriginePlaque();
+    Pause_Las(1000);
+    Ecrire_Tor_Dsp(1, 0);
+    Ecrire_Tor_Dsp(2, 1);
+    MemX_PU = MemY_PU = 0;
+    return 4;
+}
+
+int32_t FonctionFinDePage(int32_t pos)
+{
+    uint8_t last = 0;
+    int32_t consumed = FonctionTestFinDeFile(pos, last);
+    if (last != 0) {
+        consumed = FonctionRetourOriginePlaque(pos);
+        if constexpr (build::kDmc) {
+            if (bDMCpasApas != 0) bLastFicheMultiPlansTC = 1;
+        }
+    } else {
+        consumed = FonctionAttenteCdePageSuivante(pos);
+    }
+    if constexpr (build::kDmc) {
+        if (bDdeRetourOrigine != 0 || bLastFicheMultiPlansTC != 0) {
+            DoVecteurMicrons(0, 0, 1, 0);
+            std::printf("FIN NORMAL - Prise Origine avec recherche du capteur - En relatif - Sens horaire\n");
+            if (RaccordsRotation.PriseOrigine != nullptr) RaccordsRotation.PriseOrigine();
+            RetourOrigineOK = 1;
+            bDdeRetourOrigine = 0;
+        }
+    }
+    return consumed;
+}
+
+int32_t FonctionRetourRotation(int32_t pos)
+{
+    uint8_t last = 0;
+    int32_t consumed = FonctionTestFinDeFile(pos, last);
+    if (last != 0) consumed = FonctionRetourOriginePlaque(pos);
+    DoVecteurMicrons(0, 0, 1, 0);
+    if constexpr (build::kDmc) {
+        DMC_ON = 1;
+        START_DMC();
+        std::printf("Retour origine rotation - En absolu - Sans recherche du capteur\n");
+        DEPLACE_DMC(0.0, 1, "NON");
+        STOP_DMC();
+        DMC_ON = 0;
+    }
+    return consumed;
+}

@@ -1,0 +1,280 @@
+#include "prnVectorFunctions.h"
+
+#include "AnalyseEnteteFichier.h"
+#include "VueJob.h"
+#include "build.h"
+#include "mlas_dep.h"
+#include "mlas_entiers.h"
+#include "mlas_etat.h"
+#include "mlas_param.h"
+#include "prnCommonFunctions.h"
+#include "prnanalyse.h"
+
+#include <cstdio>
+
+uint8_t bRotationPUVecteur = 0;
+
+int32_t PtXdepVecteur = 0;
+int32_t PtYdepVecteur = 0;
+int32_t PtXfinVecteur = 0;
+int32_t PtYfinVecteur = 0;
+
+float RectanglePositionnementX[kTailleRectanglePositionnement] = {};
+float RectanglePositionnementY[kTailleRectanglePositionnement] = {};
+float SavePointsCroixX[kTailleSavePointsCroix] = {};
+float SavePointsCroixY[kTailleSavePointsCroix] = {};
+float SavePointsTCX[kTailleSavePointsTC] = {};
+float SavePointsTCY[kTailleSavePointsTC] = {};
+int32_t CurrentRectPos = 0;
+int32_t NbreDataPourPositionnement = 0;
+int32_t NbreDataPositionnementTC = 0;
+int32_t OrgXPlaqValCorigeeRepTheo = 0;
+int32_t OrgYPlaqValCorigeeRepTheo = 0;
+
+namespace {
+
+using build::Id;
+
+// The three point handlers: the fibre line's, the KM250 line's, and the older
+// one the fibre builds still carry.
+enum class Variante { LF, KM, Ancienne };
+
+constexpr bool kSansCarte = build::kId == Id::FibreNoDmc || build::kId == Id::Km250NoDmc;
+
+struct Pas {
+    float x;
+    float y;
+};
+
+// Micrometres to scanner steps with the axis mapping of the moves; false for
+// an orientation that has none.
+bool EnPas(float dx, float dy, Pas& pas)
+{
+    switch (Orientation) {
+    case 1: pas = {dy / 1000 * mmenpasY, dx / -1000 * mmenpasX}; return true;
+    case 2: pas = {dx / -1000 * mmenpasX, dy / -1000 * mmenpasY}; return true;
+    case 3: pas = {dy / -1000 * mmenpasY, dx / 1000 * mmenpasX}; return true;
+    case 4: pas = {dx / 1000 * mmenpasX, dy / 1000 * mmenpasY}; return true;
+    default: return false;
+    }
+}
+
+// Point scaled about the field centre c by the positioning gain.
+int32_t Corrige(int32_t v, float gain, float c)
+{
+    return TronqueEntier(static_cast<float>(v) * gain + c * (1 - gain));
+}
+
+int32_t MicronsParUnite(Variante v)
+{
+    if (v == Variante::Ancienne) return 10;
+    if (v == Variante::KM) return UniteDeLg != 0 ? 1 : 10;
+    return CoefUnitVersMicron;
+}
+
+int Nano(int32_t microns)
+{
+    return ArrondiEntier(static_cast<double>(microns) * 1000);
+}
+
+// Entries the recording may still write: it stops at the end of the smallest
+// table it writes for this job type.
+bool Place(int32_t taille)
+{
+    return CurrentRectPos >= 0 && CurrentRectPos < taille;
+}
+
+void EnregistreEnTable(float* tx, float* ty, const Pas& pas)
+{
+    tx[CurrentRectPos] = pas.x;
+    ty[CurrentRectPos] = pas.y;
+}
+
+// A simulated PD vector: its corrected ends, as steps, into the tables of the job type.
+void EnregistreVecteur(int32_t dx, int32_t dy, int32_t microns)
+{
+    PtXfinVecteur = PtXdepVecteur + dx;
+    PtYfinVecteur = PtYdepVecteur + dy;
+    const float c = static_cast<float>(DemiChampFocale) * static_cast<float>(microns);
+    const int32_t x0 = Corrige(PtXdepVecteur, GainXRectPosition, c);
+    const int32_t y0 = Corrige(PtYdepVecteur, GainYRectPosition, c);
+    const int32_t x1 = Corrige(PtXfinVecteur, GainXRectPosition, c);
+    const int32_t y1 = Corrige(PtYfinVecteur, GainYRectPosition, c);
+    PtXdepVecteur = PtXfinVecteur;
+    PtYdepVecteur = PtYfinVecteur;
+
+    const bool croix = TypeDuFichier == 3 || TypeDuFichier == 6;
+    const bool tc = !croix && TypeDuFichier != 1;
+    Pas pas{};
+    if (!Place(croix ? kTailleSavePointsCroix : tc ? kTailleSavePointsTC : kTailleRectanglePositionnement) ||
+        !EnPas(static_cast<float>(x1 - x0), static_cast<float>(y1 - y0), pas))
+        return;
+    EnregistreEnTable(RectanglePositionnementX, RectanglePositionnementY, pas);
+    ++NbreDataPourPositionnement;
+    if (croix) {
+        std::printf("Traçage d'une croix\n");
+        EnregistreEnTable(SavePointsCroixX, SavePointsCroixY, pas);
+    } else if (tc) {
+        EnregistreEnTable(SavePointsTCX, SavePointsTCY, pas);
+        ++NbreDataPositionnementTC;
+    }
+    ++CurrentRectPos;
+}
+
+// mlas-km250-viper, and the older handler of the fibre builds: steps from dx
+// and dy as read, no gain correction and no start or end kept.
+void EnregistreVecteurDirect(int32_t dx, int32_t dy, Variante v)
+{
+    const bool rectangle = TypeDuFichier == 1;
+    const bool croix = v == Variante::Ancienne ? !rectangle : TypeDuFichier == 3;
+    Pas pas{};
+    if (!Place(rectangle ? kTailleRectanglePositionnement : croix ? kTailleSavePointsCroix : kTailleSavePointsTC) ||
+        !EnPas(static_cast<float>(dx), static_cast<float>(dy), pas))
+        return;
+    const bool ajuste = build::kId == Id::Km250Viper || (build::kId == Id::Fibre && rectangle);
+    if (ajuste && !croix) AjustementDiodeDeVisee(Orientation, CurrentRectPos, pas.x, pas.y);
+    if (rectangle) {
+        EnregistreEnTable(RectanglePositionnementX, RectanglePositionnementY, pas);
+        if (v != Variante::Ancienne) ++NbreDataPourPositionnement;
+    } else if (croix) {
+        EnregistreEnTable(SavePointsCroixX, SavePointsCroixY, pas);
+    } else {
+        EnregistreEnTable(SavePointsTCX, SavePointsTCY, pas);
+        ++NbreDataPositionnementTC;
+    }
+    ++CurrentRectPos;
+}
+
+// A simulated jump: the beam goes to the corrected end of the vector.
+void SautCorrige(int32_t dx, int32_t dy, int32_t microns)
+{
+    if constexpr (!kSansCarte) {
+        std::printf("Calcul Origine de PU de replacement  bMOdeIndexe=%d OrgXPlaqValCorigeeRepTheo=%ld  "
+                    "OrgYPlaqValCorigeeRepTheo=%ld en MICRON avec correction Gain DV\n",
+                    bMOdeIndexe, static_cast<long>(OrgXPlaqValCorigeeRepTheo),
+                    static_cast<long>(OrgYPlaqValCorigeeRepTheo));
+    }
+    PtXfinVecteur = PtXdepVecteur + dx;
+    PtYfinVecteur = PtYdepVecteur + dy;
+    const float c = static_cast<float>(DemiChampFocale) * static_cast<float>(microns);
+    const int32_t ddx = Corrige(PtXfinVecteur, GainXRectPosition, c) - Corrige(PtXdepVecteur, GainXRectPosition, c);
+    const int32_t ddy = Corrige(PtYfinVecteur, GainYRectPosition, c) - Corrige(PtYdepVecteur, GainYRectPosition, c);
+    DoVecteurMicrons(Nano(ddx), Nano(ddy), 1, 0);
+    PtXdepVecteur = PtXfinVecteur;
+    PtYdepVecteur = PtYfinVecteur;
+}
+
+bool Marqueur(const VueJob& vue, uint32_t p)
+{
+    return vue.Octet(p) == 0xFF && vue.Octet(p + 1) == 0xFD;
+}
+
+int32_t PointsPU_PD(int32_t pos, uint8_t penUp, Variante v)
+{
+    const VueJob vue = VueCourante();
+    const auto debut = static_cast<uint32_t>(pos) + 4;
+    const bool sansCarte = kSansCarte || build::kId == Id::Km250Viper;
+
+    if (sansCarte && v != Variante::Ancienne && bTC_DMC != 0) bRotationPUVecteur = 1;
+    if (penUp != 0 && (!vue.Couvre(debut, 2) || Marqueur(vue, debut))) {
+        if (v == Variante::Ancienne) return 4;
+        if (sansCarte && bFocalisationAPlat == 0) bRotationPUVecteur = 1;
+        if (FirstDeplacementCentreObjet != 0) {
+            DoVecteurMicrons(0, 0, 1, 1);
+            FirstDeplacementCentreObjet = 0;
+        }
+        return 4;
+    }
+    if ((MemX_PU != 0 || MemY_PU != 0) && bSimulation == 0) {
+        DoVecteurMicrons(MemX_PU, MemY_PU, 1, 0);
+        MemX_PU = MemY_PU = 0;
+    }
+    Attente_Fin_Comptage();
+    if (penUp == 0) {
+        if (v == Variante::LF) LFConf_Speed_Freq(MarkingSpeed, Frequency);
+        else Conf_Speed_Freq(MarkingSpeed, Frequency);
+    }
+
+    const int32_t microns = MicronsParUnite(v);
+    int32_t taken = 4;
+    // A point is taken whole or not at all; the next record's marker ends the list.
+    for (uint32_t p = debut; vue.Couvre(p, 8) && !Marqueur(vue, p); p += 8, taken += 8) {
+        const int32_t dx = ArrondiEntier(static_cast<double>(vue.Mot16Signe(p + 2)) * microns);
+        const int32_t dy = ArrondiEntier(static_cast<double>(vue.Mot16Signe(p + 4)) * microns);
+        if (v != Variante::Ancienne && (dx == 0 || dy == 0)) DoSegment = 0;
+
+        if (bSimulation != 0 && penUp == 0) {
+            if (v == Variante::Ancienne || build::kId == Id::Km250Viper) EnregistreVecteurDirect(dx, dy, v);
+            else EnregistreVecteur(dx, dy, microns);
+        } else if (build::kDmc && v != Variante::Ancienne && bDMCpasApas != 0 && bMOdeIndexe == 0) {
+            // The part turns by dy; the beam moves along X only.
+            DoVecteurMicrons(Nano(dx), 0, static_cast<char>(penUp), 1);
+            const auto perimetre = static_cast<double>(static_cast<uint32_t>(PerimetreCylindreAMarquer));
+            if (bPositionYEtau == 0 && perimetre > 0) TourneDMC(dy / perimetre * 15200 / 10, 0);
+        } else if (bSimulation != 0 && v != Variante::Ancienne && build::kId != Id::Km250Viper) {
+            SautCorrige(dx, dy, microns);
+        } else {
+            DoVecteurMicrons(Nano(dx), Nano(dy), static_cast<char>(penUp), 1);
+        }
+    }
+    // The received bytes end inside a point: it is not marked, and its bytes
+    // are not taken for records.
+    const auto fin = static_cast<uint32_t>(pos) + static_cast<uint32_t>(taken);
+    if (fin < vue.taille && !Marqueur(vue, fin)) taken += static_cast<int32_t>(vue.taille - fin);
+    if (sansCarte && v != Variante::Ancienne && bTC_DMC != 0) bRotationPUVecteur = 0;
+    return taken;
+}
+
+}  // namespace
+
+int32_t LFFonctionPU_PD(int32_t pos, uint8_t penUp)
+{
+    return PointsPU_PD(pos, penUp, Variante::LF);
+}
+
+int32_t FonctionPU_PD(int32_t pos, uint8_t penUp)
+{
+    return PointsPU_PD(pos, penUp, build::kFibreLine ? Variante::Ancienne : Variante::KM);
+}
+
+int32_t ChangtModeMarquage(int32_t pos)
+{
+    if (VueCourante().Mot16(static_cast<uint32_t>(pos) + 2) != 0) {
+        bMOdeIndexe = 1;
+    } else {
+        if (iTabD > 0) DepileTabPD();
+        bMOdeIndexe = 0;
+    }
+    return 4;
+}
+
+void AjustementDiodeDeVisee(uint8_t orientation, int32_t side, float& x, float& y)
+{
+    // mlas-fibre also keeps the rotation axis's coordinate in step rotation.
+    const bool rotation = bTC_DMC != 0 || (build::kId == Id::Fibre && bDMCpasApas != 0);
+    auto surX = [&](const char* texte) {
+        x = x * GainXRectPosition + (1 - GainXRectPosition) * DemiCourse;
+        if (texte != nullptr) std::printf(texte, static_cast<double>(x));
+    };
+    auto surY = [&](const char* texte) {
+        y = y * GainYRectPosition + (1 - GainYRectPosition) * DemiCourse;
+        if (texte != nullptr) std::printf(texte, static_cast<double>(y));
+    };
+    switch (orientation) {
+    case 2:
+        if (side == 0) surX("---- A VOIR    CALCUL vRight =%f \n");
+        else if (side == 1 && !rotation) surY("---- A VOIR    CALCUL vTop =%f \n");
+        else if (side == 2) surX("---- A VOIR     CALCUL vLeft =%f \n");
+        else if (side == 3 && !rotation) surY("---- A VOIR      CALCUL vBottom =%f \n");
+        break;
+    case 3:
+        if (side == 0 || side == 2) surY(nullptr);
+        else if ((side == 1 || side == 3) && !rotation) surX(nullptr);
+        break;
+    case 4:
+        if (side == 0 || side == 2) surX(nullptr);
+        else if (side == 1 || side == 3) surY(nullptr);
+        break;
+    default: break;
+    }
+}

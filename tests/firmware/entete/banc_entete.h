@@ -1,0 +1,95 @@
+// Header analysis bench: the simulated DSP card running, the job's bytes put
+// into RecepBuff as the reception leaves them (the start instruction eaten),
+// the console read back, and the job globals back to their start-up values.
+#pragma once
+
+#include "../machine/banc_machine.h"
+#include "AnalyseEnteteFichier.h"
+#include "build.h"
+#include "mlas_dmc.h"
+#include "job_builder.h"
+#include "prnReception.h"
+#include "prnbuffer.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace banc {
+
+inline constexpr bool kFibre = build::kFibreLine;
+inline constexpr bool kAvecCarte = build::kDmc;
+
+class Entete : public Machine {
+protected:
+    void SetUp() override
+    {
+        Machine::SetUp();
+        dsp.Demarre();
+        TypeDuFichier = 0;
+        UniteDeLg = MarquageUnique = 55;
+        bSimulation = bReceptionFirmware = bPositionningFleche = bChangementIP = bPreChauffe = 0;
+        bTCReglageMinMax = bFocalisationAPlat = bFocalisationTC = bPositionnementTC = bPositionTC2 = 0;
+        bPositionXEtau = bPositionYEtau = bTestInscription = 0;
+        bTC_DMC = bDMCpasApas = bDdeRetourOrigine = bFirstRotationPU = 0;
+        PerimetreCylindreAMarquer = SavePerimetreCylindre = 0;
+        CurrentParamCorrection = {};
+        LgEntete = 0;
+        FichierOK = 1;
+        TypeCarteCPU = 1;  // VIPER: the flat/cylinder switch is GPIO 21
+        CarteRotation(0);
+    }
+
+    // The job as it stands in RecepBuff after reception: without the start instruction.
+    static void Recoit(const std::vector<uint8_t>& octets)
+    {
+        PRNBuffClear(&RecepBuff);
+        std::memset(RecepBuff.data, 0, 4096);
+        PRNBuffWriteBuff(&RecepBuff, octets.data(), static_cast<uint32_t>(octets.size()));
+    }
+    // A converter job with its body; the start instruction is left out.
+    static std::vector<uint8_t> Job(const jobfile::HeaderBlock& h, int lbAvant = 0)
+    {
+        jobfile::Builder b;
+        b.preHeader(lbAvant).raw(jobfile::converterTag(h)).header(h).record("JF", 0);
+        return b.bytes();
+    }
+    // The header analysis the marking loop of this build runs first.
+    int32_t Analyse(bool courte = false)
+    {
+        console = Sortie([&] {
+            resultat = courte ? AnalyseEntete(RecepBuff.data) : kFibre ? LFAnalyseEntete(RecepBuff.data)
+                                                                      : AnalyseEntete(RecepBuff.data);
+        });
+        return resultat;
+    }
+    std::vector<std::string> Puissances() const { return carte.Trace({"CMD code=0x06"}); }
+
+    // A marking header with a value in every field the firmware reads.
+    static jobfile::HeaderBlock Complet(int32_t unite = 1)
+    {
+        using namespace jobfile;
+        HeaderBlock h = converterHeader(775, 0);
+        const std::vector<std::pair<int, int32_t>> champs = {
+            {OriginX, 1000}, {OriginY, 2000}, {Model, 774}, {Perimeter, 314159}, {DpiX, 300}, {DpiY, 600},
+            {Power, 50}, {Speed, 500}, {PlateX, 100000}, {PlateY, 80000}, {InsideOutside, 1}, {MarkingOrientation, 6},
+            {Turbo, 1}, {CorrectionX, 1}, {Focal, 1}, {GainX, 1002}, {GainY, 998}, {AngleX, 15}, {AngleY, 25},
+            {JumpDelay, 31}, {EndDelay, 32}, {FirstPulseDelay, 33}, {JumpSpeed, 3000}, {Negative, 1}, {Diffusion, 36},
+            {LaserOrientation, 2}, {Positioning, 38000}, {RectGainX, 1250}, {RectGainY, 750}, {EndOfRotation, 42},
+            {Interline, 43}, {Unit, unite}, {SingleMarking, 1}};
+        for (const auto& [champ, valeur] : champs) h.set(champ, valeur);
+        return h;
+    }
+
+    static void CarteRotation(uint8_t presente)
+    {
+        if constexpr (kAvecCarte) DMC_OK = presente;
+    }
+    // The flat/cylinder switch of the builds without the rotation card.
+    std::vector<std::string> Bascules() const { return carte.Trace({"GPIO"}); }
+
+    std::string console;
+    int32_t resultat = 0;
+};
+
+}  // namespace banc

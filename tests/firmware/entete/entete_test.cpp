@@ -1,0 +1,256 @@
+// Header analysis per build: every field in its global, unit and lens set-up,
+// cylinder jobs, job kinds by file type, firmware and IP jobs, the YAG loop's
+// short form, and the headers that cannot be marked.
+#include "banc_entete.h"
+
+#include <gmock/gmock.h>
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using namespace jobfile;
+
+constexpr bool kViper = build::kViper;
+constexpr bool kModeleLu = build::kId == build::Id::Fibre || build::kId == build::Id::FibreNoDmc ||
+                           build::kId == build::Id::Km250;
+
+class AnalyseEntete : public banc::Entete {};
+
+TEST_F(AnalyseEntete, EveryFieldLandsInItsGlobal)
+{
+    ModelDuLaser = 0;
+    if constexpr (banc::kAvecCarte) sens_DMC_OK = 0;
+    Recoit(Job(Complet()));
+    EXPECT_EQ(Analyse(), 8 + 240 - 1);
+    EXPECT_THAT(console, EndsWith("FIN de l'analyse de l'entête\n"));
+    EXPECT_EQ(FichierOK, 1);
+    // Lens 1 adds its 1/1000 mm margin to the origins; a marking sheet reads no position;
+    // the jump speed goes x 10 into the header text and back to mm/s in FK_PP.
+    EXPECT_THAT((std::vector<long>{TypeDuFichier, UniteDeLg, MarquageUnique, ModelDuLaser, OrgXPlaque, OrgYPlaque,
+                                   MargeFocaleCurrentUnit, DemiChampFocale, NumFocale, DimXPlaque, DimYPlaque,
+                                   ResolutionDpiX, ResolutionDpiY, BlackInitialpower, VitesseInitiale, MarkingSpeed,
+                                   lasparam.VitesseMarquage, OrientationMarquage, Orientation, TempoSaut, TempoTir,
+                                   TempopTir, VitesseSaut, VitesseRect, bNegatif, RasterPatternCorrection,
+                                   PositionningTimeout, bSimulation, ModeTurboTCValide, TempoFinRotation}),
+                ElementsAre(0, 1, 1, kModeleLu ? 774 : 0, 11000, 12000, 10000, 65000, 1, 100000, 80000, 300, 600, 50,
+                            500, 5000, 500, 6, 3, 31, 32, 33, 3000, 3000, 1, 36, 0, 0, 0, 0));
+    EXPECT_FLOAT_EQ(GainXRectPosition, 1.25f);
+    EXPECT_FLOAT_EQ(GainYRectPosition, 0.75f);
+    const ParamCorrection& p = CurrentParamCorrection;
+    EXPECT_THAT((std::vector<float>{float(p.Focale), p.CourseX, p.CourseY, float(p.TypeCorrectionX),
+                                    float(p.TypeCorrectionY), p.AngleX, p.AngleY, p.GainX, p.GainY, float(p.Reserve),
+                                    DemiCourse}),
+                ElementsAre(160, 130, 130, 2, 1, 1.5f, 2.5f, 1.002f, 0.998f, 40, kViper ? 60 : 55));
+    EXPECT_EQ(carte.Trace({"TABLE"}).size(), 1u) << "the lens tables are loaded";
+    if constexpr (banc::kAvecCarte) {
+        EXPECT_EQ(sens_DMC_OK, 1) << "outside marking";
+        EXPECT_EQ(moins_dmc_las, 1);
+    } else {
+        EXPECT_THAT(Bascules(), ElementsAre(HasSubstr("GPIO op=clr bank=0 bits=0x00200000"))) << "flat";
+    }
+    if constexpr (banc::kFibre) {
+        EXPECT_THAT((std::vector<float>{float(CoefUnitVersNano), float(CoefUnitVersMicron), CoefDivUnitVersmm}),
+                    ElementsAre(1000, 1, 1000));
+        EXPECT_THAT(console, HasSubstr("F160 Origine dans la Pratique : X=11000    Y=12000    "
+                                       "DemiChampFocale=65000\t\t(Valeurs en 1/1000e de mm)\n"));
+        EXPECT_THAT(console, HasSubstr("   Position de l'Origine X de la Plaque : 3e8 -> 1000 en 1/1000e de mm "
+                                       "(Repère redimensionné)\n"));
+    } else {
+        EXPECT_THAT(console, HasSubstr("   Position de l'Origine Y de la Plaque : 7d0 -> 2000 en 1/1000 de mm  "
+                                       "(Repère redimensionné) \n"));
+    }
+}
+
+TEST_F(AnalyseEntete, HundredthsOfAMillimetre)
+{
+    Recoit(Job(Complet(0).set(Focal, 2)));
+    Analyse();
+    EXPECT_THAT((std::vector<long>{UniteDeLg, OrgXPlaque, OrgYPlaque, DemiChampFocale}),
+                ElementsAre(0, 2000, 3000, 10000));
+    if constexpr (banc::kFibre) {
+        EXPECT_THAT((std::vector<long>{CoefUnitVersNano, CoefUnitVersMicron}), ElementsAre(10000, 10));
+    }
+}
+
+TEST_F(AnalyseEntete, LensFourAndUnknownLenses)
+{
+    Recoit(Job(Complet().set(Focal, 4)));
+    Analyse();
+    if constexpr (banc::kFibre) {
+        EXPECT_THAT((std::vector<long>{OrgXPlaque, OrgYPlaque, DemiChampFocale, CurrentParamCorrection.Focale}),
+                    ElementsAre(3000, 4000, 1, 420));
+    } else {
+        EXPECT_THAT((std::vector<long>{OrgXPlaque, OrgYPlaque}), ElementsAre(1000, 2000)) << "no origin step";
+    }
+    // An unknown lens keeps the lens loaded now.
+    Recoit(Job(Complet().set(Focal, 0)));
+    Analyse();
+    Recoit(Job(Complet().set(Focal, 9).set(AngleX, 40)));
+    Analyse();
+    EXPECT_THAT(console, HasSubstr("Numéro de focale inconnu !"));
+    EXPECT_EQ(OrgXPlaque, 1000);
+    EXPECT_EQ(CurrentParamCorrection.Focale, 100);
+    EXPECT_FLOAT_EQ(CurrentParamCorrection.CourseX, 81.0f);
+    EXPECT_FLOAT_EQ(CurrentParamCorrection.AngleX, 4.0f);
+}
+
+TEST_F(AnalyseEntete, CylinderPerimeterInHundredthsWhateverTheUnit)
+{
+    CarteRotation(1);
+    PerimetreCylindreAMarquer = 777;
+    Recoit(Job(Complet().set(CylinderRequested, 1)));
+    Analyse();
+    // 314.159 mm; the origin moves by half the perimeter in job units.
+    EXPECT_THAT((std::vector<long>{PerimetreCylindreAMarquer, SavePerimetreCylindre, OrgXPlaque, OrgYPlaque,
+                                   ModeTurboTCValide, TempoFinRotation, TempoInterligneTC}),
+                ElementsAre(31416, 777, 11000, 2000 + 314159 / 2, 1, 42, 43));
+    EXPECT_FLOAT_EQ(fPerimetreEnmm, 314.159f);
+    if constexpr (banc::kAvecCarte) {
+        EXPECT_THAT((std::vector<int>{bDMCpasApas, bTC_DMC, bDdeRetourOrigine, bFirstRotationPU}),
+                    ElementsAre(1, 0, 1, 1));
+        EXPECT_FLOAT_EQ(CurrentParamCorrection.CourseY, 130.0f);
+    } else {
+        EXPECT_EQ(bTC_DMC, 1);
+        EXPECT_THAT(Bascules(), ElementsAre(HasSubstr("GPIO op=set bank=0 bits=0x00200000")));
+        EXPECT_FLOAT_EQ(CurrentParamCorrection.CourseY, 314.159f) << "the turner's axis spans the perimeter";
+    }
+    Recoit(Job(Complet(0).set(CylinderRequested, 1).set(Perimeter, 31416)));
+    Analyse();
+    EXPECT_EQ(PerimetreCylindreAMarquer, 31416);
+
+    // Without the rotation card a cylinder job is marked flat.
+    CarteRotation(0);
+    Recoit(Job(Complet().set(CylinderRequested, 1)));
+    Analyse();
+    if constexpr (banc::kAvecCarte) {
+        EXPECT_THAT((std::vector<long>{bDMCpasApas, PerimetreCylindreAMarquer, OrgYPlaque, TempoFinRotation}),
+                    ElementsAre(0, 0, 12000, 0));
+    }
+}
+
+TEST_F(AnalyseEntete, ResolutionOrPerimeterOfZeroIsRefused)
+{
+    const std::vector<uint8_t> nulle = Job(Complet().set(DpiY, 0));
+    Recoit(nulle);
+    bTCReglageMinMax = 1;
+    EXPECT_EQ(Analyse(), static_cast<int32_t>(nulle.size() - 1));
+    EXPECT_EQ(FichierOK, 0);
+    EXPECT_THAT(console, HasSubstr("Résolution nulle dans l'entête : X=300  Y=0\n"));
+    EXPECT_EQ(bTCReglageMinMax, 0);
+
+    CarteRotation(1);
+    for (int32_t perimetre : {0, 4}) {  // 4/1000 mm is no perimeter either
+        FichierOK = 1;
+        Recoit(Job(Complet().set(CylinderRequested, 1).set(Perimeter, perimetre)));
+        Analyse();
+        EXPECT_EQ(FichierOK, 0) << perimetre;
+        EXPECT_THAT(console, HasSubstr("Périmètre du cylindre nul dans l'entête\n"));
+    }
+    EXPECT_TRUE(Puissances().empty());
+    EXPECT_TRUE(carte.Trace({"TABLE"}).empty());
+}
+
+TEST_F(AnalyseEntete, FileTypeSetsTheJobKind)
+{
+    constexpr bool kKm250 = build::kKm250Line;
+    const int dernier = kViper ? 6 : 10;
+    uint8_t* const drapeaux[] = {&bFocalisationAPlat, &bTCReglageMinMax, &bPositionnementTC, &bFocalisationTC,
+                                 &bPositionTC2, &bPositionXEtau, &bPositionYEtau, &bTestInscription};
+    for (int32_t type = -1; type <= 12; ++type) {
+        const bool connu = type >= 0 && type <= dernier && (banc::kAvecCarte || type < 7 || type > 9);
+        const auto est = [&](std::initializer_list<int> types) {
+            return connu && std::find(types.begin(), types.end(), type) != types.end();
+        };
+        bSimulation = bPreChauffe = 1;
+        for (uint8_t* d : drapeaux) *d = 1;
+        Recoit(Job(Complet().set(FileType, type)));
+        Analyse();
+        const bool position = est({1, 3, 5, 6, 7, 8, 9});
+        EXPECT_EQ(PositionningTimeout, position ? 38000u : 0u) << type;
+        EXPECT_EQ(BlackInitialpower, position ? 0 : 50) << type;
+        EXPECT_THAT((std::vector<int>{bSimulation, bFocalisationAPlat, bTCReglageMinMax, bPositionnementTC,
+                                      bFocalisationTC, bPositionTC2, bPositionXEtau, bPositionYEtau, bTestInscription,
+                                      bPreChauffe}),
+                    ElementsAre(position, est({3, 6}), est({4}), est({5}), est({6}), est({7}), est({8}), est({9}),
+                                est({10}), kKm250 && type == 2))  // the VIPER board's from the "!PC" tag alone
+            << type;
+    }
+    Recoit(Job(Complet().set(FileType, 2)));
+    Analyse();
+    EXPECT_THAT(console, HasSubstr(kKm250 ? "Fiche de Prechauffe\n" : "Fiche de Marquage\n"));
+    Recoit(Job(Complet().set(FileType, 3)));
+    Analyse();
+    EXPECT_EQ(VitesseSaut, 2500) << "focus sheets jump at 2500 mm/s";
+    Recoit(Job(Complet().set(FileType, 5)));
+    Analyse();
+    EXPECT_EQ(VitesseSaut, banc::kAvecCarte ? 150000 : 3000);
+}
+
+TEST_F(AnalyseEntete, FirmwareAndIpJobsReturnBeforeTheMarkingFields)
+{
+    HeaderBlock h = Complet();
+    h.name("mlas-fibre.v2").set(0, 5).set(1, 7);
+    jobfile::Builder b;
+    b.tag("LF", 240).header(h).raw("ABCDE");
+    Recoit(b.bytes());
+    OrgXPlaque = -5;
+    EXPECT_EQ(Analyse(), 247);
+    EXPECT_EQ(bReceptionFirmware, 1);
+    EXPECT_STREQ(FirmwareFilename, "mlas-fibre.v2");
+    EXPECT_EQ(FirmwareFilesize, 5);
+    EXPECT_EQ(FirmwareChecksum, 7);
+    EXPECT_EQ(OrgXPlaque, -5);
+    EXPECT_THAT(console, HasSubstr("Firmware upload\nFile name : mlas-fibre.v2\nFile size : 5 octets\nChecksum : 7\n"
+                                   "FIN de l'analyse de l'entête\n"));
+    EXPECT_TRUE(Puissances().empty());
+
+    jobfile::Builder ip;
+    // Where the IP job returns at once, nothing past the pre-header has to hold.
+    ip.tag("IP", 240).header(kViper ? Complet() : Complet().set(DpiX, 0)).end();
+    Recoit(ip.bytes());
+    FichierOK = 1;
+    const int32_t fin = Analyse(banc::kFibre);
+    EXPECT_EQ(bChangementIP, 1);
+    if constexpr (!kViper) {
+        EXPECT_EQ(fin, 247);
+        EXPECT_EQ(FichierOK, 1);
+        EXPECT_THAT(console, Not(HasSubstr("FIN de l'analyse")));
+    }
+}
+
+TEST_F(AnalyseEntete, ShortFormOfTheYagLoop)
+{
+    if constexpr (!banc::kFibre) GTEST_SKIP() << "the fibre line's YAG loop only";
+    lasparam.VitesseMarquage = 123;
+    Recoit(Job(Complet().set(Positioning, 0)));
+    EXPECT_EQ(Analyse(true), 247);
+    // Unit factors from the unit field, so that moves are not all zero; gains in thousandths.
+    EXPECT_THAT((std::vector<long>{OrgXPlaque, OrgYPlaque, CoefUnitVersNano, CoefUnitVersMicron,
+                                   CurrentParamCorrection.Focale, lasparam.VitesseMarquage, MarkingSpeed}),
+                ElementsAre(1500, 2500, 1000, 1, 160, 123, 5000));
+    EXPECT_FLOAT_EQ(GainXRectPosition, 1.25f);
+    EXPECT_FLOAT_EQ(GainYRectPosition, 0.75f);
+    EXPECT_FLOAT_EQ(DemiCourse, 60.0f);
+    EXPECT_EQ(Puissances().back(), "CMD code=0x06 ack=0xAA00 p=223");
+    EXPECT_THAT(console, HasSubstr("Fiche de Marquage ou de positionnement\n"));
+
+    Recoit(Job(Complet()));
+    Analyse(true);
+    EXPECT_EQ(PositionningTimeout, 38000u);
+    EXPECT_EQ(Puissances().back(), "CMD code=0x06 ack=0xAA00 p=192") << "help sheets mark at 0 %";
+
+    // A header too short for the position and unit fields: neither is taken from the body.
+    HeaderBlock court(168);
+    court.set(DpiX, 300).set(DpiY, 300).set(Focal, 2);
+    jobfile::Builder b;
+    b.tag("KM", 168).header(court).raw(std::vector<uint8_t>{0, 0, 0x10, 0}).end();
+    Recoit(b.bytes());
+    EXPECT_EQ(Analyse(true), 8 + 168 - 1);
+    EXPECT_THAT((std::vector<long>{PositionningTimeout, UniteDeLg, CoefUnitVersNano, OrgXPlaque}),
+                ElementsAre(0, 0, 10000, 1000));
+}
+
+}  // namespace
