@@ -1,5 +1,6 @@
 #include "mlas_main.h"
 
+#include "AnalyseEnteteFichier.h"
 #include "CommunicationViperGL.h"
 #include "TitanIO.h"
 #include "mk_dmc.h"
@@ -10,8 +11,10 @@
 #include "mlas_etat.h"
 #include "mlas_func.h"
 #include "mlas_param.h"
-#include "mlas_provisoire.h"
+#include "prnCommonFunctions.h"
 #include "prnReception.h"
+#include "prnVectorFunctions.h"
+#include "prnanalyse.h"
 #include "tcpip.h"
 #include "watchdog.h"
 
@@ -426,6 +429,7 @@ int Demarrage()
     // before goes out as always, without waiting for replies.
     bDspSansProgramme = 1;
     if constexpr (!build::kViper) BrancheEvenementsPupitre();
+    if constexpr (build::kDmc) RaccordsRotation.PriseOrigine = PriseOrigine;
 #if MLAS_AVEC_BOUCLES
     if constexpr (build::kFibreLine) AppelInitFreqLFMin = InitFreqLFMin;
 #endif

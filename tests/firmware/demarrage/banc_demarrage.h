@@ -12,6 +12,7 @@
 #include "mk_dmc.h"
 #include "mlas_func.h"
 #include "mlas_main.h"
+#include "prnCommonFunctions.h"
 #include "watchdog.h"
 
 #if MLAS_SERIAL_SINGLE_PORT
@@ -71,6 +72,7 @@ protected:
         AppelInitFreqLFMin = nullptr;
 #endif
         ScruteEvenementsPupitre = nullptr;
+        RaccordsRotation.PriseOrigine = nullptr;
         bDspSansProgramme = 0;
     }
 

@@ -137,6 +137,7 @@ TEST_F(Demarrage, RotationCardIsHomedBeforeTheScannerIsCentred)
     EXPECT_TRUE(boardsim::Dmc().AOrigine());
     EXPECT_EQ(sens_DMC_OK, 1);  // the direction setting is given back
     EXPECT_EQ(DMC_ON, 0);
+    EXPECT_EQ(RaccordsRotation.PriseOrigine, &PriseOrigine);  // the body walk homes the same way
 }
 
 TEST_F(Demarrage, TitanBoardSetsItsOutputsBeforeLoadingTheDsp)
