@@ -1,24 +1,16 @@
 #include "MiseAJour.h"
 
+#include "AnalyseEnteteFichier.h"
+#include "VueJob.h"
 #include "mlas_func.h"
-#include "prnbuffer.h"
 #include "tools.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#if __has_include("AnalyseEnteteFichier.h")
-#include "AnalyseEnteteFichier.h"
-#else
-extern char FirmwareFilename[17];
-extern int32_t FirmwareFilesize;
-extern int32_t FirmwareChecksum;
-#endif
 
 namespace {
 
@@ -36,17 +28,6 @@ void Clignote(unsigned char sortie)
         Pause_Las(200);
         Ecrire_Tor_Dsp(sortie, 0);
     }
-}
-
-// PROVISOIRE: received bytes of RecepBuff from debut on.
-uint32_t OctetsRecus(const unsigned char* debut)
-{
-    const unsigned char* const premier = RecepBuff.data;
-    const unsigned char* const fin = premier + (RecepBuff.count < kTaillePRNBuff ? RecepBuff.count : kTaillePRNBuff);
-    if (debut == nullptr || std::less<const unsigned char*>{}(debut, premier) ||
-        std::less<const unsigned char*>{}(fin, debut))
-        return 0;
-    return static_cast<uint32_t>(fin - debut);
 }
 
 // The name ends up in a path of the working folder: no separators, no
@@ -106,7 +87,7 @@ void ClignoteLedsUpdateNOK()
 void WriteFile2Disk(const unsigned char* data)
 {
     const long taille = FirmwareFilesize;
-    const uint32_t recus = OctetsRecus(data);
+    const uint32_t recus = VueRecue(data).taille;
     if (taille < 0 || static_cast<unsigned long>(taille) > recus) {
         std::printf("Invalid file size (%ld, %lu received). Update canceled\n", taille,
                     static_cast<unsigned long>(recus));
@@ -146,5 +127,5 @@ void WriteFile2Disk(const unsigned char* data)
 void ChangementAdrIP(const unsigned char* buffer)
 {
     // Nothing is changed here: the report gives what was received from buffer on.
-    std::printf(" Changement d'adresse IP, Taille du buffer : %i\n", static_cast<int>(OctetsRecus(buffer)));
+    std::printf(" Changement d'adresse IP, Taille du buffer : %i\n", static_cast<int>(VueRecue(buffer).taille));
 }

@@ -3,6 +3,8 @@
 #include "MiseAJour.h"
 
 #include "../machine/banc_machine.h"
+#include "AnalyseEnteteFichier.h"
+#include "job_builder.h"
 #include "prnbuffer.h"
 
 #include <gmock/gmock.h>
@@ -15,8 +17,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <vector>
-
-#include "AnalyseEnteteFichier.h"
 
 namespace {
 
@@ -98,6 +98,26 @@ TEST_F(MiseAJour, ProgrammeEcritExecutableEtJobSupprime)
     struct stat etat {};
     ASSERT_EQ(stat("update.mlas-fibre_2.1", &etat), 0);
     EXPECT_EQ(etat.st_mode & 07777, 0755u);
+    EXPECT_EQ(Lampes(), kClignoteOK);
+}
+
+// As the wait hands it over: the job as received, its header analysed, the
+// payload right after the header.
+TEST_F(MiseAJour, JobDeMiseAJourRecu)
+{
+    const auto programme = Programme(3000);
+    jobfile::HeaderBlock entete(240);
+    entete.name("mlas-v3").set(jobfile::OriginX, 3000).set(jobfile::OriginY, SommeXor(programme));
+    jobfile::Builder job;
+    job.tag("LF", 240).header(entete).raw(programme);
+    PRNBuffClear(&RecepBuff);
+    PRNBuffWriteBuff(&RecepBuff, job.bytes().data(), static_cast<uint32_t>(job.size()));
+
+    int32_t index = 0;
+    EXPECT_THAT(Sortie([&] { index = LFAnalyseEntete(RecepBuff.data); }), HasSubstr("Firmware upload\n"));
+    EXPECT_THAT(Televerse(RecepBuff.data + 1 + index), HasSubstr("Update ok."));
+    EXPECT_EQ(Fichiers(), std::set<std::string>{"update.mlas-v3"});
+    EXPECT_EQ(banc::Contenu("update.mlas-v3"), std::string(programme.begin(), programme.end()));
     EXPECT_EQ(Lampes(), kClignoteOK);
 }
 
