@@ -81,7 +81,9 @@ int Nano(int32_t microns)
 // table it writes for this job type.
 bool Place(int32_t taille)
 {
-    return CurrentRectPos >= 0 && CurrentRectPos < taille;
+    if (CurrentRectPos >= 0 && CurrentRectPos < taille) return true;
+    std::printf("Aide au positionnement : plus de %ld vecteurs, vecteur ignoré\n", static_cast<long>(taille));
+    return false;
 }
 
 void EnregistreEnTable(float* tx, float* ty, const Pas& pas)
