@@ -77,13 +77,15 @@ protected:
         return points;
     }
 
-    std::vector<std::string> Puissances(size_t depuis) const
+    // Power commands, and those of power 0.
+    std::pair<int, int> Puissances() const
     {
-        std::vector<std::string> lignes;
-        const auto trace = carte.Trace();
-        for (size_t i = depuis; i < trace.size(); ++i)
-            if (trace[i].rfind("CMD code=0x06 ", 0) == 0) lignes.push_back(trace[i]);
-        return lignes;
+        std::pair<int, int> n;
+        for (const auto& ligne : carte.Trace({"CMD"})) {
+            n.first += ligne.rfind("CMD code=0x06 ", 0) == 0;
+            n.second += ligne.rfind("CMD code=0x06 ", 0) == 0 && ligne.ends_with(" p=0");
+        }
+        return n;
     }
 };
 
@@ -106,20 +108,10 @@ TEST_F(Aide, PositionnementTraceLeRectangleJusquAuDelai)
     attendu.push_back({kCentre, kCentre});
     EXPECT_EQ(Tour(avant), attendu);
     EXPECT_THAT(console, HasSubstr("OrgXPlaque =5000     OrgYPlaque=4000\n"));
-    EXPECT_EQ(Puissances(avant).size(), build::kId == Id::Km250 ? 0u : 2u);
-    for (const auto& p : Puissances(avant)) EXPECT_THAT(p, HasSubstr(" p=0"));
+    const int puissances = build::kId == Id::Km250 ? 0 : 2;
+    EXPECT_EQ(Puissances(), std::make_pair(puissances, puissances)) << "the laser at 0 around the walk";
     EXPECT_EQ(NbreDataPourPositionnement, 0);
     EXPECT_EQ(CUneRechercheOrgigine, 0) << "the field corner was taken without a move";
-}
-
-TEST_F(Aide, DelaiNulNeTraceRien)
-{
-    TypeDuFichier = 1;
-    PositionningTimeout = 0;
-    Rectangle();
-    const size_t avant = carte.Trace().size();
-    Positionne();
-    EXPECT_THAT(Tour(avant), ElementsAre(Point{kCentre, kCentre}));
 }
 
 // The focus cross, then a positioning sheet: the cross's points are not
