@@ -24,12 +24,7 @@
 #include "zkserial.h"
 #endif
 
-#if __has_include("mlas_boucles.h")
 #include "mlas_boucles.h"
-#define MLAS_AVEC_BOUCLES 1
-#else
-#define MLAS_AVEC_BOUCLES 0
-#endif
 
 #include <csignal>
 #include <cstdio>
@@ -158,9 +153,8 @@ void OrigineRotation()
 
 // Marking modes: 8 the fibre loop and 1 the YAG loop in the fibre line, 1 the
 // KM250 loop in the KM250 line. They do not come back.
-int ModeDeMarquage([[maybe_unused]] unsigned char mode)
+int ModeDeMarquage(unsigned char mode)
 {
-#if MLAS_AVEC_BOUCLES
     if constexpr (build::kFibreLine) {
         if (mode == 8) LFMarquageLFQuantel();
         else if (mode == 1) BoucleYag();
@@ -168,10 +162,6 @@ int ModeDeMarquage([[maybe_unused]] unsigned char mode)
         if (mode == 1) BoucleKm250();
     }
     return 0;
-#else
-    std::printf("Boucle de marquage non disponible\n");
-    return 1;
-#endif
 }
 
 }  // namespace
@@ -430,9 +420,7 @@ int Demarrage()
     bDspSansProgramme = 1;
     if constexpr (!build::kViper) BrancheEvenementsPupitre();
     if constexpr (build::kDmc) RaccordsRotation.PriseOrigine = PriseOrigine;
-#if MLAS_AVEC_BOUCLES
     if constexpr (build::kFibreLine) AppelInitFreqLFMin = InitFreqLFMin;
-#endif
 
     if constexpr (kId == Id::Fibre) CarteRotation();
     if constexpr (!build::kViper) {
