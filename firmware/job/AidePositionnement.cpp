@@ -15,7 +15,6 @@
 #if !MLAS_SERIAL_SINGLE_PORT
 #include "CommunicationViperGL.h"
 #endif
-#include "mk_dmc.h"
 #include "mlas_dmc.h"
 
 #include <algorithm>
@@ -318,27 +317,19 @@ void PositionningOrigineFleche(unsigned char*)
 {
     std::printf("Positionnement OU retour origine rotation\n");
     if constexpr (build::kDmc) {
-        const uint8_t sens = sens_DMC_OK;
-        sens_DMC_OK = 0;
-        DMC_ON = 1;
-        Reglage_Sens_DMC();
-        STOP_DMC();
-        START_DMC();
-        const auto pas = static_cast<uint32_t>(NbrePasRotation);
-        if (pas != 0) {
-            std::printf("Sens Rotation = %d - Nbre pas de rotation = %ld\n", sens_DMC_OK, static_cast<long>(pas));
-            DEPLACE_DMC(static_cast<double>(pas), 0, "NON");
-        } else {
-            std::printf("Sens Rotation = %d - Retour Origine -- Délacement relatif 1000+15200 -- Sens Horaire -- "
-                        "AVEC recherche capteur\n",
-                        sens_DMC_OK);
-            DEPLACE_DMC(1000.0, 0, "NON");
-            DEPLACE_DMC(15200.0, 0, "ORIGINE");
-        }
-        sens_DMC_OK = sens;
-        Reglage_Sens_DMC();
-        STOP_DMC();
-        DMC_ON = 0;
+        EnSensHoraire([] {
+            const auto pas = static_cast<uint32_t>(NbrePasRotation);
+            if (pas != 0) {
+                std::printf("Sens Rotation = %d - Nbre pas de rotation = %ld\n", sens_DMC_OK, static_cast<long>(pas));
+                DEPLACE_DMC(static_cast<double>(pas), 0, "NON");
+            } else {
+                std::printf("Sens Rotation = %d - Retour Origine -- Délacement relatif 1000+15200 -- Sens Horaire -- "
+                            "AVEC recherche capteur\n",
+                            sens_DMC_OK);
+                DEPLACE_DMC(1000.0, 0, "NON");
+                DEPLACE_DMC(15200.0, 0, "ORIGINE");
+            }
+        });
     }
 }
 

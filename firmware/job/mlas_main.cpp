@@ -338,18 +338,10 @@ void PriseOrigine()
         std::printf("PRISE ORIGINE ROTATION au boot de la carte OU après marquage - Rotation horaire - AVEC recherche "
                     "capteur (sens_DMC_OK=%d)\n",
                     sens_DMC_OK);
-        const uint8_t sens = sens_DMC_OK;
-        sens_DMC_OK = 0;
-        DMC_ON = 1;
-        Reglage_Sens_DMC();
-        STOP_DMC();
-        START_DMC();
-        const auto origine = static_cast<uint8_t>(Prise_Origine_DMC(""));
-        std::printf("Origine détectée : %d     (sens_DMC_OK=%d)\n", origine, sens_DMC_OK);
-        sens_DMC_OK = sens;
-        Reglage_Sens_DMC();
-        STOP_DMC();
-        DMC_ON = 0;
+        EnSensHoraire([] {
+            const auto origine = static_cast<uint8_t>(Prise_Origine_DMC(""));
+            std::printf("Origine détectée : %d     (sens_DMC_OK=%d)\n", origine, sens_DMC_OK);
+        });
     }
 }
 

@@ -125,6 +125,21 @@ void Reglage_Sens_DMC()
     plus_dmc_las = sens_DMC_OK != 0 ? 0 : 1;
 }
 
+void EnSensHoraire(void (*action)())
+{
+    const uint8_t sens = sens_DMC_OK;
+    sens_DMC_OK = 0;
+    DMC_ON = 1;
+    Reglage_Sens_DMC();
+    STOP_DMC();
+    START_DMC();
+    action();
+    sens_DMC_OK = sens;
+    Reglage_Sens_DMC();
+    STOP_DMC();
+    DMC_ON = 0;
+}
+
 void Init_Parametres_DMC(int code)
 {
     const bool inverse = inversy == -1 && DMC_X != 0;

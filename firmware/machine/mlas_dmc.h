@@ -35,4 +35,7 @@ extern int32_t TransfoY;
 void DEPLACE_DMC(double steps, char absolute, const char* mode);
 int Prise_Origine_DMC(const char* mode);
 void Reglage_Sens_DMC();
+// Runs the action with the axis turning clockwise and the card started, then
+// gives back the job's direction and stops the card.
+void EnSensHoraire(void (*action)());
 void Init_Parametres_DMC(int code);
