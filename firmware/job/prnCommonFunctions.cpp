@@ -182,18 +182,7 @@ int32_t LFFonctionFrequence(int32_t pos)
     Frequency = static_cast<int32_t>(valeur);
     std::printf("Frequence de marquage lue dans le fichier : %ld Hz - Calcul des plages d'utilisation\n",
                 static_cast<long>(Frequency));
-    int32_t minimum = 0;
-    FreqMaxDuLaser = 100000;
-    if (ModelDuLaser == 772) {
-        minimum = 30000;
-    } else if (ModelDuLaser == 774 && build::kId == Id::Fibre) {
-        minimum = 50000;
-        FreqMaxDuLaser = 200000;
-    } else if (TypeSource == 0) {
-        minimum = 20000;
-    } else if (TypeSource == 1) {
-        minimum = 25000;
-    }
+    const int32_t minimum = LFLimitesFrequence();
     if (minimum != 0 && Frequency < minimum) Frequency = minimum;
     PlageFreq = Sature(int64_t{FreqMaxDuLaser} - Frequency);
     FreqInc = PlageFreq / 128;

@@ -175,22 +175,24 @@ void Conf_Speed_Freq(int speed, int freq)
     CalculeFrequencesMarquage();
 }
 
+int32_t LFLimitesFrequence()
+{
+    FreqMaxDuLaser = 100000;
+    if (ModelDuLaser == 772) return 30000;
+    if (ModelDuLaser == 774 && build::kId != build::Id::FibreNoDmc) {
+        FreqMaxDuLaser = 200000;
+        return 50000;
+    }
+    if (TypeSource == 0) return 20000;
+    if (TypeSource == 1) return 25000;
+    return 0;
+}
+
 void LFConf_Speed_Freq(int speed, int freq)
 {
     lasparam.VitesseMarquage = ArrondiEntier(speed / 10.0);
     FreqQSwitch = freq;
-    int32_t plancher = 0;
-    FreqMaxDuLaser = 100000;
-    if (ModelDuLaser == 772) {
-        plancher = 30000;
-    } else if (ModelDuLaser == 774 && build::kId != build::Id::FibreNoDmc) {
-        plancher = 50000;
-        FreqMaxDuLaser = 200000;
-    } else if (TypeSource == 0) {
-        plancher = 20000;
-    } else if (TypeSource == 1) {
-        plancher = 25000;
-    }
+    const int32_t plancher = LFLimitesFrequence();
     if (plancher != 0 && FreqQSwitch < plancher) FreqQSwitch = plancher;
     RapportCyclique = 50.0f;
     // Whole kilohertz, halves away from zero.

@@ -75,6 +75,9 @@ int IsParamEqual(ParamCorrection a, ParamCorrection b);
 // speed in tenths of mm/s, freq in Hz.
 void Conf_Speed_Freq(int speed, int freq);
 void LFConf_Speed_Freq(int speed, int freq);
+// The fibre source's lowest frequency by model and source type (0: none) and,
+// in FreqMaxDuLaser, its highest.
+int32_t LFLimitesFrequence();
 void Init_QSwitch();
 int FK_PP(const char* cmd);
 int Decode_Parametres(const char* cmd);
