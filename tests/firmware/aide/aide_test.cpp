@@ -5,8 +5,6 @@
 #include "AidePositionnement.h"
 
 #include "banc_marche.h"
-#include "mk_dmc.h"
-#include "mlas_dmc.h"
 
 #if !MLAS_SERIAL_SINGLE_PORT
 #include "../lib-zk-io/ptylinks.h"
@@ -206,17 +204,7 @@ protected:
     {
         Aide::SetUp();
         if constexpr (build::kDmc) {
-            dmc = &boardsim::AjouteCarteDmc();
-            dmc->Virtuel(1000);
-            handleDMC = libdevmem_open(0x300002C0, 8);
-            hOSTimer = libdevmem_open(0x40A00010, 4);
-            boardsim::Timer().Virtuel(3686);
-            DMC_X = SUPPRIMER_RAMPE = Reset_presse = 0;
-            DMC_Y = Origine_DMC = 1;
-            FDEPLDMC = 1583;
-            FACCELDMC = 302;
-            PDMC_reel = 0.0;
-            Sortie([] { init_DMC_Laser(); });
+            dmc = &BrancheCarteRotation();
             sens_DMC_OK = 1;
             Reglage_Sens_DMC();
         } else {
@@ -225,11 +213,7 @@ protected:
     }
     void TearDown() override
     {
-        if constexpr (build::kDmc) {
-            libdevmem_close(hOSTimer);
-            libdevmem_close(handleDMC);
-            hOSTimer = handleDMC = nullptr;
-        }
+        if constexpr (build::kDmc) DebrancheCarteRotation();
         Aide::TearDown();
     }
     boardsim::CarteDmc* dmc = nullptr;

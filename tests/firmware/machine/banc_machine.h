@@ -4,6 +4,9 @@
 #pragma once
 
 #include "../board-sim/banc_essai.h"
+#include "mk_dmc.h"
+#include "mlas_dmc.h"
+#include "mlas_etat.h"
 #include "mlas_func.h"
 
 #include <gtest/gtest.h>
@@ -45,6 +48,31 @@ protected:
         testing::internal::CaptureStdout();
         action();
         return testing::internal::GetCapturedStdout();
+    }
+
+    // The rotation card fitted, on its virtual clock, its ports and the OS timer
+    // open, the axis in place of Y with its origin sensor (builds with the card).
+    static boardsim::CarteDmc& BrancheCarteRotation()
+    {
+        auto& dmc = boardsim::AjouteCarteDmc();
+        dmc.Virtuel(1000);
+        handleDMC = libdevmem_open(0x300002C0, 8);
+        hOSTimer = libdevmem_open(0x40A00010, 4);
+        boardsim::Timer().Virtuel(3686);  // about 1 ms per read
+        DMC_X = SUPPRIMER_RAMPE = Reset_presse = 0;
+        DMC_Y = Origine_DMC = 1;
+        FDEPLDMC = 1583;
+        FACCELDMC = 302;
+        PDMC_reel = 0.0;
+        Sortie([] { init_DMC_Laser(); });
+        return dmc;
+    }
+    static void DebrancheCarteRotation()
+    {
+        libdevmem_close(hOSTimer);
+        libdevmem_close(handleDMC);
+        hOSTimer = handleDMC = nullptr;
+        DMC_OK = DMC_ON = 0;
     }
 
     Carte carte;

@@ -45,20 +45,8 @@ protected:
     {
         banc::Machine::SetUp();
         dsp.Demarre();
-        dmc = &boardsim::AjouteCarteDmc();
-        dmc->Virtuel(1000);
-        handleDMC = libdevmem_open(0x300002C0, 8);
-        hOSTimer = libdevmem_open(0x40A00010, 4);
-        boardsim::Timer().Virtuel(3686);  // about 1 ms per read
-        DMC_X = 0;
-        DMC_Y = 1;
-        FDEPLDMC = 1583;
-        FACCELDMC = 302;
-        PDMC_reel = 0.0;
-        Origine_DMC = 1;
-        SUPPRIMER_RAMPE = Reset_presse = 0;
+        dmc = &BrancheCarteRotation();
         RetourOrigineOK = 1;
-        Sortie([] { init_DMC_Laser(); });
         DMC_ON = 1;
         sens_DMC_OK = 0;
         Reglage_Sens_DMC();
@@ -66,9 +54,8 @@ protected:
     }
     void TearDown() override
     {
-        libdevmem_close(hOSTimer);
-        hOSTimer = nullptr;
-        RotationSansCarte::TearDown();
+        DebrancheCarteRotation();
+        banc::Machine::TearDown();
     }
 
     boardsim::CarteDmc* dmc = nullptr;

@@ -3,8 +3,6 @@
 // sheets and the rotation of cylinder jobs.
 #include "Calcul.h"
 #include "banc_marche.h"
-#include "mk_dmc.h"
-#include "mlas_dmc.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -174,29 +172,15 @@ protected:
     {
         Enregistrements::SetUp();
         if constexpr (build::kDmc) {
-            dmc = &boardsim::AjouteCarteDmc();
-            dmc->Virtuel(1000);
-            handleDMC = libdevmem_open(0x300002C0, 8);
-            hOSTimer = libdevmem_open(0x40A00010, 4);
-            boardsim::Timer().Virtuel(3686);
-            DMC_X = sens_DMC_OK = SUPPRIMER_RAMPE = Reset_presse = 0;
-            DMC_Y = Origine_DMC = 1;
-            FDEPLDMC = 1583;
-            FACCELDMC = 302;
-            PDMC_reel = 0.0;
-            Sortie([] { init_DMC_Laser(); });
+            dmc = &BrancheCarteRotation();
+            sens_DMC_OK = 0;
             Reglage_Sens_DMC();
             RaccordsRotation.PriseOrigine = [] { ++prisesOrigine; };
         }
     }
     void TearDown() override
     {
-        if constexpr (build::kDmc) {
-            libdevmem_close(hOSTimer);
-            libdevmem_close(handleDMC);
-            hOSTimer = handleDMC = nullptr;
-            DMC_OK = DMC_ON = 0;
-        }
+        if constexpr (build::kDmc) DebrancheCarteRotation();
         Enregistrements::TearDown();
     }
 
