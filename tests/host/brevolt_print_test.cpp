@@ -12,8 +12,6 @@
 #include <fstream>
 #include <sstream>
 
-#if defined(BREVOLT_PRINT) && defined(EXEMPLES)
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -210,5 +208,3 @@ TEST_F(Outil, AJobItsPortRefusesIsSpooledButTheToolFails) {
 }
 
 }  // namespace
-
-#endif

@@ -23,10 +23,6 @@ protected:
     // The spooled job of one page drawn with pen 1; centiemes: the printer value Unit100 is 1.
     std::vector<uint8_t> Convertit(const settings::Record& r, bool centiemes = false)
     {
-#ifndef MLAS_BREVOLT_PRINT
-        (void)r, (void)centiemes;
-        return {};
-#else
         const fs::path dossier = carte.Dossier().Chemin(), spool = dossier / "spool", imprimante = spool / "laser";
         fs::create_directories(imprimante);
         if (centiemes) std::ofstream(imprimante / "values.txt") << "Unit100=dword:1\n";
@@ -50,7 +46,6 @@ protected:
             }
         ADD_FAILURE() << "nothing spooled";
         return {};
-#endif
     }
     // As the reception stores it: the start instruction is taken by the listener.
     void RecoitSansInstruction(const std::vector<uint8_t>& fichier)
@@ -58,13 +53,6 @@ protected:
         ASSERT_GT(fichier.size(), 6u);
         ASSERT_TRUE(std::equal(fichier.begin(), fichier.begin() + 6, "!LB 1;"));
         Recoit(std::vector<uint8_t>(fichier.begin() + 6, fichier.end()));
-    }
-    void SetUp() override
-    {
-        banc::Entete::SetUp();
-#ifndef MLAS_BREVOLT_PRINT
-        GTEST_SKIP() << "the converter is not built";
-#endif
     }
 };
 
