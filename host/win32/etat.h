@@ -43,6 +43,5 @@ std::optional<win32test::Fault> panne(win32test::Call appel);
 bool toujoursEnAttente();
 void noteTransfert(bool ecriture, DWORD octets, std::uint64_t offset);
 SIZE_T memoireLibreImposee();
-void effaceMemoire();
 
 }  // namespace win32
