@@ -16,7 +16,6 @@ public:
     Trace(const Trace&) = delete;
     Trace& operator=(const Trace&) = delete;
 
-    bool Active() const { return fichier_ != nullptr; }
     // printf-style line without its line end.
     [[gnu::format(printf, 2, 3)]] void Ligne(const char* format, ...);
 

@@ -66,7 +66,6 @@ public:
     std::string Console() const { return route::Contenu(ConsoleFichier()); }
     std::vector<std::string> Trace() const { return route::Lignes(TraceFichier()); }
     const route::LignesSerie& Lignes() const { return lignes_; }
-    route::Programme& Processus() { return *processus_; }
 
     // Until the console shows the text `fois` times.
     bool AttendConsole(const std::string& texte, size_t fois = 1)

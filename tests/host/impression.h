@@ -24,7 +24,6 @@ class Impression {
   int flux(std::string_view donnees, const settings::Record& r, std::size_t n = 65536);
   // "JF;" and the end of the document; the result of debut.
   int termine(const settings::Record& r);
-  std::vector<std::string> spoules() const { return dossier_.fichiers(); }
   // The spooled job file; empty when there is none.
   std::vector<std::uint8_t> fichier() const;
   jobfile::Job job() const { return jobfile::decode(fichier()); }

@@ -19,7 +19,6 @@ public:
     Record& i32(size_t off, int32_t v) { return put(off, static_cast<uint32_t>(v), 4); }
     uint16_t getU16(size_t off) const { return static_cast<uint16_t>(get(off, 2)); }
     uint32_t getU32(size_t off) const { return get(off, 4); }
-    int32_t getI32(size_t off) const { return static_cast<int32_t>(get(off, 4)); }
 
     // Named fields; lengths in 1/1000 mm as the host gives them.
     Record& flags(uint16_t v) { return u16(2, v); }
