@@ -1,7 +1,6 @@
 // The firmware's program: start-up in each build's order, the global
 // parameters' defaults, the board type, the rotation origin at start-up, the
-// orderly stop on Ctrl-C and the mode loop that runs the marking loop or the
-// service menu.
+// orderly stop on Ctrl-C and the mode loop that runs the marking loop.
 #pragma once
 
 #include "build.h"
@@ -47,8 +46,8 @@ int mlas_main(int argc, char* argv[]);
 // Start-up up to the mode loop: 0, or the exit status of a fatal failure
 // (servo, TITAN I2C bus).
 int Demarrage();
-// Runs the build's default mode, or with "-menu" the operator's choice; the
-// marking modes never return. The exit status when it is left.
+// Runs the build's marking loop, which never returns. There is no service
+// menu: with "-menu" it says so and returns exit status 1.
 int BoucleDesModes(int argc, char* argv[]);
 
 void Init_Var();
