@@ -193,9 +193,6 @@ bool ouvrePage(const std::uint8_t* donnees, std::uint32_t longueur, const Parame
   }
   DrapeauNouvellePage = 0;
   preparePage();
-  if (Sortie.Imprimante && (donneesHote(typeJob) || (params.u16(pj::Drapeaux) & 0x1))) {
-    // The printer's device context for the polygon fill is made here once GDI is in.
-  }
   return true;
 }
 
@@ -320,7 +317,7 @@ void EcritPageJob(ContexteConversion& ctx, EtatSortie& sortie) {
 
   if (ctx.Options & kOptionAZ)
     EcritFonction32(ctx, sortie, "AZ", static_cast<std::uint32_t>(-ctx.DecalageAZ));
-  // The pen and grey raster bands come with the raster writers.
+  // Raster images are not converted: no pen or grey raster band comes before the vectors.
   sortie.DernierX *= 8;
   if (sortie.MasqueContenu & 4) {
     std::rewind(vecteurs);
