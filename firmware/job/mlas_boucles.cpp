@@ -8,11 +8,11 @@
 #include "build.h"
 #include "mk_dmc.h"
 #include "mlas_dep.h"
-#include "mlas_dmc.h"
 #include "mlas_etat.h"
 #include "mlas_func.h"
 #include "mlas_main.h"
 #include "mlas_param.h"
+#include "prnCommonFunctions.h"
 #include "prnReception.h"
 #include "prnanalyse.h"
 #include "prnbuffer.h"
@@ -304,12 +304,8 @@ void RetourOrigineRotation(const char* message)
     if constexpr (build::kDmc) {
         if (RetourOrigineOK != 0 || bDMCpasApas == 0) return;
         DoVecteurMicrons(0, 0, 1, 0);
-        DMC_ON = 1;
-        START_DMC();
         std::printf(message, RetourOrigineOK);
-        DEPLACE_DMC(0.0, 1, "NON");
-        STOP_DMC();
-        DMC_ON = 0;
+        TourneDMC(0.0, 1);
         RetourOrigineOK = 1;
         bDdeRetourOrigine = 0;
         // A reset request cuts the move short of the sensor.
