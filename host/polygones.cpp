@@ -1,5 +1,6 @@
 #include "polygones.h"
 
+#include "fichier_vecteurs.h"
 #include "hpgl_commandes.h"
 #include "trace.h"
 
@@ -73,9 +74,22 @@ void ChangeModePolygone(int mode) {
   }
 }
 
-// Outlines and fills are not drawn yet.
-void TraceContourPolygone() {}
+std::span<const PointHPGL> PointsTamponPolygone() {
+  return {Sortie.PointsPolygone.data(), static_cast<std::size_t>(Sortie.NombrePointsPolygone)};
+}
 
+std::span<const std::int32_t> SousCheminsPolygone() {
+  return {Sortie.LongueursSousChemins.data(), static_cast<std::size_t>(Sortie.NombreSousChemins)};
+}
+
+void TraceContourPolygone() {
+  for (const PointHPGL& p : PointsTamponPolygone()) {
+    EcritCodeVecteur(EstDeplacementPolygone(p) ? CodeDeplacement : CodeTrace);
+    EcritPointVecteur(SansMarquePolygone(p));
+  }
+}
+
+// Fills are not drawn yet.
 void RemplitPolygone(int) {}
 
 void RemplitRectangle(float dx, float dy, bool complet) {
