@@ -1,29 +1,361 @@
 #include "prnRasterFunctions.h"
 
+#include "AnalyseEnteteFichier.h"
 #include "VueJob.h"
+#include "build.h"
+#include "mlas_boucles.h"
+#include "mlas_dep.h"
+#include "mlas_entiers.h"
+#include "mlas_etat.h"
+#include "mlas_func.h"
+#include "mlas_main.h"
+#include "mlas_param.h"
+#include "prnCommonFunctions.h"
+#include "prnanalyse.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
 
-int32_t NbreEnregistrementsRasterIgnores = 0;
+uint8_t TypeEncodage = 1;
+int32_t MemRasterObjectWidth = 0;
 
-int32_t FonctionRaster(int32_t pos, int8_t, uint8_t)
+namespace {
+
+using build::Id;
+
+// The builds without the rotation card's step mode in their raster moves.
+constexpr bool kSansPasAPas = build::kId == Id::FibreNoDmc || build::kId == Id::Km250NoDmc;
+constexpr uint8_t kBlanc = 255;
+constexpr int32_t kPasMaxSansCorrection = 150000;  // nm
+constexpr int32_t kPointCourt = 40000;             // nm marked of a wider dot
+
+// What the last raster send asked for and what it left set, so that a level
+// whose settings are in force is not sent again, and one is sent again when
+// VD, FR, a vector or a 1-bit line changed them since.
+struct Reglage {
+    int32_t vitesse;
+    int32_t frequence;
+    int32_t vitesseMachine;
+    int32_t frequenceMachine;
+    bool operator==(const Reglage&) const = default;
+};
+Reglage Envoye{};
+
+int32_t Sature(int64_t v)
 {
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+unsigned long Tempo(int32_t ms)
+{
+    return static_cast<unsigned long>(std::max(ms, 0));
+}
+
+void EnvoieReglage(uint8_t grey)
+{
+    const bool parNiveau = TypeEncodage == 2;
+    const int32_t v = parNiveau ? CalculVitesse(grey) : MarkingSpeed;
+    const int32_t f = parNiveau ? CalculFrequence(grey) : Frequency;
+    if (MemGrayLevel != 0xFF && Envoye == Reglage{v, f, lasparam.VitesseMarquage, FreqQSwitch}) return;
+    if constexpr (build::kFibreLine) LFConf_Speed_Freq(v, f);
+    else Conf_Speed_Freq(v, f);
+    Envoye = {v, f, lasparam.VitesseMarquage, FreqQSwitch};
+    MemGrayLevel = grey;
+}
+
+// The part turns by one line instead of the beam moving: through the Y axis
+// (bTC_DMC) or by the rotation card (step mode).
+void InterligneCylindre(bool parCarte)
+{
+    bCestUneRotation = 1;
+    Attente_Fin_Comptage();
+    if (parCarte) {
+        const auto perimetre = static_cast<double>(static_cast<uint32_t>(PerimetreCylindreAMarquer));
+        if (perimetre > 0) TourneDMC(EcartYEntreDot / perimetre * 15200 / 10000, 0);
+    } else {
+        DoVecteurMicrons(0, EcartYEntreDot, 1, 0);
+    }
+    Pause_Las(Tempo(TempoInterligneTC));
+    bCestUneRotation = 0;
+}
+
+// One line's data: the received bytes, where the line ends, how it is marked.
+struct Ligne {
+    VueJob vue;
+    uint64_t fin;
+    int8_t direction;
+    uint8_t format;
+};
+
+void LectAnalyseDataC1C2(uint8_t octet, int8_t direction)
+{
+    // An on dot is marked at the darkest level of the mode, so that negative
+    // 1-bit lines mark their 0 bits.
+    const uint8_t niveau = bNegatif != 0 ? 0 : 127;
+    int32_t blancs = 0;
+    for (unsigned masque = 0x80; masque != 0; masque >>= 1) {
+        if (((octet & masque) != 0) != (bNegatif != 0)) {
+            if (blancs > 0) PointEteint(direction, blancs);
+            blancs = 0;
+            PointAllume(direction, niveau);
+        } else {
+            ++blancs;
+        }
+        ++MemRasterObjectWidth;
+    }
+    if (blancs > 0) PointEteint(direction, blancs);
+}
+
+void LectAnalyseDataC3C4(uint8_t octet, int8_t direction)
+{
+    PointAllume(direction, octet);
+    ++MemRasterObjectWidth;
+}
+
+void LectAnalyseData(const Ligne& l, uint8_t octet)
+{
+    if (l.format == 1) LectAnalyseDataC1C2(octet, l.direction);
+    else LectAnalyseDataC3C4(octet, l.direction);
+}
+
+// One PackBits item at p: the bytes it takes, 0 when it runs past the line or
+// past the received bytes (nothing of it is marked).
+uint32_t AnalysePaire(const Ligne& l, uint32_t p)
+{
+    if (!l.vue.Couvre(p, 1)) return 0;
+    const auto c = static_cast<int8_t>(l.vue.Octet(p));
+    if (c == -128) return 1;
+    const uint32_t longueur = c >= 0 ? static_cast<uint32_t>(c) + 2 : 2;
+    if (p + uint64_t{longueur} > l.fin || !l.vue.Couvre(p, longueur)) return 0;
+    if (c >= 0) {
+        for (uint32_t k = 1; k < longueur; ++k) LectAnalyseData(l, l.vue.Octet(p + k));
+        return longueur;
+    }
+    for (int n = 0; n < 1 - c; ++n) {
+        LectAnalyseData(l, l.vue.Octet(p + 1));
+        if constexpr (build::kFibreLine) {
+            if (l.format == 2) LFNbrePtTotal += static_cast<uint32_t>(MemRasterObjectWidth);
+        }
+    }
+    return longueur;
+}
+
+// The job ends here: what was queued before this record is marked, nothing after.
+void FinDuMarquage(bool& arret, const char* raison, int32_t pos)
+{
+    arret = true;
+    DepileTabPD();
+    std::printf("%s -> fin du marquage adresse=%x\n", raison, static_cast<unsigned>(pos));
+}
+
+}  // namespace
+
+int32_t CalculVitesse(uint8_t grey)
+{
+    const float coef = TabCoefNonLineaires[std::min<int>(grey, kTailleTabCoef - 1)];
+    return TronqueEntier(MarkingSpeed + static_cast<double>(coef) * SpeedInc);
+}
+
+int32_t CalculFrequence(uint8_t grey)
+{
+    const double coef = TabCoefNonLineaires[std::min<int>(grey, kTailleTabCoef - 1)];
+    if constexpr (build::kViper) return TronqueEntier(Frequency + coef * FreqInc);
+    else return TronqueEntier(coef * FreqInc + FreqMoyenne);
+}
+
+uint8_t GetMin_GrayLevel()
+{
+    return bNegatif != 0 ? 126 : 1;
+}
+
+bool NiveauMarque(uint8_t grey)
+{
+    if (grey >= 1 && grey <= 126) return true;
+    return bNegatif != 0 ? grey == 0 : grey == 127;
+}
+
+int32_t FonctionRA(uint8_t grey, int32_t dx, int32_t dy)
+{
+    if constexpr (build::kFibreLine) LFLgTotal += std::fabs(static_cast<double>(dx)) + std::fabs(static_cast<double>(dy));
+    Attente_Fin_Comptage();
+    if (NiveauMarque(grey)) {
+        if (MemX_PU != 0 || MemY_PU != 0) {
+            DoVecteurMicrons(MemX_PU, MemY_PU, 1, 0);
+            MemX_PU = MemY_PU = 0;
+        }
+        EnvoieReglage(grey);
+        if (FirstDeplacementCentreObjet != 0) {
+            // The first move of an object is never marked.
+            DoVecteurMicrons(dx, dy, 1, 0);
+            Pause_Las(Tempo(TempoInterligneTC));
+            FirstDeplacementCentreObjet = 0;
+        } else {
+            DoVecteurMicrons(dx, dy, 0, 0);
+        }
+        return 0;
+    }
+    const bool interligne =
+        dx == 0 && dy == EcartYEntreDot && bRasterC1C2 != 0 && (kSansPasAPas || bMOdeIndexe == 0);
+    if (interligne && bTC_DMC != 0) {
+        InterligneCylindre(false);
+    } else if (interligne && !kSansPasAPas && bDMCpasApas != 0) {
+        InterligneCylindre(true);
+    } else {
+        MemX_PU = Sature(int64_t{MemX_PU} + dx);
+        MemY_PU = Sature(int64_t{MemY_PU} + dy);
+    }
+    return 0;
+}
+
+void PointEteint(int8_t direction, int32_t count)
+{
+    FonctionRA(kBlanc, Sature(int64_t{count} * EcartXEntreDot * direction), 0);
+}
+
+void PointAllume(int8_t direction, uint8_t grey)
+{
+    if constexpr (build::kFibreLine) ++LFNbrepointA;
+    const int64_t pas = EcartXEntreDot;
+    if (RasterPatternCorrection == 0 && pas <= kPasMaxSansCorrection) {
+        MarqueMotif(grey, direction, EcartXEntreDot);
+        return;
+    }
+    const int64_t correction = int64_t{RasterPatternCorrection} * 1000;
+    int64_t marque = correction < pas && pas <= kPasMaxSansCorrection ? pas - correction : kPointCourt;
+    // Never longer than the pitch: the dot stays in its own place.
+    marque = std::clamp<int64_t>(marque, 0, pas);
+    const auto saut = static_cast<int32_t>(pas - marque);
+    if (direction >= 0) {
+        MarqueMotif(grey, direction, static_cast<int32_t>(marque));
+        FonctionRA(kBlanc, saut, 0);
+    } else {
+        FonctionRA(kBlanc, -saut, 0);
+        MarqueMotif(grey, direction, static_cast<int32_t>(marque));
+    }
+}
+
+void MarqueMotif(uint8_t grey, int8_t direction, int32_t L)
+{
+    // A blank dot's pattern is not marked at the lightest level either.
+    const uint8_t m = NiveauMarque(grey) ? GetMin_GrayLevel() : grey;
+    const bool avant = direction >= 0;
+    const int32_t s = avant ? L : -L;
+    switch (RasterPatternDrawing) {
+    case 1:
+    case 6:
+        FonctionRA(grey, s, L);
+        FonctionRA(grey, 0, -L);
+        break;
+    case 2: FonctionRA(grey, s, 0); break;
+    case 3:
+        if (avant) {
+            FonctionRA(m, L, L);
+            FonctionRA(grey, 0, -L);
+        } else {
+            FonctionRA(grey, 0, L);
+            FonctionRA(m, -L, -L);
+        }
+        break;
+    case 4:
+        FonctionRA(grey, s, L);
+        FonctionRA(m, -s, 0);
+        FonctionRA(grey, s, -L);
+        break;
+    case 5:
+        if (avant) {
+            FonctionRA(grey, L, L);
+            FonctionRA(m, 0, -L);
+        } else {
+            FonctionRA(m, 0, L);
+            FonctionRA(grey, -L, -L);
+        }
+        break;
+    default:
+        // No pattern: the dot is passed over, so the next ones keep their place.
+        FonctionRA(kBlanc, s, 0);
+        break;
+    }
+}
+
+void ChangementDeLigne()
+{
+    FonctionRA(kBlanc, 0, EcartYEntreDot);
+    if constexpr (build::kFibreLine) ++LFNbreLigne;
+}
+
+int32_t FonctionRaster(int32_t pos, int8_t direction, uint8_t format, bool& arret)
+{
+    TypeEncodage = format;
+    MemRasterObjectWidth = 0;
     const VueJob vue = VueCourante();
-    const auto p = static_cast<uint32_t>(pos);
-    ++NbreEnregistrementsRasterIgnores;
-    // The line's words, as far as they were received.
-    const uint32_t ligne = 4 + 2 * uint32_t{vue.Mot16(p + 2)};
-    return static_cast<int32_t>(p < vue.taille ? std::min(ligne, vue.taille - p) : 4);
+    const auto code = static_cast<uint32_t>(pos);
+    const uint32_t mots = vue.Mot16(code + 2);
+    if (EcartXEntreDot <= 0 || EcartYEntreDot <= 0) {
+        FinDuMarquage(arret, "Ligne raster sans pas entre points (résolution)", pos);
+        return 4;
+    }
+
+    const Ligne ligne{vue, uint64_t{code} + 4 + 2 * uint64_t{mots}, direction, format};
+    uint32_t p = code + 4;
+    while (p < ligne.fin && Test_Reset() == 0) {
+        const uint32_t n = AnalysePaire(ligne, p);
+        if (n == 0) {
+            FinDuMarquage(arret,
+                          ligne.fin > vue.taille ? "Ligne raster incomplète (données au-delà des octets reçus)"
+                                                 : "Ligne raster invalide (données au-delà de la longueur de la ligne)",
+                          pos);
+            return static_cast<int32_t>(p - code);
+        }
+        p += n;
+    }
+    ChangementDeLigne();
+    return static_cast<int32_t>(2 * mots + 4);
 }
 
 int32_t FonctionRetourAVide(int32_t)
 {
-    ++NbreEnregistrementsRasterIgnores;
+    FonctionRA(kBlanc, Sature(-int64_t{MemRasterObjectWidth} * EcartXEntreDot), 0);
+    if (MemX_PU != 0 || MemY_PU != 0) {
+        DoVecteurMicrons(MemX_PU, MemY_PU, 1, 0);
+        MemX_PU = MemY_PU = 0;
+    }
     return 2;
 }
 
-int32_t FonctionRxRy(int32_t)
+int32_t FonctionRxRy(int32_t pos, bool& arret)
 {
-    ++NbreEnregistrementsRasterIgnores;
+    const VueJob vue = VueCourante();
+    const auto p = static_cast<uint32_t>(pos);
+    auto enregistrement = [&](uint32_t code, char lettre) {
+        return vue.Mot16(code - 2) == 0xFFFD && vue.Octet(code) == 'R' && vue.Octet(code + 1) == lettre;
+    };
+    if (!enregistrement(p + 6, 'X') || !enregistrement(p + 12, 'Y') || !enregistrement(p + 18, 'Y')) {
+        FinDuMarquage(arret, "Déplacement RX RY incomplet dans le fichier", pos);
+        return 4;
+    }
+    const auto x = static_cast<int32_t>(uint32_t{vue.Mot16(p + 2)} << 16 | vue.Mot16(p + 8));
+    const auto y = static_cast<int32_t>(uint32_t{vue.Mot16(p + 14)} << 16 | vue.Mot16(p + 20));
+    const bool pasApas = !kSansPasAPas && bDMCpasApas != 0;
+    const bool rotation = bTC_DMC != 0 || pasApas;
+
+    if (rotation) bCestUneRotation = 1;
+    Attente_Fin_Comptage();
+    const int32_t dx = Sature(int64_t{x} * EcartXEntreDot);
+    if (pasApas) {
+        DoVecteurMicrons(dx, 0, 1, 0);
+        const auto perimetre = static_cast<double>(static_cast<uint32_t>(PerimetreCylindreAMarquer));
+        if (perimetre > 0) TourneDMC(static_cast<double>(y) * EcartYEntreDot / perimetre * 15200 / 10000, 0);
+    } else {
+        DoVecteurMicrons(dx, Sature(int64_t{y} * EcartYEntreDot), 1, 0);
+    }
+    if (rotation) {
+        Pause_Las(Tempo(TempoFinRotation));
+        bCestUneRotation = 0;
+    }
+    FirstDeplacementCentreObjet = 0;
     return 22;
 }

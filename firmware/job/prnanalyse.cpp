@@ -63,22 +63,22 @@ constexpr Enregistrement kPD{"PD", 4, [](int32_t p, bool&) { return kFibre ? LFF
 constexpr Enregistrement kPU{"PU", 4, [](int32_t p, bool&) { return kFibre ? LFFonctionPU_PD(p, 1) : FonctionPU_PD(p, 1); }};
 constexpr Enregistrement kMO{"MO", 4, [](int32_t p, bool&) { return ChangtModeMarquage(p); }};
 constexpr Enregistrement kMOTC2{"MO", 4, [](int32_t p, bool&) { return FonctionGestionTC2(p); }};
-constexpr Enregistrement kC1{"C1", 4, [](int32_t p, bool&) {
+constexpr Enregistrement kC1{"C1", 4, [](int32_t p, bool& stop) {
     bRasterC1C2 = 1;
-    const int32_t n = FonctionRaster(p, 1, 1);
+    const int32_t n = FonctionRaster(p, 1, 1, stop);
     bRasterC1C2 = 0;
     return n;
 }};
-constexpr Enregistrement kC2{"C2", 4, [](int32_t p, bool&) {
+constexpr Enregistrement kC2{"C2", 4, [](int32_t p, bool& stop) {
     bRasterC1C2 = 1;
-    const int32_t n = FonctionRaster(p, -1, 1);
+    const int32_t n = FonctionRaster(p, -1, 1, stop);
     bRasterC1C2 = 0;
     return n;
 }};
-constexpr Enregistrement kC3{"C3", 4, [](int32_t p, bool&) { return FonctionRaster(p, 1, 2); }};
-constexpr Enregistrement kC4{"C4", 4, [](int32_t p, bool&) { return FonctionRaster(p, -1, 2); }};
+constexpr Enregistrement kC3{"C3", 4, [](int32_t p, bool& stop) { return FonctionRaster(p, 1, 2, stop); }};
+constexpr Enregistrement kC4{"C4", 4, [](int32_t p, bool& stop) { return FonctionRaster(p, -1, 2, stop); }};
 constexpr Enregistrement kR5{"R5", 2, [](int32_t p, bool&) { return FonctionRetourAVide(p); }};
-constexpr Enregistrement kRX{"RX", 22, [](int32_t p, bool&) { return FonctionRxRy(p); }};
+constexpr Enregistrement kRX{"RX", 22, [](int32_t p, bool& stop) { return FonctionRxRy(p, stop); }};
 
 // What the converter writes and the build has no use for: one record each.
 constexpr auto SansEffet = [](int32_t p, bool&) { return FonctionSansEffet(p); };
@@ -210,7 +210,6 @@ int32_t AnalysePRN(unsigned char* p)
     MemX_PU = MemY_PU = 0;
     LPen_Up = 1;
     if constexpr (build::kId == Id::Km250) bMOdeIndexe = 0;
-    NbreEnregistrementsRasterIgnores = 0;
 
     const auto dpiX = static_cast<uint32_t>(ResolutionDpiX);
     const auto dpiY = static_cast<uint32_t>(ResolutionDpiY);
@@ -229,10 +228,6 @@ int32_t AnalysePRN(unsigned char* p)
 
     if constexpr (build::kId != Id::FibreNoDmc) std::printf("Marquage de la fiche ...\n");
     const int32_t offset = AnalyseFonctions();
-    if (NbreEnregistrementsRasterIgnores > 0) {
-        std::printf("Raster non marqué par ce firmware : %ld enregistrements passés\n",
-                    static_cast<long>(NbreEnregistrementsRasterIgnores));
-    }
 
     const bool cylindre = bTC_DMC != 0 || (build::kDmc && bDMCpasApas != 0);
     if (cylindre) VaAuCentreTC();

@@ -1,7 +1,7 @@
 // Body walk: from the byte after the header, each record (0xFF 0xFD, two
 // letters, a big-endian value) goes to the handler of its code in this build,
-// until the end record, an unknown code, a reset request or the end of the
-// received bytes.
+// until the end record, an unknown code, a reset request, a raster record that
+// cannot be marked or the end of the received bytes.
 #pragma once
 
 #include <cstdint>

@@ -36,6 +36,49 @@ bool isLetterOrDigit(uint8_t c)
     return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
+// The records from offset at to the end-of-job record, which must be the last.
+void readRecords(std::span<const uint8_t> b, size_t at, std::vector<Record>& records)
+{
+    bool ended = false;
+    while (at < b.size()) {
+        if (ended)
+            fail(at, "bytes after the end-of-job record");
+        if (at + 6 > b.size())
+            fail(at, "record cut short");
+        if (!isMarker(b, at))
+            fail(at, "no record marker");
+        if (!isLetterOrDigit(b[at + 2]) || !isLetterOrDigit(b[at + 3]))
+            fail(at, "record code is not two letters");
+        Record r;
+        r.offset = at;
+        r.code = {static_cast<char>(b[at + 2]), static_cast<char>(b[at + 3])};
+        r.value = be16(b, at + 4);
+        at += 6;
+        if (r.code == "C1" || r.code == "C2" || r.code == "C3" || r.code == "C4") {
+            size_t n = size_t{r.value} * 2;
+            if (at + n > b.size())
+                fail(r.offset, "raster line data cut short");
+            r.line.assign(b.begin() + static_cast<std::ptrdiff_t>(at),
+                          b.begin() + static_cast<std::ptrdiff_t>(at + n));
+            at += n;
+        } else if (r.code == "PU" || r.code == "PD") {
+            while (at < b.size() && !isMarker(b, at)) {
+                if (at + 8 > b.size())
+                    fail(at, "vector element cut short");
+                Element e{b[at], b[at + 1], static_cast<int16_t>(be16(b, at + 2)),
+                          static_cast<int16_t>(be16(b, at + 4)), be16(b, at + 6)};
+                r.elements.push_back(e);
+                at += 8;
+            }
+        } else if (r.code == "JF") {
+            ended = true;
+        }
+        records.push_back(std::move(r));
+    }
+    if (!ended)
+        fail(at, "no end-of-job record");
+}
+
 }  // namespace
 
 int32_t Job::field(int i) const
@@ -108,45 +151,15 @@ Job decode(std::span<const uint8_t> b)
     at += static_cast<size_t>(job.headerLength);
 
     job.bodyOffset = at;
-    bool ended = false;
-    while (at < b.size()) {
-        if (ended)
-            fail(at, "bytes after the end-of-job record");
-        if (at + 6 > b.size())
-            fail(at, "record cut short");
-        if (!isMarker(b, at))
-            fail(at, "no record marker");
-        if (!isLetterOrDigit(b[at + 2]) || !isLetterOrDigit(b[at + 3]))
-            fail(at, "record code is not two letters");
-        Record r;
-        r.offset = at;
-        r.code = {static_cast<char>(b[at + 2]), static_cast<char>(b[at + 3])};
-        r.value = be16(b, at + 4);
-        at += 6;
-        if (r.code == "C1" || r.code == "C2" || r.code == "C3" || r.code == "C4") {
-            size_t n = size_t{r.value} * 2;
-            if (at + n > b.size())
-                fail(r.offset, "raster line data cut short");
-            r.line.assign(b.begin() + static_cast<std::ptrdiff_t>(at),
-                          b.begin() + static_cast<std::ptrdiff_t>(at + n));
-            at += n;
-        } else if (r.code == "PU" || r.code == "PD") {
-            while (at < b.size() && !isMarker(b, at)) {
-                if (at + 8 > b.size())
-                    fail(at, "vector element cut short");
-                Element e{b[at], b[at + 1], static_cast<int16_t>(be16(b, at + 2)),
-                          static_cast<int16_t>(be16(b, at + 4)), be16(b, at + 6)};
-                r.elements.push_back(e);
-                at += 8;
-            }
-        } else if (r.code == "JF") {
-            ended = true;
-        }
-        job.records.push_back(std::move(r));
-    }
-    if (!ended)
-        fail(at, "no end-of-job record");
+    readRecords(b, at, job.records);
     return job;
+}
+
+std::vector<Record> decodeBody(std::span<const uint8_t> bytes)
+{
+    std::vector<Record> records;
+    readRecords(bytes, 0, records);
+    return records;
 }
 
 Job decodeFile(const std::string& path)

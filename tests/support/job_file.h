@@ -58,6 +58,8 @@ struct Job {
 };
 
 Job decode(std::span<const uint8_t> bytes);
+// A job's body alone: records up to and including the end-of-job record.
+std::vector<Record> decodeBody(std::span<const uint8_t> bytes);
 Job decodeFile(const std::string& path);
 
 // Value of a 32-bit pair (high half first).
