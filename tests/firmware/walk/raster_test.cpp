@@ -289,6 +289,23 @@ TEST_F(Raster, ALineThatCannotBeMarkedEndsTheJobWithNothingPastItsData)
     essai(sansPas.end(), "Ligne raster sans pas entre points (résolution) -> fin du marquage");
 }
 
+TEST_F(Raster, AResetEndsTheLineAtTheNextItemAndTheLineFeedIsStillMade)
+{
+    Recoit(Builder().line("C3", std::vector<uint8_t>{9, 8, 9}).end().bytes());
+    BuffCourant = RecepBuff.data;
+    EcartXEntreDot = EcartYEntreDot = 100000;
+    MemX_PU = MemY_PU = 0;
+    dsp.FixeEntrees({.reset = true});
+    const size_t avant = carte.Trace().size();
+    bool arret = false;
+    int32_t pris = 0;
+    Sortie([&] { pris = FonctionRaster(3, 1, 2, arret); });
+    EXPECT_EQ(pris, 4 + 4) << "the whole line";
+    EXPECT_FALSE(arret) << "the walk stops on the reset itself";
+    EXPECT_TRUE(Coups(avant).empty());
+    EXPECT_EQ(MemY_PU, 100000);
+}
+
 // The cylinder: a 1-bit line's feed turns the part at once (through the Y
 // axis, or by the rotation card in step mode); a grey line's feed waits with
 // the pending jump.
