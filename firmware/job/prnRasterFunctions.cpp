@@ -32,9 +32,9 @@ constexpr uint8_t kBlanc = 255;
 constexpr int32_t kPasMaxSansCorrection = 150000;  // nm
 constexpr int32_t kPointCourt = 40000;             // nm marked of a wider dot
 
-// What the last raster send asked for and what it left set, so that a level
-// whose settings are in force is not sent again, and one is sent again when
-// VD, FR, a vector or a 1-bit line changed them since.
+// What the last raster send asked for and what it left set: a level whose
+// settings are in force is not sent again, but it is when VD or FR changed
+// what it asks, or a vector or a 1-bit line set other settings since.
 struct Reglage {
     int32_t vitesse;
     int32_t frequence;
