@@ -27,6 +27,25 @@ bool unite100(HANDLE imprimante) {
   return besoin == 4 && valeur[0] == 1 && valeur[1] == 0 && valeur[2] == 0 && valeur[3] == 0;
 }
 
+// Lengths given unsigned that the signed header fields cannot hold, and plates
+// whose dot count at one of the page's resolutions leaves 32 bits, make the page
+// arithmetic overflow: the job is refused.
+void ControleDimensions(const ContexteConversion& ctx, const ParametresJob& p, bool centiemes) {
+  const double diviseur = centiemes ? 10 : 1;
+  const double parPouce = centiemes ? 2540.0 : 25400.0;
+  constexpr double kMax = std::numeric_limits<std::int32_t>::max();
+  const std::uint32_t resolutions[] = {p.u16(pj::ResolutionX), p.u16(pj::ResolutionY),
+                                       p.u16(pj::ResolutionRaster), p.u32(pj::ResolutionVecteurs)};
+  for (const std::size_t offset : {pj::TaillePlaqueX, pj::TaillePlaqueY}) {
+    const double plaque = std::trunc(p.u32(offset) / diviseur);
+    if (plaque > kMax) ErreurFatale(ctx, MsgDimensionsPlaque);
+    for (const std::uint32_t r : resolutions)
+      if (plaque * r / parPouce >= kMax) ErreurFatale(ctx, MsgDimensionsPlaque);
+  }
+  for (const std::size_t offset : {pj::TailleChampX, pj::TailleChampY})
+    if (std::trunc(p.u32(offset) / diviseur) > kMax) ErreurFatale(ctx, MsgDimensionsPlaque);
+}
+
 }  // namespace
 
 void ImporteParametres(ContexteConversion& ctx, EtatSortie& sortie, const ParametresJob& p) {
@@ -185,6 +204,7 @@ void ImporteParametres(ContexteConversion& ctx, EtatSortie& sortie, const Parame
                           ? p.u32(pj::AngleMarquage) / 10000.0
                           : 0.0;
   ctx.ResolutionVecteurs = static_cast<std::int32_t>(p.u32(pj::ResolutionVecteurs));
+  ControleDimensions(ctx, p, centiemes);
 }
 
 void InitBoiteEnglobante(EtatAnalyse& analyse) {

@@ -315,6 +315,12 @@ void CompacteLignesBande(ContexteConversion& ctx, EtatSortie& sortie, HANDLE& ra
 
 // Job file output
 constexpr std::uint32_t kPlafondModeleLimite = 20970100;
+// The largest job the controller takes; it refuses bigger ones.
+constexpr std::uint32_t kTailleJobMax = 20970000;
+// Whether n more bytes keep the job file within kTailleJobMax.
+inline bool TientDansLeJob(const EtatSortie& sortie, std::uint64_t n) {
+  return n <= kTailleJobMax && sortie.CompteurOctets <= kTailleJobMax - n;
+}
 std::uint32_t EcritJob(ContexteConversion& ctx, EtatSortie& sortie, const void* donnees,
                        std::size_t n);
 // As EcritJob, but reports nothing: for the abort tail, whose file is discarded anyway.

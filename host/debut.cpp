@@ -18,8 +18,6 @@ std::int16_t DrapeauNouveauJob = 1;
 
 namespace {
 
-constexpr std::uint32_t kSeuilTailleFichier = 20970000;
-
 // Focus already written when the page's repeat start was taken.
 std::int32_t FocusDebutRepetition = 0;
 
@@ -243,7 +241,7 @@ int termineJob() {
     fermeFichier(Sortie.FichierMachine);
   }
   const DWORD taille =
-      Contexte.ModeleLimite && Sortie.CompteurOctets > kSeuilTailleFichier ? Sortie.CompteurOctets : 1;
+      Contexte.ModeleLimite && Sortie.CompteurOctets > kTailleJobMax ? Sortie.CompteurOctets : 1;
   EcritDonneeImprimante(Sortie.Imprimante, "TailleFichierMachine", REG_DWORD, &taille, sizeof taille);
   DrapeauNouveauJob = 1;
   return 1;
@@ -258,6 +256,11 @@ void copiesRepetees(ContexteConversion& ctx, EtatSortie& sortie) {
   if (fin < 0) ErreurFatale(ctx, MsgLectureFichier);
   const long long taille = fin - sortie.PositionDebutRaster;
   if (taille <= 0) return;
+  // Copies the controller could not take are not made, as copies that do not fit in memory.
+  if (!TientDansLeJob(sortie, static_cast<std::uint64_t>(taille) * static_cast<std::uint64_t>(n))) {
+    AfficheMessage(ctx, MsgMemoire);
+    return;
+  }
   std::unique_ptr<void, decltype(&GlobalFree)> bloc(GlobalAlloc(GMEM_FIXED, static_cast<SIZE_T>(taille)),
                                                     &GlobalFree);
   if (!bloc) {

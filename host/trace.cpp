@@ -98,6 +98,65 @@ double balayageRadians(float balayage) {
   return std::clamp<double>(balayage, -kBalayageMax, kBalayageMax) * kDegre;
 }
 
+// Half side of the square, centred on the plotter origin, that holds every point the
+// page can map onto the plate: the page's sides and twice the plate, in plotter units.
+// The page is mapped when it is written, with the size it has then: a metre more
+// leaves room for a size given after the drawing.
+constexpr double kMargeAtteignable = 40000;
+double demiCoteAtteignable() {
+  const ContexteConversion& ctx = Contexte;
+  const std::int32_t* ch = ctx.Entete.Champs;
+  const double plaque = std::max(ch[ChPlaqueX], ch[ChPlaqueY]);
+  const double etendue =
+      ctx.MotifTest ? plaque
+                    : std::max(ConvertitUnitesEnPoints(plaque, static_cast<float>(ctx.ResolutionVecteurs)), 0);
+  return std::fabs(LargeurPageHPGL()) + std::fabs(LongueurPageHPGL()) + 2 * etendue + kMargeAtteignable;
+}
+
+// The part [t0, t1] of a + t (ex, ey) that lies in that square; false when none does.
+bool partieVisible(const PointHPGL& a, double ex, double ey, double& t0, double& t1) {
+  const double r = demiCoteAtteignable();
+  auto bord = [&](double p, double q) {  // keeps p t <= q
+    if (p == 0) return q >= 0;
+    const double t = q / p;
+    if (p < 0)
+      t0 = std::max(t0, t);
+    else
+      t1 = std::min(t1, t);
+    return t0 < t1;
+  };
+  return bord(-ex, a.x + r) && bord(ex, r - a.x) && bord(-ey, a.y + r) && bord(ey, r - a.y);
+}
+
+// The fixed pattern from the current phase over k pattern lengths (ux, uy) from a, the
+// last point landing on fin; the phase is kept for the next segment of the line.
+void traceMotifsFixes(const PointHPGL& a, double ux, double uy, double k, const PointHPGL& fin) {
+  EtatInterpreteur& h = Interpreteur;
+  double phase = h.PhaseMotif;
+  double ox = a.x - phase * ux, oy = a.y - phase * uy;
+  auto passe = [&](double bout, const PointHPGL* finSegment) {
+    TraceMotifLigne(point(ox, oy), ux, uy, phase, bout, finSegment);
+  };
+  auto suivant = [&] {
+    phase = 0;
+    ox += ux;
+    oy += uy;
+  };
+  while (k >= 1) {
+    passe(1, nullptr);
+    k -= 1 - phase;
+    suivant();
+  }
+  k += phase;
+  if (k >= 1) {
+    passe(1, nullptr);
+    suivant();
+    k -= 1;
+  }
+  passe(k, &fin);
+  h.PhaseMotif = k;
+}
+
 }  // namespace
 
 double CordeValide(float corde) {
@@ -153,43 +212,52 @@ void TraceSegmentType(const PointHPGL& a, const PointHPGL& b, bool redemarre) {
     if (!h.Silencieux) TraceDiagnostic("Warning: Zero line segment length -- skipped\n");
     return;
   }
-  double k = d / h.LongueurMotif;
-  if (!(k <= kMaxMotifsSegment)) return ecritPoint(CodeTrace, b);
+  const double k = d / h.LongueurMotif;
+
+  // Only the part that can reach the plate is cut into dashes; the pen moves over the
+  // rest, and the pattern runs on across it as if it had been drawn.
+  double t0 = 0, t1 = 1;
+  const bool visible = partieVisible(a, ex, ey, t0, t1);
+  const double kVisible = visible ? k * (t1 - t0) : 0;
+  if (!(kVisible <= kMaxMotifsSegment)) {
+    if (t0 > 0) ecritPoint(CodeDeplacement, point(a.x + t0 * ex, a.y + t0 * ey));
+    if (t1 < 1) {
+      ecritPoint(CodeTrace, point(a.x + t1 * ex, a.y + t1 * ey));
+      return ecritPoint(CodeDeplacement, b);
+    }
+    return ecritPoint(CodeTrace, b);
+  }
+  if (h.TypeLigne > 0 && redemarre) h.PhaseMotif = 0;
+  if (!visible) {
+    h.PhaseMotif = h.TypeLigne > 0 ? std::fmod(h.PhaseMotif + k, 1.0) : 0;
+    return ecritPoint(CodeDeplacement, b);
+  }
 
   if (h.TypeLigne < 0) {
     h.PhaseMotif = 0;
-    const int n = static_cast<int>(std::max(1.0, std::ceil(k)));
+    // Whole patterns along the segment; those out of reach are moved over.
+    const double n = std::max(1.0, std::ceil(k));
     const double px = ex / n, py = ey / n;
-    for (int i = 0; i < n; ++i)
+    const double premier = std::floor(t0 * n), dernier = std::min(n, std::ceil(t1 * n));
+    if (premier > 0) ecritPoint(CodeDeplacement, point(a.x + premier * px, a.y + premier * py));
+    for (double i = premier; i < dernier; ++i)
       TraceMotifLigne(point(a.x + i * px, a.y + i * py), px, py, 0, 1, i == n - 1 ? &b : nullptr);
+    if (dernier < n) ecritPoint(CodeDeplacement, b);
     return;
   }
 
-  if (redemarre) h.PhaseMotif = 0;
-  const double ux = ex / k, uy = ey / k;
-  double phase = h.PhaseMotif;
-  double ox = a.x - phase * ux, oy = a.y - phase * uy;
-  auto passe = [&](double fin, const PointHPGL* finSegment) {
-    TraceMotifLigne(point(ox, oy), ux, uy, phase, fin, finSegment);
-  };
-  auto suivant = [&] {
-    phase = 0;
-    ox += ux;
-    oy += uy;
-  };
-  while (k >= 1) {
-    passe(1, nullptr);
-    k -= 1 - phase;
-    suivant();
+  const double phaseFin = std::fmod(h.PhaseMotif + k, 1.0);
+  const PointHPGL debut = t0 > 0 ? point(a.x + t0 * ex, a.y + t0 * ey) : a;
+  const PointHPGL fin = t1 < 1 ? point(a.x + t1 * ex, a.y + t1 * ey) : b;
+  if (t0 > 0) {
+    h.PhaseMotif = std::fmod(h.PhaseMotif + t0 * k, 1.0);
+    ecritPoint(CodeDeplacement, debut);
   }
-  k += phase;
-  if (k >= 1) {
-    passe(1, nullptr);
-    suivant();
-    k -= 1;
+  traceMotifsFixes(debut, ex / k, ey / k, kVisible, fin);
+  if (t1 < 1) {
+    h.PhaseMotif = phaseFin;
+    ecritPoint(CodeDeplacement, b);
   }
-  passe(k, &b);
-  h.PhaseMotif = k;
 }
 
 void TraceMotifLigne(const PointHPGL& origine, double dx, double dy, double debut, double fin,

@@ -30,6 +30,7 @@ struct EtatSection {
   std::uint32_t finElements = 0;  // job file count after the last elements
   bool premierNote = false;
   std::int32_t premierX = 0, premierY = 0;
+  bool plafondSignale = false;  // passes beyond the job size were dropped
 };
 EtatSection Section;
 
@@ -542,6 +543,7 @@ class EcrivainStylo {
 
   void commenceGroupe() {
     restantes_ = slot_.Passes;
+    debutOctetsPasse_ = sortie_.CompteurOctets;
     focus_ = static_cast<std::int64_t>(slot_.FocusDebut) - ctx_.FocusCourant;
     fraction_ = 0;
     wbPasse_ = false;
@@ -550,6 +552,15 @@ class EcrivainStylo {
   // After a pass: back to the pass start when another one is due, with its focus step.
   bool passeSuivante() {
     if (--restantes_ <= 0) return false;
+    // A pass as long as the last one must fit in the job the controller takes; the
+    // passes that would not are dropped.
+    if (!TientDansLeJob(sortie_, sortie_.CompteurOctets - debutOctetsPasse_)) {
+      if (!Section.plafondSignale) AfficheMessage(ctx_, MsgMemoire);
+      Section.plafondSignale = true;
+      restantes_ = 0;
+      return false;
+    }
+    debutOctetsPasse_ = sortie_.CompteurOctets;
     if (restantes_ == 1) {
       focus_ = static_cast<std::int64_t>(slot_.FocusFin) - ctx_.FocusCourant;
     } else {
@@ -644,6 +655,7 @@ class EcrivainStylo {
   bool optionWB_;
   std::int64_t pas_;
   int restantes_ = 0;
+  std::uint32_t debutOctetsPasse_ = 0;
   long long debutPasse_ = 0;
   std::optional<std::int64_t> focus_;
   std::int64_t fraction_ = 0;

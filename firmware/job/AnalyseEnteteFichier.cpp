@@ -159,6 +159,12 @@ unsigned long UL(uint32_t v)
     return static_cast<unsigned long>(v);
 }
 
+// Longest delay a header may ask for, in microseconds. Galvanometers settle
+// and sources fire within tens to hundreds of microseconds; one second is far
+// beyond that and above the configuration's defaults (150,000 at most). The
+// jump delay goes out twenty times over: 20 s for a full-field jump.
+constexpr uint32_t kTempoMax = 1000000;
+
 // Unit text of the KM250 line's lens and perimeter lines, from UniteDeLg.
 const char* UniteTexte()
 {
@@ -524,37 +530,42 @@ constexpr int32_t kFocalesConnues = kViper ? 3 : 5;
 // Half travel of the VIPER build's lenses and of the YAG loop's.
 constexpr std::array<float, 3> kDemiCourseCourte = {35.0f, 60.0f, 90.0f};
 
-void OrigineDansLaPratique(int32_t perimetreJob)
+// Offsets added to the plate origin; false, with the message, when the
+// origin would leave 32 bits: the job is refused.
+bool DecaleOrigine(int64_t dx, int64_t dy)
 {
-    if (NumFocale < 0 || NumFocale >= kFocalesConnues) return;
+    const int64_t x = int64_t{OrgXPlaque} + dx;
+    const int64_t y = int64_t{OrgYPlaque} + dy;
+    if (!Tient32(x) || !Tient32(y)) {
+        std::printf("Origine de la plaque hors limites : X=%lld  Y=%lld\n", static_cast<long long>(x),
+                    static_cast<long long>(y));
+        return false;
+    }
+    OrgXPlaque = static_cast<int32_t>(x);
+    OrgYPlaque = static_cast<int32_t>(y);
+    return true;
+}
+
+bool OrigineDansLaPratique(int32_t perimetreJob)
+{
+    if (NumFocale < 0 || NumFocale >= kFocalesConnues) return true;
     const Focale& f = kFocales[static_cast<size_t>(NumFocale)];
-    const auto demiPerimetre = static_cast<int32_t>(static_cast<uint32_t>(perimetreJob) / 2);
+    const int64_t demiPerimetre = static_cast<uint32_t>(perimetreJob) / 2;
     if (NumFocale == 4) {
         if constexpr (kFibreLine) {
-            if (bTC_DMC != 0) {
-                OrgYPlaque += demiPerimetre;
-                OrgXPlaque += 2000;
-            } else {
-                OrgXPlaque += 2000;
-                OrgYPlaque += 2000;
-            }
+            if (!DecaleOrigine(2000, bTC_DMC != 0 ? demiPerimetre : 2000)) return false;
             DemiChampFocale = 1;
             std::printf("FOCALE 420 : PAS DE CHAMPS DEFINIS pour cette focale : DemiChampFocale=%ld  en 1/100e de mm\n",
                         L(DemiChampFocale));
         }
-        return;
+        return true;
     }
     MargeFocaleCurrentUnit = UniteDeLg != 0 ? f.marge1000 : f.marge100;
     DemiChampFocale = UniteDeLg != 0 ? f.demiChamp1000 : f.demiChamp100;
     const bool cylindre = kViper ? bTC_DMC != 0 : (bTC_DMC != 0 || bDMCpasApas != 0) && bFocalisationTC == 0;
-    if (cylindre) {
-        OrgYPlaque += demiPerimetre;
-        OrgXPlaque += MargeFocaleCurrentUnit;
-    } else {
-        OrgXPlaque += MargeFocaleCurrentUnit;
-        OrgYPlaque += MargeFocaleCurrentUnit;
-    }
+    if (!DecaleOrigine(MargeFocaleCurrentUnit, cylindre ? demiPerimetre : MargeFocaleCurrentUnit)) return false;
     std::printf(f.ligne, L(OrgXPlaque), L(OrgYPlaque), L(DemiChampFocale), UniteTexte());
+    return true;
 }
 
 void LitTemposCylindre()
@@ -589,13 +600,31 @@ void LitTemposCylindre()
     }
 }
 
-void LitTempos()
+// Timings and jump speed; false, with the message, for a delay above
+// kTempoMax (taken as unsigned, as the host gives it) or a jump speed that
+// leaves 32 bits once scaled: none of them is then kept.
+bool LitTempos()
 {
-    TempoSaut = LectTempoSaut(Position(kTempoSaut));
-    TempoTir = LectTempoFinDeVecteur(Position(kTempoTir));
-    TempopTir = LectTempoPremierPIC(Position(kTempopTir));
-    VitesseSaut = LectVitesseDeSaut(Position(kVitesseSaut)) * 10;
+    const int32_t saut = LectTempoSaut(Position(kTempoSaut));
+    const int32_t tir = LectTempoFinDeVecteur(Position(kTempoTir));
+    const int32_t pTir = LectTempoPremierPIC(Position(kTempopTir));
+    const int64_t vitesse = LectVitesseDeSaut(Position(kVitesseSaut)) * 10;
+    const auto us = [](int32_t t) { return UL(static_cast<uint32_t>(t)); };
+    if (us(saut) > kTempoMax || us(tir) > kTempoMax || us(pTir) > kTempoMax) {
+        std::printf("Temporisation hors limites dans l'entête : saut=%lu  tir=%lu  pré-tir=%lu us (maximum %lu us)\n",
+                    us(saut), us(tir), us(pTir), UL(kTempoMax));
+        return false;
+    }
+    if (!Tient32(vitesse)) {
+        std::printf("Vitesse de saut hors limites dans l'entête : %lld\n", static_cast<long long>(vitesse));
+        return false;
+    }
+    TempoSaut = saut;
+    TempoTir = tir;
+    TempopTir = pTir;
+    VitesseSaut = static_cast<int32_t>(vitesse);
     Orientation = static_cast<uint8_t>(LectOrientation(Position(kOrientation)) + 1);
+    return true;
 }
 
 void LitResolution()
@@ -692,7 +721,7 @@ int32_t AnalyseComplete(unsigned char* job)
     OrgYPlaque = LectOrigineYPlaque(Position(kOrigineY));
     NumFocale = LectTypeFocale(Position(kFocale));
     if constexpr (kViper) std::printf("Origine : X=%ld    Y=%ld\n", L(OrgXPlaque), L(OrgYPlaque));
-    OrigineDansLaPratique(perimetreJob);
+    if (!OrigineDansLaPratique(perimetreJob)) return Refuse(vue);
 
     DimXPlaque = LectDimXDeLaPlaque(Position(kDimX));
     DimYPlaque = LectDimYDeLaPlaque(Position(kDimY));
@@ -701,7 +730,7 @@ int32_t AnalyseComplete(unsigned char* job)
         sens_DMC_OK = MarquageIntExtCylindre != 0 ? 1 : 0;
         Reglage_Sens_DMC();
     }
-    LitTempos();
+    if (!LitTempos()) return Refuse(vue);
     if constexpr (build::kId == Id::FibreNoDmc) std::printf("Vitesse de saut=%ld mm/s\n", L(VitesseSaut / 10));
     LitResolution();
     if constexpr (kFibreLine)
@@ -752,13 +781,13 @@ int32_t AnalyseCourte(unsigned char* job)
     NumFocale = LectTypeFocale(Position(kFocale));
     constexpr std::array<int32_t, 5> kDecalages = {550, 500, 1000, 0, 0};
     if (NumFocale >= 0 && NumFocale < 5) {
-        OrgXPlaque += kDecalages[static_cast<size_t>(NumFocale)];
-        OrgYPlaque += kDecalages[static_cast<size_t>(NumFocale)];
+        const int32_t d = kDecalages[static_cast<size_t>(NumFocale)];
+        if (!DecaleOrigine(d, d)) return Refuse(vue);
     }
 
     DimXPlaque = LectDimXDeLaPlaque(Position(kDimX));
     DimYPlaque = LectDimYDeLaPlaque(Position(kDimY));
-    LitTempos();
+    if (!LitTempos()) return Refuse(vue);
     std::printf("Fiche de Marquage ou de positionnement\n");
     LitResolution();
     if constexpr (build::kId == Id::FibreNoDmc)
@@ -875,13 +904,14 @@ int32_t LectTypeMarquageIntExt(uint32_t position)
     return v;
 }
 
-int32_t LectVitesseDeSaut(uint32_t position)
+int64_t LectVitesseDeSaut(uint32_t position)
 {
-    int32_t v = bFocalisationAPlat != 0 ? 2500 : Champ32(position);
+    int64_t v = bFocalisationAPlat != 0 ? 2500 : Champ32(position);
     if constexpr (kAvecCarte) {
         if (bPositionnementTC != 0 || bPositionTC2 != 0 || bPositionXEtau != 0 || bPositionYEtau != 0) v *= 50;
     }
-    if constexpr (build::kId != Id::FibreNoDmc && !kViper) std::printf("Vitesse de saut : %ld mm/s\n", L(v));
+    if constexpr (build::kId != Id::FibreNoDmc && !kViper)
+        std::printf("Vitesse de saut : %lld mm/s\n", static_cast<long long>(v));
     return v;
 }
 

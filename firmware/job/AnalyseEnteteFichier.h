@@ -93,7 +93,7 @@ int32_t LectOrigineXPlaque(uint32_t position);
 int32_t LectOrigineYPlaque(uint32_t position);
 int32_t LectTypeMarquageDemande(uint32_t position);  // 1 only with a rotation card and a cylinder asked for
 int32_t LectTypeMarquageIntExt(uint32_t position);
-int32_t LectVitesseDeSaut(uint32_t position);  // mm/s, adjusted for focus and positioning sheets
+int64_t LectVitesseDeSaut(uint32_t position);  // mm/s, adjusted for focus and positioning sheets
 int32_t LectUniteFirmware(uint32_t position);
 int32_t LectTypeMarquageStdUnique(uint32_t position);
 // The fields taken as they stand.
@@ -131,8 +131,9 @@ inline constexpr auto LectVersionPont = LectChampEntete;
 
 // Both analyse the job at `job` (in RecepBuff) and return the offset of the
 // header's last byte from it; the body starts right after. A job too short
-// for its header, or whose resolution or cylinder perimeter is 0, is refused:
-// FichierOK = 0, no job-kind flag set, and the offset of its last received byte.
+// for its header, whose resolution or cylinder perimeter is 0, or whose
+// delays, jump speed or origin are out of range, is refused: FichierOK = 0,
+// no job-kind flag set, and the offset of its last received byte.
 // LFAnalyseEntete: the fibre loop's full form. AnalyseEntete: the YAG loop's
 // short form in the fibre line, the full form in the KM250 line.
 int32_t LFAnalyseEntete(unsigned char* job);

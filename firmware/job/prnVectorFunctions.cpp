@@ -10,6 +10,7 @@
 #include "prnCommonFunctions.h"
 #include "prnanalyse.h"
 
+#include <cmath>
 #include <cstdio>
 
 uint8_t bRotationPUVecteur = 0;
@@ -60,9 +61,36 @@ bool EnPas(float dx, float dy, Pas& pas)
 }
 
 // Point scaled about the field centre c by the positioning gain.
-int32_t Corrige(int32_t v, float gain, float c)
+double Corrige(int64_t v, float gain, float c)
 {
-    return TronqueEntier(static_cast<float>(v) * gain + c * (1 - gain));
+    return std::trunc(static_cast<double>(static_cast<float>(v) * gain + c * (1 - gain)));
+}
+
+// The ends of a simulated vector from the current start, as read and
+// corrected, in micrometres. False, with the message, when one leaves 32 bits:
+// the vector is then not taken and the start stays.
+struct Extremites {
+    int64_t xFin, yFin;
+    double x0, y0, x1, y1;  // corrected
+};
+bool CalculeExtremites(int32_t dx, int32_t dy, int32_t microns, Extremites& e)
+{
+    e.xFin = int64_t{PtXdepVecteur} + dx;
+    e.yFin = int64_t{PtYdepVecteur} + dy;
+    const float c = static_cast<float>(DemiChampFocale) * static_cast<float>(microns);
+    e.x0 = Corrige(PtXdepVecteur, GainXRectPosition, c);
+    e.y0 = Corrige(PtYdepVecteur, GainYRectPosition, c);
+    e.x1 = Corrige(e.xFin, GainXRectPosition, c);
+    e.y1 = Corrige(e.yFin, GainYRectPosition, c);
+    for (const double v : {static_cast<double>(e.xFin), static_cast<double>(e.yFin), e.x0, e.y0, e.x1, e.y1}) {
+        if (!Tient32(v)) {
+            std::printf("Aide au positionnement : position hors limites (%.0f microns), vecteur ignoré\n", v);
+            return false;
+        }
+    }
+    PtXfinVecteur = static_cast<int32_t>(e.xFin);
+    PtYfinVecteur = static_cast<int32_t>(e.yFin);
+    return true;
 }
 
 int32_t MicronsParUnite(Variante v)
@@ -72,9 +100,9 @@ int32_t MicronsParUnite(Variante v)
     return CoefUnitVersMicron;
 }
 
-int Nano(int32_t microns)
+int Nano(double microns)
 {
-    return ArrondiEntier(static_cast<double>(microns) * 1000);
+    return ArrondiEntier(microns * 1000);
 }
 
 // Entries the recording may still write: it stops at the end of the smallest
@@ -95,13 +123,8 @@ void EnregistreEnTable(float* tx, float* ty, const Pas& pas)
 // A simulated PD vector: its corrected ends, as steps, into the tables of the job type.
 void EnregistreVecteur(int32_t dx, int32_t dy, int32_t microns)
 {
-    PtXfinVecteur = PtXdepVecteur + dx;
-    PtYfinVecteur = PtYdepVecteur + dy;
-    const float c = static_cast<float>(DemiChampFocale) * static_cast<float>(microns);
-    const int32_t x0 = Corrige(PtXdepVecteur, GainXRectPosition, c);
-    const int32_t y0 = Corrige(PtYdepVecteur, GainYRectPosition, c);
-    const int32_t x1 = Corrige(PtXfinVecteur, GainXRectPosition, c);
-    const int32_t y1 = Corrige(PtYfinVecteur, GainYRectPosition, c);
+    Extremites e{};
+    if (!CalculeExtremites(dx, dy, microns, e)) return;
     PtXdepVecteur = PtXfinVecteur;
     PtYdepVecteur = PtYfinVecteur;
 
@@ -109,7 +132,7 @@ void EnregistreVecteur(int32_t dx, int32_t dy, int32_t microns)
     const bool tc = !croix && TypeDuFichier != 1;
     Pas pas{};
     if (!Place(croix ? kTailleSavePointsCroix : tc ? kTailleSavePointsTC : kTailleRectanglePositionnement) ||
-        !EnPas(static_cast<float>(x1 - x0), static_cast<float>(y1 - y0), pas))
+        !EnPas(static_cast<float>(e.x1 - e.x0), static_cast<float>(e.y1 - e.y0), pas))
         return;
     EnregistreEnTable(RectanglePositionnementX, RectanglePositionnementY, pas);
     ++NbreDataPourPositionnement;
@@ -156,12 +179,9 @@ void SautCorrige(int32_t dx, int32_t dy, int32_t microns)
                     bMOdeIndexe, static_cast<long>(OrgXPlaqValCorigeeRepTheo),
                     static_cast<long>(OrgYPlaqValCorigeeRepTheo));
     }
-    PtXfinVecteur = PtXdepVecteur + dx;
-    PtYfinVecteur = PtYdepVecteur + dy;
-    const float c = static_cast<float>(DemiChampFocale) * static_cast<float>(microns);
-    const int32_t ddx = Corrige(PtXfinVecteur, GainXRectPosition, c) - Corrige(PtXdepVecteur, GainXRectPosition, c);
-    const int32_t ddy = Corrige(PtYfinVecteur, GainYRectPosition, c) - Corrige(PtYdepVecteur, GainYRectPosition, c);
-    DoVecteurMicrons(Nano(ddx), Nano(ddy), 1, 0);
+    Extremites e{};
+    if (!CalculeExtremites(dx, dy, microns, e)) return;
+    DoVecteurMicrons(Nano(e.x1 - e.x0), Nano(e.y1 - e.y0), 1, 0);
     PtXdepVecteur = PtXfinVecteur;
     PtYdepVecteur = PtYfinVecteur;
 }

@@ -92,11 +92,15 @@ uint16_t MotCible(int position)
     return static_cast<uint16_t>(static_cast<uint32_t>(position) - kCentre);
 }
 
-// Delay blocks at one position: 8000 us each and the rest.
+// Delay blocks at one position: 8000 us each and the rest. A reset request
+// ends a long delay: the operator is not kept waiting for its end.
 void BlocsDeDelai(uint16_t control, int x, int y, int64_t t)
 {
     const auto div = static_cast<uint16_t>(VPULASER);
-    for (; t > kDelaiBloc; t -= kDelaiBloc) Deplacement(control, div, div, x, y, kDelaiBloc);
+    for (; t > kDelaiBloc; t -= kDelaiBloc) {
+        Deplacement(control, div, div, x, y, kDelaiBloc);
+        if (Test_Reset() != 0) return;
+    }
     if (t > 0) Deplacement(control, div, div, x, y, static_cast<unsigned>(t));
 }
 
@@ -423,7 +427,10 @@ void Gestion_Tempo_Ptir(int div_x, int div_y, int x, int y)
     const auto dx = static_cast<uint16_t>(div_x);
     const auto dy = static_cast<uint16_t>(div_y);
     int64_t t = TempopTir;
-    for (; t > kDelaiBloc; t -= kDelaiBloc) Deplacement(kFaisceau, dx, dy, ++x, ++y, kDelaiBloc);
+    for (; t > kDelaiBloc; t -= kDelaiBloc) {
+        Deplacement(kFaisceau, dx, dy, ++x, ++y, kDelaiBloc);
+        if (Test_Reset() != 0) return;
+    }
     if (t > 0) Deplacement(kFaisceau, dx, dy, ++x, ++y, static_cast<unsigned>(t));
 }
 

@@ -7,6 +7,12 @@
 #include <cstdint>
 #include <limits>
 
+// Whether a value computed wide fits the 32-bit global it is meant for.
+inline bool Tient32(double v)
+{
+    return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
+}
+
 // floor(x + 0.5) held to the 32-bit range; 0 for a value that is not a number.
 inline int32_t ArrondiEntier(double x)
 {

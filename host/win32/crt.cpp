@@ -39,12 +39,22 @@ char* _tempnam(const char* folder, const char* prefix) {
   return nullptr;
 }
 
+// In the temporary folder, as the Windows runtime makes it; gone once closed.
 FILE* CrtTmpfile() {
   if (win32::panne(win32test::Call::Tmpfile)) {
     errno = EMFILE;
     return nullptr;
   }
-  return std::tmpfile();
+  char dossier[MAX_PATH + 1] = {};
+  const DWORD n = GetTempPathA(sizeof dossier, dossier);
+  if (n == 0 || n >= sizeof dossier) return nullptr;
+  std::string nom = std::string(dossier) + "tmpXXXXXX";
+  const int fd = ::mkostemp(nom.data(), O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  ::unlink(nom.c_str());
+  FILE* f = ::fdopen(fd, "w+b");
+  if (!f) ::close(fd);
+  return f;
 }
 
 // Mode letters as the Windows runtime takes them; "D" deletes the file when it is

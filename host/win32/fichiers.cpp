@@ -130,8 +130,15 @@ DWORD GetTempPathA(DWORD size, LPSTR buffer) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return 0;
   }
-  const char* env = std::getenv("TMPDIR");
-  std::string chemin = env && *env ? env : "/tmp";
+  // As Windows reads TMP then TEMP, with the variable this system gives for it last.
+  std::string chemin = "/tmp";
+  for (const char* nom : {"TMP", "TEMP", "TMPDIR"}) {
+    const char* env = std::getenv(nom);
+    if (env && *env) {
+      chemin = env;
+      break;
+    }
+  }
   if (chemin.back() != '/') chemin += '/';
   if (!buffer || size <= chemin.size()) return static_cast<DWORD>(chemin.size() + 1);
   std::memcpy(buffer, chemin.c_str(), chemin.size() + 1);

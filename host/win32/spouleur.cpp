@@ -1,6 +1,7 @@
 // The spooler: a printer is a folder $BREVOLT_SPOOL_DIR/<printer>/ (default ./spool).
 // A document is written to a hidden temporary file there and becomes "job-NNNNNN.prn"
-// only when it ends, so a reader never sees a partial job; an aborted one leaves nothing.
+// only when it ends, so a reader never sees a partial job; an aborted one leaves nothing,
+// and one whose writer died is removed when the printer is next opened.
 // Printer data values live in the folder's "values.txt", one "name=dword:XXXXXXXX" or
 // "name=hex(type):XX..." line each; lines that do not parse are ignored. A "port" file
 // there sends each finished job on to a TCP address (port.cpp).
@@ -8,6 +9,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -203,6 +206,29 @@ unsigned prochainNumero(const std::string& dossier) {
   return plusGrand + 1;
 }
 
+// A writer killed before the end of its document leaves its ".part" file behind. Its
+// name carries the writer's process, which holds a lock on it while it writes: a file
+// whose process is gone and whose lock nobody holds is removed.
+void retireDocumentsMorts(const std::string& dossier) {
+  DIR* d = ::opendir(dossier.c_str());
+  if (!d) return;
+  while (dirent* e = ::readdir(d)) {
+    long pid = 0;
+    unsigned travail = 0;
+    char fin[6] = {};
+    if (std::sscanf(e->d_name, ".job-%ld-%u.%5s", &pid, &travail, fin) != 3 ||
+        std::strcmp(fin, "part") != 0 || pid <= 0)
+      continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    const std::string chemin = dossier + "/" + e->d_name;
+    const int fd = ::open(chemin.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(chemin.c_str());
+    ::close(fd);
+  }
+  ::closedir(d);
+}
+
 void abandonneDocument(Imprimante& p) {
   if (p.docFd < 0) return;
   ::close(p.docFd);
@@ -225,6 +251,7 @@ BOOL OpenPrinterA(LPSTR name, LPHANDLE printer, LPPRINTER_DEFAULTSA) {
     SetLastError(ERROR_INVALID_PRINTER_NAME);
     return FALSE;
   }
+  retireDocumentsMorts(dossier);
   auto* p = new Imprimante;
   p->nom = name;
   p->dossier = std::move(dossier);
@@ -268,6 +295,7 @@ DWORD StartDocPrinterA(HANDLE printer, DWORD level, LPBYTE) {
   p->docTemp = p->dossier + "/.job-" + std::to_string(::getpid()) + "-" +
                std::to_string(travail) + ".part";
   p->docFd = ::open(p->docTemp.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
+  if (p->docFd >= 0) ::flock(p->docFd, LOCK_EX | LOCK_NB);
   if (p->docFd < 0) {
     p->docTemp.clear();
     SetLastError(ERROR_ACCESS_DENIED);

@@ -2,6 +2,7 @@
 #include "traceur.h"
 #include "trace.h"
 
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -43,6 +44,43 @@ TEST_F(Trace, AdaptiveDashesFitWholePatternsAndMinusTwoEndsAtItsMarker) {
   SetUp();
   execute("LT2,0.0000001;PA0,0;PD1000,0;");  // dashes finer than a mark: drawn solid
   EXPECT_EQ(lisible(enregistrements()), (V{"M 0,0", "D 1000,0"}));
+}
+
+// Only the part of a stroke that can reach the plate is cut into dashes; the pen moves
+// over the rest, and the dashes lie where cutting the whole stroke would have put them.
+TEST_F(Trace, DashesOfStrokesFromAndToFarOffKeepTheirPhase) {
+  execute("LT2,4;PA-40000000,0;PD1000,0,40000000,0;");
+  const std::vector<Enregistrement> e = enregistrements();
+  ASSERT_LT(e.size(), 2000u);
+  EXPECT_EQ(e[1].code, 1) << "a move over the part out of reach";
+  EXPECT_EQ(lisible({e.back()}), V{"M 4e+07,0"});
+  const double demiMotif = Interpreteur.LongueurMotif / 2;
+  int verifies = 0;
+  for (const Enregistrement& r : e) {
+    if (r.x == 1000 || std::fabs(r.x) >= 40000) continue;  // segment and reach ends
+    const double n = (r.x + 40000000.0) / demiMotif;
+    ASSERT_NEAR(n, std::round(n), 1e-4) << r.x;
+    EXPECT_EQ(r.code, static_cast<long long>(std::round(n)) % 2 ? 2 : 1) << r.x;
+    ++verifies;
+  }
+  EXPECT_GT(verifies, 100);
+
+  // Adaptive: the whole patterns of the stroke; those out of reach are moved over.
+  TearDown();
+  SetUp();
+  execute("LT-2,4;PA-40000000,0;PD1000,0;");
+  const std::vector<Enregistrement> a = enregistrements();
+  ASSERT_LT(a.size(), 2000u);
+  const double n = std::ceil(40001000.0 / Interpreteur.LongueurMotif), motif = 40001000.0 / n;
+  int traits = 0;
+  for (const Enregistrement& r : a) {
+    if (r.code != 2) continue;
+    const double quart = (r.x + 40000000.0) / motif - 0.25;  // each dash is the first quarter
+    ASSERT_NEAR(quart, std::round(quart), 1e-4) << r.x;
+    ++traits;
+  }
+  EXPECT_GT(traits, 50);
+  EXPECT_EQ(lisible({a.back()}), V{"M 1000,0"});
 }
 
 TEST_F(Trace, ClippingToTheInputWindow) {

@@ -2,9 +2,13 @@
 #include "outils.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -130,6 +134,77 @@ TEST(Win32, SpooledJobAppearsOnlyWhenComplete) {
   EndDocPrinter(h);
   ClosePrinter(h);
   EXPECT_TRUE(std::filesystem::exists(spool.imprimante() / "job-000042.prn"));
+}
+
+// A converter killed in the middle of a job leaves its ".part" file: the next open of the
+// printer removes it, but never the file of a writer still at work.
+TEST(Win32, PartFilesOfDeadWritersGoWhenThePrinterOpens) {
+  DossierSpool spool;
+  const pid_t mort = ::fork();
+  if (mort == 0) ::_exit(0);
+  ASSERT_GT(mort, 0);
+  ASSERT_EQ(::waitpid(mort, nullptr, 0), mort);
+  auto part = [&](long pid, int n) { return ".job-" + std::to_string(pid) + "-" + std::to_string(n) + ".part"; };
+  for (const std::string& nom : {part(mort, 1), part(mort, 2), part(::getpid(), 9), std::string(".job-x.part")})
+    std::ofstream(spool.imprimante() / nom) << "x";
+  // A writer whose process cannot be seen from here still holds its lock.
+  const int verrou = ::open((spool.imprimante() / part(mort, 2)).c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(verrou, LOCK_EX), 0);
+
+  HANDLE h = spool.ouvre();
+  ASSERT_NE(StartDocPrinterA(h, 1, nullptr), 0u);
+  HANDLE autre = spool.ouvre();
+  std::vector<std::string> restants = spool.fichiers();
+  EXPECT_EQ(restants.size(), 4u);
+  EXPECT_EQ(std::count(restants.begin(), restants.end(), part(mort, 1)), 0) << "its writer died";
+  EXPECT_EQ(std::count(restants.begin(), restants.end(), part(mort, 2)), 1);
+  EXPECT_EQ(std::count(restants.begin(), restants.end(), part(::getpid(), 9)), 1);
+  EXPECT_EQ(std::count(restants.begin(), restants.end(), ".job-x.part"), 1) << "not a spooler file";
+  ::close(verrou);
+  ClosePrinter(autre);
+  ClosePrinter(h);
+}
+
+// As Windows reads TMP, then TEMP; TMPDIR, this system's own, comes last. The runtime's
+// temporary streams are made there too.
+TEST(Win32, TemporaryFilesGoWhereTmpTempOrTmpdirSay) {
+  win32test::reset();
+  DossierSpool racine;
+  const std::filesystem::path tmpdir = racine.imprimante() / "tmpdir";
+  std::filesystem::create_directory(tmpdir);
+  std::vector<std::pair<const char*, std::optional<std::string>>> sauves;
+  for (const char* nom : {"TMP", "TEMP", "TMPDIR"}) {
+    const char* v = std::getenv(nom);
+    sauves.emplace_back(nom, v ? std::optional<std::string>(v) : std::nullopt);
+    ::unsetenv(nom);
+  }
+  auto chemin = [] {
+    char d[MAX_PATH] = {};
+    EXPECT_GT(GetTempPathA(MAX_PATH, d), 0u);
+    return std::string(d);
+  };
+  EXPECT_EQ(chemin(), "/tmp/");
+  ::setenv("TMPDIR", tmpdir.c_str(), 1);
+  EXPECT_EQ(chemin(), tmpdir.string() + "/");
+  ::setenv("TEMP", "/temp", 1);
+  EXPECT_EQ(chemin(), "/temp/");
+  ::setenv("TMP", "/tmp-a", 1);
+  EXPECT_EQ(chemin(), "/tmp-a/");
+  ::unsetenv("TMP");
+  ::unsetenv("TEMP");
+
+  FILE* f = CrtTmpfile();
+  ASSERT_NE(f, nullptr);
+  char lien[MAX_PATH] = {};
+  const std::string fd = "/proc/self/fd/" + std::to_string(::fileno(f));
+  ASSERT_GT(::readlink(fd.c_str(), lien, sizeof lien - 1), 0);
+  EXPECT_EQ(std::string(lien).rfind(tmpdir.string() + "/", 0), 0u) << lien;
+  EXPECT_TRUE(std::filesystem::is_empty(tmpdir)) << "gone from the folder at once";
+  std::fclose(f);
+  for (const auto& [nom, valeur] : sauves) {
+    if (valeur) ::setenv(nom, valeur->c_str(), 1);
+    else ::unsetenv(nom);
+  }
 }
 
 // The printer folder's "port" file sends each finished job on to that TCP address.

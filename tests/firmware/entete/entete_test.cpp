@@ -153,6 +153,21 @@ TEST_F(AnalyseEntete, ResolutionOrPerimeterOfZeroIsRefused)
     EXPECT_TRUE(carte.Trace({"TABLE"}).empty());
 }
 
+TEST_F(AnalyseEntete, DelaysAboveOneSecondAreRefusedAndNotKept)
+{
+    Recoit(Job(Complet().set(JumpDelay, 1000000).set(FirstPulseDelay, 1000000)));
+    Analyse();
+    EXPECT_EQ(FichierOK, 1);
+    for (const auto& [champ, valeur] : std::vector<std::pair<int, int32_t>>{{EndDelay, 1000001}, {JumpDelay, -1}}) {
+        FichierOK = 1;
+        Recoit(Job(Complet().set(champ, valeur)));
+        Analyse();
+        EXPECT_EQ(FichierOK, 0) << valeur;
+        EXPECT_THAT(console, HasSubstr(" us (maximum 1000000 us)\nFichier pas valide")) << valeur;
+    }
+    EXPECT_THAT((std::vector<long>{TempoSaut, TempoTir, TempopTir}), ElementsAre(1000000, 32, 1000000));
+}
+
 TEST_F(AnalyseEntete, FileTypeSetsTheJobKind)
 {
     constexpr bool kKm250 = build::kKm250Line;

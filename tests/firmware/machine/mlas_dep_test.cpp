@@ -282,6 +282,23 @@ TEST_F(Deplacements, AResetDuringAMoveIsReportedPerBuild)
     EXPECT_EQ(Blocs().size(), 1u) << "the move still runs";
 }
 
+// A reset asked for during the longest delays a header may give (1 s, the
+// jump delay twenty times over) ends each of them after one block.
+TEST_F(Deplacements, AResetEndsALongDelay)
+{
+    TempoSaut = TempoTir = TempopTir = 1000000;
+    dsp.FixeEntrees({.reset = true});
+    Sortie([] {
+        DoVecteurMicrons(40000 * kMicron, 0, 1, 0);
+        DoVecteurMicrons(10 * kMicron, 0, 0, 1);
+        DoVecteurMicrons(10 * kMicron, 0, 1, 1);
+    });
+    int longs = 0;
+    for (const auto& b : Blocs()) longs += b.delai == 0xFFFF;
+    EXPECT_EQ(longs, 4) << "after the long jump, before the mark, first shot, firing delay";
+    EXPECT_EQ(Marques().size(), 3u) << "the mark itself still goes out";
+}
+
 TEST_F(Deplacements, RotationJumpsAndTheirDelays)
 {
     bTC_DMC = bCestUneRotation = 1;

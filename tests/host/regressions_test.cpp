@@ -1,0 +1,74 @@
+// Inputs that once made the converter misbehave, and the bounds they led to:
+// dashed strokes far off the plate, settings whose page arithmetic overflowed,
+// repeat counts and passes beyond the largest job the controller takes.
+#include "impression.h"
+#include "traceur.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+using settings::Record;
+
+std::string entree(const std::string& nom) {
+  std::ifstream f(std::string(REGRESSIONS) + "/" + nom, std::ios::binary);
+  std::string octets{std::istreambuf_iterator<char>(f), {}};
+  EXPECT_FALSE(octets.empty()) << nom;
+  return octets;
+}
+
+// A settings record from a file; what it lacks up to the minimum size is zero.
+Record reglages(const std::string& nom) {
+  const std::string octets = entree(nom);
+  Record r(std::max<std::size_t>(octets.size(), ParametresJob::kTailleMin));
+  std::memcpy(r.data(), octets.data(), octets.size());
+  return r;
+}
+
+class Regressions : public Traceur {};
+
+// Strokes of 444,444,444 plotter units: only the part that can reach the plate is cut
+// into dashes (millions of records before, for a 100 mm plate).
+TEST_F(Regressions, DashedStrokesFarOffThePlateCostWhatThePlateHolds) {
+  Contexte.Entete.Champs[ChPlaqueX] = Contexte.Entete.Champs[ChPlaqueY] = 100000;
+  Contexte.ResolutionVecteurs = 1016;
+  for (const char* nom : {"host-dash-amplification.hpgl", "host-dash-timeout-2.hpgl"}) {
+    SetUp();
+    execute(entree(nom));
+    EXPECT_LT(enregistrements().size(), 20000u) << nom;
+    TearDown();
+  }
+  SetUp();
+}
+
+TEST_F(Entree, SettingsWhosePageArithmeticOverflowsAreRefused) {
+  for (const char* nom : {"host-settings-plate-overflow.rec", "host-settings-plate-overflow-2.rec"}) {
+    Impression i;
+    EXPECT_EQ(i.flux(page("PU0,0;PD400,0;"), reglages(nom)), 0) << nom;
+    EXPECT_EQ(messages().back(), "Plate size error") << nom;
+    EXPECT_TRUE(i.fichier().empty()) << nom;
+  }
+  // A field size that the signed header cannot hold is refused as well.
+  Impression i;
+  EXPECT_EQ(i.flux("PG;", Record::typical().jobType(3).fieldSize(0x80000000u, 100000)), 0);
+  EXPECT_EQ(messages().back(), "Plate size error");
+}
+
+TEST_F(Entree, RepeatsAndPassesStayWithinTheLargestJobTheControllerTakes) {
+  const jobfile::Job copies = imprime(page("PU0,0;PD400,0;"), Record::typical().repeat(2000000000));
+  EXPECT_EQ(messages(), std::vector<std::string>{"Memory error"});
+  EXPECT_EQ(copies.codes(), "V2 DP PW FR FR VD AI PD PU AI PU TE TE OP JF") << "the page once, no copy";
+
+  // Passes of a drawing that the job holds some hundreds of times.
+  std::string dessin = "PU0,0;PD";
+  for (int i = 0; i < 2000; ++i) dessin += std::to_string(i % 2 * 4000) + "," + std::to_string(i * 2) + ",";
+  dessin.back() = ';';
+  const jobfile::Job passes = imprime(page(dessin), Record::typical().pen(0, 500, 32767, 2, 20000, 50));
+  EXPECT_EQ(messages(), (std::vector<std::string>{"Memory error", "Memory error"}));
+  EXPECT_LE(passes.records.back().offset + 6, kTailleJobMax);
+  EXPECT_TRUE(passes.codes().ends_with("PU TE TE OP JF")) << "the page ends as usual";
+}
+
+}  // namespace
