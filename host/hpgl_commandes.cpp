@@ -45,7 +45,7 @@ float optionnel(float defaut) {
   return lit(v) ? v : defaut;
 }
 
-void labelAuTraceur() { Texte.DebutLabel = Interpreteur.PositionTraceur; }
+void labelAuTraceur() { Texte.DebutLabel = PositionTexte(); }
 
 // Scale factors, diagonal and the pattern lengths that follow from P1, P2 and the window.
 void calculeEchelle() {
@@ -324,20 +324,18 @@ void commandeSI(bool relatif) {
 }
 
 void commandeCP() {
-  const EtatInterpreteur& h = Interpreteur;
   float espaces = 0;
   if (!lit(espaces)) {
-    static const std::vector<std::uint8_t> kSautLigne = {10, 13};
+    static constexpr std::uint8_t kSautLigne[] = {10, 13};
     TraceLabel(kSautLigne, 0);
     return;
   }
   const float lignes = exige(2);
   const PointHPGL& a = Texte.VecteurAvance;
   const PointHPGL& l = Texte.VecteurLigne;
+  const PointHPGL p = PositionTexte();
   TracePoint(ActionDeplacement,
-             {h.PositionTraceur.x + espaces * a.x - lignes * l.x,
-              h.PositionTraceur.y + espaces * a.y - lignes * l.y},
-             false);
+             {p.x + espaces * a.x - lignes * l.x, p.y + espaces * a.y - lignes * l.y}, false);
 }
 
 void commandeSM() {
@@ -358,7 +356,8 @@ void commandeLB() {
   EtatInterpreteur& h = Interpreteur;
   LitLabel(h.Label);
   TraceLabel(h.Label, 0);
-  h.PointCourant = h.Echelle ? ConvertitTraceurUtilisateur(h.PositionTraceur) : h.PositionTraceur;
+  const PointHPGL p = PositionTexte();
+  h.PointCourant = h.Echelle ? ConvertitTraceurUtilisateur(p) : p;
 }
 
 void sauteTexte() {

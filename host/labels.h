@@ -5,6 +5,7 @@
 #include "contexte.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 struct ParametresTexte {
@@ -30,12 +31,34 @@ void InitTexteHPGL();
 // Pitches, matrix and the two vectors from the fields.
 void CalculeDirectionTexte();
 
+// The eight stroke charsets, indexed by character code: zero-terminated strings of
+// stroke bytes (bit 7 pen down, bits 6-4 x digit X, bits 3-0 y digit Y; the point is
+// (X - 1, Y - 4) on a cell 4 wide and 6 high); an empty string draws nothing.
+extern const char* const JeuxCaracteresTrait[8][128];
+
+// The plotter position as text is laid out: before the RO rotation, which every plotted
+// point then goes through.
+PointHPGL PositionTexte();
+
 // Reads the print data up to the label terminator into the buffer (emptied first); the
-// terminator is kept unless it is ETX.
+// terminator is kept unless it is ETX. A buffer that cannot grow ends the job with
+// "Memory error".
 void LitLabel(std::vector<std::uint8_t>& tampon);
 // genre 0 LB, 1 PB (the buffered text), 2 after a carriage return of a buffered text.
-void TraceLabel(const std::vector<std::uint8_t>& texte, int genre);
-// Symbol mode: the symbol centred on the plotter position.
+void TraceLabel(std::span<const std::uint8_t> texte, int genre);
+// Counts the text's extent, shifts the position by the label origin and sets the origin
+// offset; genre 2 keeps the extent counted last.
+void AppliqueOrigineLabel(std::span<const std::uint8_t> texte, int genre);
+// One character of the current charset at the position, which then advances.
+void TraceCaractere(int code);
+// A stroke byte as a cell point (X - 1, Y - 4).
+void DecodeTraitCaractere(int octet, PointHPGL& point);
+
+// Symbol mode: the character centred on the current point, then back there.
 void TraceCaractereSymbole(int code);
-// UC: reads its numbers.
+// Position at the current point, origin offset minus the glyph's centre.
+void PrepareCaractereSymbole(int code);
+// The centre (mean of the stroke points) of the glyph, through the character matrix.
+PointHPGL CentreCaractereSymbole(int code);
+// UC: reads its numbers and draws the character at the plotter position.
 void TraceCaractereUtilisateur();

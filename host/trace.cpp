@@ -311,8 +311,8 @@ void TracePointLigne(const PointHPGL& p) {
   } else {
     TracePoint(action, p, h.Echelle);
   }
-  if (h.CaractereSymbole) TraceCaractereSymbole(h.CaractereSymbole);
   h.PointCourant = p;
+  if (h.CaractereSymbole) TraceCaractereSymbole(h.CaractereSymbole);
 }
 
 void TraceArc(bool relatif, const PointHPGL& centre, float balayage, float corde) {
