@@ -3,6 +3,7 @@
 #include "hpgl_commandes.h"
 #include "hpgl_flux.h"
 #include "labels.h"
+#include "trace.h"
 
 #include <cmath>
 
@@ -90,10 +91,14 @@ void AnalysePE() {
     LitReelPE(etat, octet, p);
     h.PlumeBaissee = !etat.PlumeLeveeSuivante;
     TraceSegmentPE(etat.AbsoluSuivant, p);
-    Texte.DebutLabel = h.PositionTraceur;
+    Texte.DebutLabel = PositionTexte();
     etat.AbsoluSuivant = etat.PlumeLeveeSuivante = false;
   }
 }
 
-// Pairs are not plotted yet.
-void TraceSegmentPE(bool, const PointHPGL&) {}
+void TraceSegmentPE(bool absolu, const PointHPGL& point) {
+  const PointHPGL& c = Interpreteur.PointCourant;
+  TracePointLigne(absolu ? point
+                         : PointHPGL{static_cast<float>(static_cast<double>(c.x) + point.x),
+                                     static_cast<float>(static_cast<double>(c.y) + point.y)});
+}

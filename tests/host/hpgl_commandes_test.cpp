@@ -188,9 +188,10 @@ TEST_F(Commandes, APageEndStopsTheDrawingAndHandsThePageOver) {
 
 TEST_F(Commandes, PolylineEncodingIsReadUpToItsEnd) {
   // Pen flag with pen 1 (0xC1: r = 2), seven-bit mode, pen-up and absolute flags, a
-  // pair, a fraction flag whose digit is ';', bytes that start nothing: all consumed.
+  // pair (a move to 1,1), a fraction flag whose digit is ';', bytes that start nothing:
+  // all consumed.
   execute("PE:\xC1" "7<=A_A_>;1,2 ;VT;PE:\xD0;");
-  EXPECT_EQ(lisible(enregistrements()), (V{"C 0", "VT", "C 8"}));
+  EXPECT_EQ(lisible(enregistrements()), (V{"C 0", "M 1,1", "VT", "C 8"}));
   EXPECT_EQ(messages(), (V{"Syntax error"}));  // 0xD0 is r = 17: pen -8
 }
 
