@@ -2,6 +2,7 @@
 #pragma once
 
 #include "contexte.h"
+#include "labels.h"
 
 #include <cstdint>
 #include <vector>
@@ -33,7 +34,7 @@ struct EtatInterpreteur {
   float TickPositif, TickNegatif;  // fractions of the P1-P2 extent
   int CaractereSymbole;            // 0: symbol mode off
   int Terminateur;
-  std::vector<std::uint8_t> Label;
+  TexteLabel Label;
 
   int ClasseStylo;  // colour class of the last pen selected
 

@@ -133,7 +133,7 @@ PointHPGL PositionTexte() {
   return point(h.CosRotation * p.x + h.SinRotation * p.y, -h.SinRotation * p.x + h.CosRotation * p.y);
 }
 
-void LitLabel(std::vector<std::uint8_t>& tampon) {
+void LitLabel(TexteLabel& tampon) {
   tampon.clear();
   const int terminateur = Interpreteur.Terminateur;
   try {

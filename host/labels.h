@@ -4,9 +4,30 @@
 
 #include "contexte.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <span>
 #include <vector>
+
+// Storage from LocalAlloc, as the converter's other blocks; a refusal is std::bad_alloc.
+template <class T>
+struct AllocateurLocal {
+  using value_type = T;
+  AllocateurLocal() = default;
+  template <class U>
+  AllocateurLocal(const AllocateurLocal<U>&) {}
+  T* allocate(std::size_t n) {
+    if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+    void* p = LocalAlloc(LMEM_FIXED, n * sizeof(T));
+    if (!p) throw std::bad_alloc();
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* p, std::size_t) { LocalFree(p); }
+  friend bool operator==(const AllocateurLocal&, const AllocateurLocal&) { return true; }
+};
+// A label's text.
+using TexteLabel = std::vector<std::uint8_t, AllocateurLocal<std::uint8_t>>;
 
 struct ParametresTexte {
   float Largeur, Hauteur;      // character size
@@ -43,7 +64,7 @@ PointHPGL PositionTexte();
 // Reads the print data up to the label terminator into the buffer (emptied first); the
 // terminator is kept unless it is ETX. A buffer that cannot grow ends the job with
 // "Memory error".
-void LitLabel(std::vector<std::uint8_t>& tampon);
+void LitLabel(TexteLabel& tampon);
 // genre 0 LB, 1 PB (the buffered text), 2 after a carriage return of a buffered text.
 void TraceLabel(std::span<const std::uint8_t> texte, int genre);
 // Counts the text's extent, shifts the position by the label origin and sets the origin

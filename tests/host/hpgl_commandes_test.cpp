@@ -6,7 +6,7 @@
 namespace {
 
 using V = std::vector<std::string>;
-using Label = std::vector<std::uint8_t>;
+using Label = TexteLabel;
 
 constexpr double kMotifDefaut = 492.89349760;  // 4 % of hypot(10000, 7200)
 

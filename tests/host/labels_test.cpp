@@ -103,6 +103,12 @@ TEST_F(Labels, BufferedTextsAreShiftedAsABlock) {
   EXPECT_EQ(apres(1)[0], "M 1000,1072");  // one line up, then a third of a line down
 }
 
+TEST_F(Labels, ALabelTheMemoryCannotHoldEndsTheJob) {
+  win32test::inject(win32test::Call::Allocation);
+  EXPECT_EQ(abandonne("LB" + std::string(400, 'x') + "\x03"), MsgMemoire);
+  EXPECT_EQ(messages(), (V{"Memory error"}));
+}
+
 TEST_F(Labels, TerminatorCharsetsAndUpperHalfCodes) {
   execute("DT#;PA0,0;LBXYZ#");
   EXPECT_EQ(lisible(enregistrements()).back(), "M 300,0");  // the # is drawn too
