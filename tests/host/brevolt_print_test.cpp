@@ -80,6 +80,7 @@ class Outil : public Entree {
     FILE* f = Contexte.FichierVecteurs;
     std::rewind(f);
     int classe = 8;
+    PointHPGL precedent{};
     for (int code; (code = LitCodeFichierVecteur(f, -1)) != 7;) {
       if (code == 4 || code == 5) {
         const int octet = std::fgetc(f);
@@ -89,7 +90,10 @@ class Outil : public Entree {
       if (code < 1 || code > 3) continue;
       PointHPGL p{};
       HPGL_Pt_from_tmpfile(f, p);
-      if (code != 2 || classe > 7) continue;
+      // A draw that goes nowhere is not an element of the job.
+      const bool nul = p.x == precedent.x && p.y == precedent.y;
+      precedent = p;
+      if (code != 2 || classe > 7 || nul) continue;
       const double x = w >= h ? p.y : h - p.x, y = w >= h ? w + p.x : p.y;
       traits[static_cast<std::size_t>(classe)].push_back(
           {std::llround(std::max(x, 0.0) * 25), std::llround(std::max(y, 0.0) * 25), true});
