@@ -172,7 +172,8 @@ void AppliqueOrigineLabel(std::span<const std::uint8_t> texte, int genre) {
       ++i;  // the CR
     }
   }
-  const int origine = t.OrigineLabel;
+  const int o = t.OrigineLabel;
+  const int origine = (o >= 1 && o <= 9) || (o >= 11 && o <= 19) ? o : 1;
   const int colonne = (origine % 10 - 1) / 3;  // 0 left, 1 centre, 2 right
   const int rang = (origine % 10 - 1) % 3;     // 0 bottom, 1 middle, 2 top
   const double n = LargeurLabel, m = LignesLabel;
