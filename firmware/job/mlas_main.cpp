@@ -2,6 +2,7 @@
 
 #include "AnalyseEnteteFichier.h"
 #include "CommunicationViperGL.h"
+#include "GestionMenu.h"
 #include "TitanIO.h"
 #include "mk_dmc.h"
 #include "mlas_conf.h"
@@ -16,6 +17,7 @@
 #include "prnVectorFunctions.h"
 #include "prnanalyse.h"
 #include "tcpip.h"
+#include "get_lib.h"
 #include "watchdog.h"
 
 #if MLAS_SERIAL_SINGLE_PORT
@@ -153,7 +155,7 @@ void OrigineRotation()
 
 // Marking modes: 8 the fibre loop and 1 the YAG loop in the fibre line, 1 the
 // KM250 loop in the KM250 line. They do not come back.
-int ModeDeMarquage(unsigned char mode)
+void ModeDeMarquage(unsigned char mode)
 {
     if constexpr (build::kFibreLine) {
         if (mode == 8) LFMarquageLFQuantel();
@@ -161,6 +163,14 @@ int ModeDeMarquage(unsigned char mode)
     } else {
         if (mode == 1) BoucleKm250();
     }
+}
+
+// Nothing more can come from the operator: the program ends as it would on
+// Ctrl-C, but with success.
+int FinDeConsole()
+{
+    std::printf("\nFin de la saisie console\n");
+    ArretProgramme();
     return 0;
 }
 
@@ -348,6 +358,15 @@ void PriseOrigine()
 void OnSIGINT(int)
 {
     std::printf(build::kViper ? "Arrêt demandé ...\n" : "Arrêt du programme demandé (Ctrl C)\n");
+    ArretProgramme();
+    // Ending by the signal does not flush the console.
+    std::fflush(stdout);
+    std::signal(SIGINT, SIG_DFL);
+    std::raise(SIGINT);
+}
+
+void ArretProgramme()
+{
     wd_stop();
     CloseTCP(serveurTCPIP);
 #if MLAS_SERIAL_SINGLE_PORT
@@ -362,10 +381,6 @@ void OnSIGINT(int)
         libdevmem_close(handleDMC);
         handleDMC = nullptr;
     }
-    // Ending by the signal does not flush the console.
-    std::fflush(stdout);
-    std::signal(SIGINT, SIG_DFL);
-    std::raise(SIGINT);
 }
 
 void FlashLEDs()
@@ -439,11 +454,11 @@ int BoucleDesModes(int argc, char* argv[])
 {
     const bool menu = argc > 1 && std::strcmp(argv[1], "-menu") == 0;
     for (;;) {
-        if (menu) {
-            std::printf("Menu de service non disponible\n");
-            return 1;
-        }
-        if (const int statut = ModeDeMarquage(build::kFibreLine ? 8 : 1); statut != 0) return statut;
+        const unsigned char mode = menu ? StartMenu() : build::kFibreLine ? 8 : 1;
+        if (bConsoleFermee) return FinDeConsole();
+        ModeDeMarquage(mode);
+        if (!ModeDeService(mode)) return 0;
+        if (bConsoleFermee) return FinDeConsole();
     }
 }
 

@@ -1,6 +1,7 @@
 // The firmware's program: start-up in each build's order, the global
 // parameters' defaults, the board type, the rotation origin at start-up, the
-// orderly stop on Ctrl-C and the mode loop that runs the marking loop.
+// orderly stop on Ctrl-C and the mode loop that runs the marking loop or the
+// service menu's choices.
 #pragma once
 
 #include "build.h"
@@ -46,8 +47,9 @@ int mlas_main(int argc, char* argv[]);
 // Start-up up to the mode loop: 0, or the exit status of a fatal failure
 // (servo, TITAN I2C bus).
 int Demarrage();
-// Runs the build's marking loop, which never returns. There is no service
-// menu: with "-menu" it says so and returns exit status 1.
+// Runs the build's marking loop, which never returns; with "-menu", the modes
+// the operator picks on the console. The exit status when a quit choice or
+// the end of the console ends it.
 int BoucleDesModes(int argc, char* argv[]);
 
 void Init_Var();
@@ -56,6 +58,8 @@ void Init_Var();
 int cardType();
 void PriseOrigine();
 void OnSIGINT(int signal);
+// Watchdog off, job links and register windows closed, "Programme arrêté".
+void ArretProgramme();
 
 // Lamps (DSP outputs 1 and 2) when a loop starts.
 void FlashLEDs();

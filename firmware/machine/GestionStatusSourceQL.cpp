@@ -1,5 +1,6 @@
 #include "GestionStatusSourceQL.h"
 
+#include "get_lib.h"
 #include "zkserial.h"
 
 #include <algorithm>
@@ -11,7 +12,6 @@
 namespace {
 
 constexpr unsigned char kPortSource = 3;
-constexpr unsigned char kPortGL = 2;
 // Time-outs in units of 100 microseconds.
 constexpr unsigned short kAttenteOctet = 100;           // between the bytes of a line
 constexpr unsigned short kAttenteLigne = 1000;          // between the bytes of a multi-line reply
@@ -129,25 +129,6 @@ constexpr std::array<CommandeStatus, 18> kCommandesStatus = {{
 
 constexpr int kQuitter = 19;
 
-enum class Saisie { Lue, TropLongue, Fin };
-
-// One console line without its line end, kept to `max` characters; a longer
-// line is read to its end and reported.
-Saisie LitLigneConsole(std::string& ligne, std::size_t max)
-{
-    std::fflush(stdout);
-    ligne.clear();
-    bool tropLongue = false;
-    int c = 0;
-    while ((c = std::getchar()) != EOF && c != '\n') {
-        if (ligne.size() < max) ligne.push_back(static_cast<char>(c));
-        else tropLongue = true;
-    }
-    if (c == EOF && ligne.empty() && !tropLongue) return Saisie::Fin;
-    if (!ligne.empty() && ligne.back() == '\r') ligne.pop_back();
-    return tropLongue ? Saisie::TropLongue : Saisie::Lue;
-}
-
 }  // namespace
 
 void VideBufRep(unsigned char port)
@@ -169,11 +150,11 @@ int MenuStatus()
     std::printf(" 19 - Quitter\n");
     std::printf("Votre choix : ");
     std::string ligne;
-    const Saisie saisie = LitLigneConsole(ligne, 32);
-    if (saisie == Saisie::Fin) return kQuitter;
+    const SaisieConsole saisie = LitLigneConsole(ligne, 32);
+    if (saisie == SaisieConsole::Fin) return kQuitter;
     const std::size_t debut = std::min(ligne.find_first_not_of(" \t"), ligne.size());
     int choix = 0;
-    if (saisie == Saisie::Lue) std::from_chars(ligne.data() + debut, ligne.data() + ligne.size(), choix);
+    if (saisie == SaisieConsole::Lue) std::from_chars(ligne.data() + debut, ligne.data() + ligne.size(), choix);
     return choix;
 }
 
@@ -315,12 +296,12 @@ void SendCdeManuelle()
 {
     std::printf("Cde : ");
     std::string commande;
-    Saisie saisie = Saisie::Lue;
+    SaisieConsole saisie = SaisieConsole::Lue;
     // The end of the menu's line may still be pending: an empty line is no command.
     do saisie = LitLigneConsole(commande, kTailleCommande - 2);
-    while (saisie == Saisie::Lue && commande.empty());
-    if (saisie == Saisie::Fin) return;
-    if (saisie == Saisie::TropLongue) {
+    while (saisie == SaisieConsole::Lue && commande.empty());
+    if (saisie == SaisieConsole::Fin) return;
+    if (saisie == SaisieConsole::TropLongue) {
         std::printf("Commande trop longue : %zu caractères au plus\n", kTailleCommande - 2);
         return;
     }
@@ -350,6 +331,6 @@ void SendCdeManuelle()
 void LectureBufUART()
 {
     std::array<unsigned char, 255> octets{};
-    GetBufferFromUART_BMode(kPortGL, octets.data(), static_cast<int>(octets.size()), 1000);
+    GetBufferFromUART_BMode(kPortSource, octets.data(), static_cast<int>(octets.size()), 1000);
     for (unsigned char octet : octets) std::printf(" 0x%x", octet);
 }

@@ -35,4 +35,5 @@ void AnalyseRepSTB(char etat, int index);
 void TestRepOK();
 
 void SendCdeManuelle();
+// Shows the 255 places of one read of what the source sent.
 void LectureBufUART();

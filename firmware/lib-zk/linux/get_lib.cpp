@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+
+bool bConsoleFermee = false;
 
 int getch()
 {
@@ -28,5 +31,32 @@ int getch()
     if (terminal) {
         tcsetattr(STDIN_FILENO, TCSADRAIN, &kept);
     }
-    return n > 0 ? keys[n - 1] : -1;
+    if (n <= 0) {
+        bConsoleFermee = true;
+        return -1;
+    }
+    return keys[n - 1];
+}
+
+SaisieConsole LitLigneConsole(std::string& ligne, std::size_t max)
+{
+    std::fflush(stdout);
+    ligne.clear();
+    bool tropLongue = false;
+    int c = 0;
+    while ((c = std::getchar()) != EOF && c != '\n') {
+        if (ligne.size() < max) ligne.push_back(static_cast<char>(c));
+        else tropLongue = true;
+    }
+    if (c == EOF && ligne.empty() && !tropLongue) {
+        bConsoleFermee = true;
+        return SaisieConsole::Fin;
+    }
+    if (!ligne.empty() && ligne.back() == '\r') ligne.pop_back();
+    return tropLongue ? SaisieConsole::TropLongue : SaisieConsole::Lue;
+}
+
+void VideSaisieConsole()
+{
+    if (isatty(STDIN_FILENO)) tcflush(STDIN_FILENO, TCIFLUSH);
 }

@@ -97,7 +97,11 @@ protected:
 private:
     std::filesystem::path dossierInitial_;
     clock_t (*horlogeInitiale_)();
-    PtyLinks ports_;
+
+protected:
+    PtyLinks ports;
+
+private:
     banc::Carte carte_;
 };
 

@@ -1,6 +1,7 @@
 // The programs as built, run as child processes on the simulated board: Ctrl-C
 // during the start-up ends them by the signal after their stop lines; "-menu"
-// ends the program with its message, the DSP program file found beside it.
+// shows the menu, the DSP program file found beside it, and an empty console
+// ends the program.
 #include "../board-sim/banc_essai.h"
 
 #include <gmock/gmock.h>
@@ -42,7 +43,9 @@ public:
         pid_ = fork();
         if (pid_ == 0) {
             const int fd = open(sortie.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (fd >= 0 && dup2(fd, STDOUT_FILENO) >= 0 && chdir(dossier.c_str()) == 0) {
+            const int vide = open("/dev/null", O_RDONLY);  // a console with nothing to type
+            if (fd >= 0 && vide >= 0 && dup2(fd, STDOUT_FILENO) >= 0 && dup2(vide, STDIN_FILENO) >= 0 &&
+                chdir(dossier.c_str()) == 0) {
                 execve(argv[0], argv.data(), envp.data());
             }
             _exit(127);
@@ -103,14 +106,16 @@ TEST_P(CtrlC, DuringTheStartUpTheProgramStopsAndEndsByTheSignal)
 
 INSTANTIATE_TEST_SUITE_P(Programmes, CtrlC, ::testing::Values("mlas-fibre", "mlas-km250"));
 
-TEST(Programmes, MenuOptionEndsWithItsMessageAfterTheStartUp)
+TEST(Programmes, MenuOptionShowsTheMenuAfterTheStartUpAndAnEmptyConsoleEndsIt)
 {
     Programme programme("mlas-km250-viper", "-menu", kProgrammes, false);
     ASSERT_TRUE(programme.Attend([&] { return programme.Statut() >= 0; }));
-    EXPECT_TRUE(WIFEXITED(programme.Statut()) && WEXITSTATUS(programme.Statut()) != 0) << programme.Statut();
+    EXPECT_TRUE(WIFEXITED(programme.Statut()) && WEXITSTATUS(programme.Statut()) == 0) << programme.Statut();
     const std::string console = banc::Contenu(programme.Console());
     EXPECT_THAT(console, ::testing::StartsWith("QUILMARDE SOFTWARE  v2.00 25/03/2015"));
-    EXPECT_THAT(console, EndsWith("Fin du chargement du DSP. Validation servomoteur\nMenu de service non disponible\n"));
+    EXPECT_THAT(console, ::testing::HasSubstr("Fin du chargement du DSP. Validation servomoteur\n\n ------"));
+    EXPECT_THAT(console, EndsWith(" 9 - Quitter\n\nVotre choix : \nFin de la saisie console\nWatchdog stoppé\n"
+                                  "Programme arrêté\n"));
     EXPECT_THAT(banc::Lignes(programme.Trace()), Contains("START word=0x4D4C run=1"));
 }
 

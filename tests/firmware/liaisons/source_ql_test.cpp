@@ -204,10 +204,11 @@ TEST_F(Source, RepliesThatNeverEndAreGivenUp)
                 EndsWith("Char Rep=78 - \nRéponse de la source incomplète\n"));
 }
 
-TEST_F(Source, TheBoardBufferDumpShowsAll255Places)
+TEST_F(Source, TheBufferDumpShowsAll255PlacesOfWhatTheSourceSent)
 {
     Sortie([] { InitPortRSGL_Viper(); });
-    PupitreEnvoie("AB");
+    PupitreEnvoie("CD");
+    ptys.Send(3, "AB", File_Com[3]);
     std::string attendu = " 0x41 0x42";
     for (int i = 2; i < 255; ++i) attendu += " 0x0";
     EXPECT_EQ(Sortie(LectureBufUART), attendu);
