@@ -1,5 +1,6 @@
 #include "route.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -130,13 +131,30 @@ void LignesSerie::Vide(int port) const
     }
 }
 
+std::string LignesSerie::Recoit(int port, size_t octets, std::chrono::milliseconds delai) const
+{
+    std::string recu;
+    const auto fin = std::chrono::steady_clock::now() + delai;
+    pollfd p{maitres_[port], POLLIN, 0};
+    char tampon[512];
+    while (recu.size() < octets) {
+        const auto reste = std::chrono::duration_cast<std::chrono::milliseconds>(fin - std::chrono::steady_clock::now());
+        if (reste.count() <= 0 || poll(&p, 1, static_cast<int>(reste.count())) != 1) break;
+        const ssize_t n = read(p.fd, tampon, std::min(sizeof tampon, octets - recu.size()));
+        if (n <= 0) break;
+        recu.append(tampon, static_cast<size_t>(n));
+    }
+    return recu;
+}
+
 std::vector<uint8_t> TrameModeNormal()
 {
     return {0x1B, 'h', 3, 0, 0x0D};
 }
 
 Programme::Programme(const fs::path& chemin, const std::vector<std::string>& arguments, const fs::path& dossier,
-                     const std::vector<std::string>& variables, const fs::path& console, const fs::path& messages)
+                     const std::vector<std::string>& variables, const fs::path& console, const fs::path& messages,
+                     const fs::path& entree)
 {
     std::vector<std::string> environnement;
     for (char** v = environ; *v != nullptr; ++v) {
@@ -157,14 +175,16 @@ Programme::Programme(const fs::path& chemin, const std::vector<std::string>& arg
     argv.push_back(nullptr);
     const std::string sortie = console.string();
     const std::string erreurs = messages.string();
+    const std::string clavier = entree.string();
 
     pid_ = fork();
     if (pid_ < 0) Echec("fork");
     if (pid_ == 0) {
         const int fd = open(sortie.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int fe = erreurs.empty() ? STDERR_FILENO : open(erreurs.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd >= 0 && fe >= 0 && dup2(fd, STDOUT_FILENO) >= 0 && dup2(fe, STDERR_FILENO) >= 0 &&
-            chdir(dossier.c_str()) == 0) {
+        const int fi = clavier.empty() ? STDIN_FILENO : open(clavier.c_str(), O_RDWR | O_NOCTTY);
+        if (fd >= 0 && fe >= 0 && fi >= 0 && dup2(fd, STDOUT_FILENO) >= 0 && dup2(fe, STDERR_FILENO) >= 0 &&
+            dup2(fi, STDIN_FILENO) >= 0 && chdir(dossier.c_str()) == 0) {
             std::signal(SIGINT, SIG_DFL);
             execve(argv[0], argv.data(), envp.data());
         }

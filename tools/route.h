@@ -57,6 +57,8 @@ public:
     bool Envoie(int port, std::span<const uint8_t> octets) const;
     // Drops what the firmware wrote on the port.
     void Vide(int port) const;
+    // What the firmware wrote on the port, once `octets` bytes came or the time is up.
+    std::string Recoit(int port, size_t octets, std::chrono::milliseconds delai) const;
 
 private:
     int maitres_[5] = {-1, -1, -1, -1, -1};
@@ -67,11 +69,13 @@ std::vector<uint8_t> TrameModeNormal();
 
 // A program run as a child process from a working folder, with the caller's
 // environment plus the given variables, its standard output in a file (and its
-// error output in another when named). Killed when it is still running at destruction.
+// error output in another when named, its standard input from a third).
+// Killed when it is still running at destruction.
 class Programme {
 public:
     Programme(const fs::path& chemin, const std::vector<std::string>& arguments, const fs::path& dossier,
-              const std::vector<std::string>& variables, const fs::path& console, const fs::path& messages = {});
+              const std::vector<std::string>& variables, const fs::path& console, const fs::path& messages = {},
+              const fs::path& entree = {});
     ~Programme();
     Programme(const Programme&) = delete;
     Programme& operator=(const Programme&) = delete;

@@ -1,7 +1,8 @@
 // Bench of the end-to-end tests: a firmware program as built, run on the
 // simulated board from a scratch working folder (its DSP program files,
 // configuration files, board type file, pseudo-terminals for the serial lines
-// it needs, a free job port), and jobs converted from drawings by brevolt-print.
+// it needs and, with "-menu", for the console, a free job port), and jobs
+// converted from drawings by brevolt-print.
 #pragma once
 
 #include "route.h"
@@ -11,10 +12,15 @@
 #include <chrono>
 #include <csignal>
 #include <initializer_list>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace banc {
 
@@ -38,12 +44,47 @@ inline size_t Occurrences(const std::string& texte, const std::string& motif)
     return n;
 }
 
+// The operator's console: a pseudo-terminal whose slave end is the program's
+// standard input; what is typed on it is echoed back and dropped.
+class Clavier {
+public:
+    Clavier()
+    {
+        maitre_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (maitre_ < 0 || grantpt(maitre_) != 0 || unlockpt(maitre_) != 0) throw std::runtime_error("posix_openpt");
+        esclave_ = ptsname(maitre_);
+    }
+    ~Clavier() { close(maitre_); }
+    Clavier(const Clavier&) = delete;
+    Clavier& operator=(const Clavier&) = delete;
+
+    const std::string& Esclave() const { return esclave_; }
+    bool Tape(const std::string& texte) const
+    {
+        const bool ecrit = write(maitre_, texte.data(), texte.size()) == static_cast<ssize_t>(texte.size());
+        char echo[256];
+        for (pollfd p{maitre_, POLLIN, 0}; poll(&p, 1, 0) == 1 && read(maitre_, echo, sizeof echo) > 0;) {
+        }
+        return ecrit;
+    }
+
+private:
+    int maitre_ = -1;
+    std::string esclave_;
+};
+
+struct Lancement {
+    bool menu = false;      // "-menu", with the console on a pseudo-terminal
+    bool carteDmc = false;  // the rotation card fitted (homing it at start-up takes about 9 s)
+};
+
 class Firmware {
 public:
-    Firmware(const std::string& programme, bool startAuto, std::initializer_list<int> ports)
+    Firmware(const std::string& programme, bool startAuto, std::initializer_list<int> ports, Lancement lancement = {})
         : travail_(scratch_.Chemin() / "travail"),
           lignes_(scratch_.Chemin() / "tty", ports),
-          port_(route::PortLibre())
+          port_(route::PortLibre()),
+          clavier_(lancement.menu ? std::make_unique<Clavier>() : nullptr)
     {
         fs::create_directories(travail_);
         for (const char* dsp : {"dspLFV3.exe", "dsplaser.exe"}) fs::copy_file(kProgrammes / dsp, travail_ / dsp);
@@ -51,13 +92,16 @@ public:
         route::Ecrit(travail_ / "MLASPPL.INI", "2500 150000 400 2500 400\n");
         route::Ecrit(scratch_.Chemin() / "cpuinfo", "Hardware\t: Arcom VIPER\n");
         processus_ = std::make_unique<route::Programme>(
-            kProgrammes / programme, std::vector<std::string>{}, travail_,
+            kProgrammes / programme,
+            lancement.menu ? std::vector<std::string>{"-menu"} : std::vector<std::string>{}, travail_,
             std::vector<std::string>{std::string("MLAS_SIM_START=") + (startAuto ? "auto" : "none"),
                                      "MLAS_SIM_TRACE=" + TraceFichier().string(),
                                      "MLAS_TCP_PORT=" + std::to_string(port_),
                                      "MLAS_TTY_DIR=" + (scratch_.Chemin() / "tty").string(),
-                                     "MLAS_CPUINFO=" + (scratch_.Chemin() / "cpuinfo").string()},
-            ConsoleFichier());
+                                     "MLAS_CPUINFO=" + (scratch_.Chemin() / "cpuinfo").string(),
+                                     std::string("MLAS_SIM_DMC=") + (lancement.carteDmc ? "1" : "0"),
+                                     "TERM=dumb"},  // "clear" writes nothing into the console file
+            ConsoleFichier(), fs::path{}, clavier_ ? fs::path(clavier_->Esclave()) : fs::path{});
     }
 
     fs::path Travail() const { return travail_; }
@@ -76,6 +120,16 @@ public:
     {
         return processus_->Attend([&] { return condition(Trace()); }, kDelai);
     }
+
+    // Typed on the console (menu only), once the program shows `invite` for the n-th time.
+    testing::AssertionResult Repond(const std::string& invite, size_t fois, const std::string& texte)
+    {
+        if (!AttendConsole(invite, fois)) return testing::AssertionFailure() << "no \"" << invite << "\":\n" << Console();
+        if (!clavier_ || !clavier_->Tape(texte)) return testing::AssertionFailure() << "nothing typed";
+        return testing::AssertionSuccess();
+    }
+    // Waits for the program to end by itself: its wait status, -1 when it still runs.
+    int Fin() { return processus_->Fin(kDelai) ? processus_->Statut() : -1; }
 
     // The drawing converted and spooled; sent to the firmware's port unless enTCP is false.
     fs::path Imprime(const std::string& dessin, const std::vector<std::string>& options, bool enTCP = true)
@@ -105,6 +159,7 @@ private:
     fs::path travail_;
     route::LignesSerie lignes_;
     int port_;
+    std::unique_ptr<Clavier> clavier_;
     std::unique_ptr<route::Programme> processus_;
 };
 
