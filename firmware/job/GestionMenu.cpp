@@ -29,8 +29,6 @@
 
 namespace {
 
-using build::Id;
-
 constexpr std::size_t kLongueurSaisie = 32;
 
 enum class Nombre { Lu, Invalide, Fin };
