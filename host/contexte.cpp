@@ -214,6 +214,10 @@ void InitBoiteEnglobante(EtatAnalyse& analyse) {
 void InitContexteConversion(ContexteConversion& ctx, EtatAnalyse& analyse, EtatSortie& sortie) {
   analyse.FinDePage = 0;
   analyse.Arret = 0;
+  analyse.Reprise = nullptr;
+  analyse.CommandeReprise = 0;
+  analyse.Ecritures = analyse.EcrituresReprise = 0;
+  analyse.Attente = 0;
   analyse.OctetsLigne = 0;
   analyse.PixelsLigne = 0;
   analyse.SensLigne = 0;

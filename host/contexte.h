@@ -212,6 +212,14 @@ struct EtatAnalyse {
   std::uint8_t* Fin;
   std::int32_t FinDePage;
   std::int32_t Arret;
+  std::size_t Capacite;  // bytes the buffer can hold
+  // A command the data ends inside is run again from Reprise once more data has come:
+  // from its start, or, for a coordinate list, as CommandeReprise from its last whole pair.
+  std::uint8_t* Reprise;
+  std::int32_t CommandeReprise;       // mnemonic; 0: a new command begins at Reprise
+  std::uint64_t Ecritures;         // vector records and polygon points written on the page
+  std::uint64_t EcrituresReprise;  // ... when Reprise was taken
+  std::size_t Attente;  // bytes left by a run that stopped inside a command
   BoiteEnglobante Boite;
   std::uint8_t LignesPlan[3][kTailleLignePlan];
   std::int32_t PlanCourant;

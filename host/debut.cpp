@@ -6,6 +6,7 @@
 #include "vecteurs_job.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -21,6 +22,9 @@ namespace {
 // Focus already written when the page's repeat start was taken.
 std::int32_t FocusDebutRepetition = 0;
 
+// The settings record of the last data chunk: pages that the job end finishes take it.
+std::array<std::uint8_t, ParametresJob::kTailleMin> ParametresMorceau{};
+
 bool donneesHote(int typeJob) { return typeJob == 0 || typeJob == 1 || typeJob == 10; }
 
 // Shown without letting anything escape: the abort path must run to its end.
@@ -34,6 +38,29 @@ void signale(int message) noexcept {
 void libereTamponPage() {
   if (Analyse.Tampon) LocalFree(Analyse.Tampon);
   Analyse.Tampon = Analyse.Curseur = Analyse.Fin = nullptr;
+  Analyse.Capacite = 0;
+}
+
+// Room in the page buffer for n bytes, what it holds kept; past the largest buffer,
+// message 8.
+void reserveTampon(std::size_t n) {
+  if (Analyse.Tampon && n <= Analyse.Capacite) return;
+  if (n > kTailleTamponMax) ErreurFatale(Contexte, MsgMemoire);
+  const std::size_t capacite =
+      std::clamp(std::max(n, 2 * Analyse.Capacite), kTailleTamponPage, kTailleTamponMax);
+  auto* tampon = static_cast<std::uint8_t*>(LocalAlloc(LPTR, capacite));
+  if (!tampon) ErreurFatale(Contexte, MsgMemoire);
+  std::size_t curseur = 0, fin = 0;
+  if (Analyse.Tampon) {
+    curseur = static_cast<std::size_t>(Analyse.Curseur - Analyse.Tampon);
+    fin = static_cast<std::size_t>(Analyse.Fin - Analyse.Tampon);
+    std::memcpy(tampon, Analyse.Tampon, fin);
+    LocalFree(Analyse.Tampon);
+  }
+  Analyse.Tampon = tampon;
+  Analyse.Curseur = tampon + curseur;
+  Analyse.Fin = tampon + fin;
+  Analyse.Capacite = capacite;
 }
 
 void fermeFichier(FILE*& f) {
@@ -57,13 +84,17 @@ void libereLigneTampon(EtatSortie& sortie) {
   sortie.TailleLigneTampon = 0;
 }
 
-// Everything a page holds besides the job file.
-void liberePage() {
-  libereTamponPage();
+// Everything a page holds besides the job file and its buffer.
+void fermePage() {
   fermeFichier(Contexte.FichierVecteurs);
   libereLigneTampon(Sortie);
   fermeRasters(Sortie);
   Contexte.ContexteImprimante = nullptr;
+}
+
+void liberePage() {
+  libereTamponPage();
+  fermePage();
 }
 
 void cheminAbandon() noexcept {
@@ -147,21 +178,21 @@ void preparePage() {
   Sortie.TailleLigneTampon = static_cast<std::size_t>(octets);
 }
 
-// The first chunk of a page: settings, buffer, files, header. False when a temporary
-// file cannot be opened (already reported).
-bool ouvrePage(const std::uint8_t* donnees, std::uint32_t longueur, const ParametresJob& params) {
+// The first bytes of a page: settings, buffer, files, header. The bytes may already lie
+// in the page buffer (what followed the previous page's end). False when a temporary file
+// cannot be opened (already reported).
+bool ouvrePage(const std::uint8_t* donnees, std::size_t longueur, const ParametresJob& params) {
   ImporteParametres(Contexte, Sortie, params);
   InitContexteConversion(Contexte, Analyse, Sortie);
-  Analyse.Tampon = static_cast<std::uint8_t*>(LocalAlloc(LPTR, kTailleTamponPage));
-  if (!Analyse.Tampon) ErreurFatale(Contexte, MsgMemoire);
   const int typeJob = params.u16(pj::TypeJob);
   std::size_t n = 0;
   if (donneesHote(typeJob)) {
-    if (longueur > kTailleTamponPage) ErreurFatale(Contexte, MsgMemoire);
-    if (longueur) std::memcpy(Analyse.Tampon, donnees, longueur);
+    reserveTampon(longueur);
+    if (longueur) std::memmove(Analyse.Tampon, donnees, longueur);
     n = longueur;
     Contexte.MotifTest = false;
   } else {
+    reserveTampon(0);
     Contexte.MotifTest = true;
     Contexte.Options &= ~kOptionZoneInterdite;
     Contexte.Slots[0].TypeStylo = 2;
@@ -170,6 +201,7 @@ bool ouvrePage(const std::uint8_t* donnees, std::uint32_t longueur, const Parame
     std::memcpy(Analyse.Tampon, texte.data(), texte.size());
     n = texte.size();
   }
+  Analyse.Curseur = Analyse.Tampon;
   Analyse.Fin = Analyse.Tampon + n;
 
   bool jobOuvert = false;
@@ -198,9 +230,10 @@ void ajouteMorceau(const std::uint8_t* donnees, std::uint32_t longueur) {
   const auto reste = static_cast<std::size_t>(Analyse.Fin - Analyse.Curseur);
   if (Analyse.Curseur != Analyse.Tampon) {
     std::memmove(Analyse.Tampon, Analyse.Curseur, reste);
+    Analyse.Curseur = Analyse.Tampon;
     Analyse.Fin = Analyse.Tampon + reste;
   }
-  if (longueur > kTailleTamponPage - reste) ErreurFatale(Contexte, MsgMemoire);
+  reserveTampon(reste + longueur);
   if (longueur) std::memcpy(Analyse.Fin, donnees, longueur);
   Analyse.Fin += longueur;
 }
@@ -210,30 +243,68 @@ bool finDePage(const std::uint8_t* debut, const std::uint8_t* fin) {
   return std::memcmp(fin - 3, "PG;", 3) == 0 || std::memcmp(fin - 3, "pg;", 3) == 0;
 }
 
+// Content bits of the page (1 pen rasters, 2 grey raster, 4 vector drawing); the vector
+// file's end becomes the end of the page's drawing.
+std::uint32_t contenuPage(ContexteConversion& ctx, EtatSortie& sortie) {
+  FILE* vecteurs = ctx.FichierVecteurs;
+  if (!vecteurs || std::fflush(vecteurs) != 0 || fseeko(vecteurs, 0, SEEK_END) != 0)
+    ErreurFatale(ctx, MsgFichierTemporaire);
+  ctx.FinVecteursPage = ftello(vecteurs);
+  auto typeRaster = [&](int s) {
+    const std::int16_t t = ctx.Slots[s].TypeStylo;
+    return t == 1 || t == 4 || t == 5 || t == 13;
+  };
+  std::uint32_t masque = 0;
+  for (int s = 0; s < 8; ++s)
+    if (sortie.hRastersClasse[s] && typeRaster(s)) masque |= 1;
+  if (sortie.hRasterGris && typeRaster(0)) masque |= 2;
+  if (ContientVecteurs(ctx)) masque |= 4;
+  return masque;
+}
+
+// Interprets the buffered data page after page: each page that ends is written, and the
+// bytes after its end begin the next page. At the end of the job (the "PG;" it adds ends
+// the buffer) everything is interpreted, and the page that ends there is written only when
+// it holds drawing.
+void analysePages(const ParametresJob& params, bool finJob) {
+  for (;;) {
+    Analyse.FinDePage = finJob || finDePage(Analyse.Curseur, Analyse.Fin) ? 1 : 0;
+    const auto enTampon = static_cast<std::size_t>(Analyse.Fin - Analyse.Curseur);
+    if (!Analyse.FinDePage && enTampon < kReserveAnalyse + Analyse.Attente) return;
+    AnalyseFluxHPGL();
+    if (!DrapeauNouvellePage && !finJob) return;
+    if (!finJob || Analyse.Curseur != Analyse.Fin || contenuPage(Contexte, Sortie))
+      EcritPageJob(Contexte, Sortie);
+    DrapeauNouvellePage = 1;
+    InitBoiteEnglobante(Analyse);
+    fermePage();
+    const auto reste = static_cast<std::size_t>(Analyse.Fin - Analyse.Curseur);
+    if (reste == 0) {
+      libereTamponPage();
+      return;
+    }
+    // Bytes already taken from the host would be lost: the job cannot go on.
+    if (!ouvrePage(Analyse.Curseur, reste, params)) throw AbandonJob{MsgFichierTemporaire};
+  }
+}
+
 int prendMorceau(const std::uint8_t* donnees, std::uint32_t longueur, const ParametresJob& params) {
+  params.copie(0, ParametresMorceau.data(), ParametresMorceau.size());
   if (DrapeauNouvellePage) {
     if (!ouvrePage(donnees, longueur, params)) return 0;
   } else {
     ajouteMorceau(donnees, longueur);
   }
-  Analyse.Curseur = Analyse.Tampon;
-  Analyse.FinDePage = finDePage(Analyse.Tampon, Analyse.Fin) ? 1 : 0;
-  if (!Analyse.FinDePage && static_cast<std::size_t>(Analyse.Fin - Analyse.Tampon) < kReserveAnalyse)
-    return 1;
-  AnalyseFluxHPGL();
-  if (DrapeauNouvellePage) {
-    EcritPageJob(Contexte, Sortie);
-    InitBoiteEnglobante(Analyse);
-    liberePage();
-  }
+  analysePages(params, false);
   return 1;
 }
 
 int termineJob() {
-  // Data after the last page end never makes a page: release it so the next job starts clean.
+  // The page still open ends as if "PG;" had come.
   if (!DrapeauNouvellePage) {
-    liberePage();
-    DrapeauNouvellePage = 1;
+    static constexpr std::uint8_t kFinPage[] = {'P', 'G', ';'};
+    ajouteMorceau(kFinPage, sizeof kFinPage);
+    analysePages(ParametresJob(ParametresMorceau.data(), ParametresMorceau.size()), true);
   }
   EcritFinJob(Contexte, Sortie);
   if (Sortie.FichierMachine) {
@@ -303,27 +374,14 @@ void EcritPageJob(ContexteConversion& ctx, EtatSortie& sortie) {
   ctx.LargeurUtile = std::max(ConvertitUnitesEnPoints(ch[ChPlaqueX], resRaster) - 1, ctx.EtendueX);
   ctx.HauteurUtile = std::max(ConvertitUnitesEnPoints(ch[ChPlaqueY], resRaster) - 1, ctx.EtendueY);
 
-  FILE* vecteurs = ctx.FichierVecteurs;
-  if (!vecteurs || std::fflush(vecteurs) != 0 || fseeko(vecteurs, 0, SEEK_END) != 0)
-    ErreurFatale(ctx, MsgFichierTemporaire);
-  ctx.FinVecteursPage = ftello(vecteurs);
-
-  auto typeRaster = [&](int s) {
-    const std::int16_t t = ctx.Slots[s].TypeStylo;
-    return t == 1 || t == 4 || t == 5 || t == 13;
-  };
-  sortie.MasqueContenu = 0;
-  for (int s = 0; s < 8; ++s)
-    if (sortie.hRastersClasse[s] && typeRaster(s)) sortie.MasqueContenu |= 1;
-  if (sortie.hRasterGris && typeRaster(0)) sortie.MasqueContenu |= 2;
-  if (ContientVecteurs(ctx)) sortie.MasqueContenu |= 4;
+  sortie.MasqueContenu = contenuPage(ctx, sortie);
 
   if (ctx.Options & kOptionAZ)
     EcritFonction32(ctx, sortie, "AZ", static_cast<std::uint32_t>(-ctx.DecalageAZ));
   // Raster images are not converted: no pen or grey raster band comes before the vectors.
   sortie.DernierX *= 8;
   if (sortie.MasqueContenu & 4) {
-    std::rewind(vecteurs);
+    std::rewind(ctx.FichierVecteurs);
     EtendueVecteursX = ConvertitUnitesEnPoints(ch[ChPlaqueX], static_cast<float>(ctx.ResolutionVecteurs));
     EtendueVecteursY = ConvertitUnitesEnPoints(ch[ChPlaqueY], static_cast<float>(ctx.ResolutionVecteurs));
     EcritVecteursJob(ctx, sortie);

@@ -19,7 +19,10 @@
 extern "C" BREVOLT_EXPORT int debut(HANDLE imprimante, const void* donnees, std::uint32_t longueur,
                                     const void* parametres);
 
+// The page buffer: its size at the start of a page, and the most it grows to when one
+// command is longer than what the buffer holds (beyond: "Memory error").
 constexpr std::size_t kTailleTamponPage = 10001000;
+constexpr std::size_t kTailleTamponMax = 50000000;
 // Below this many buffered bytes, and without a page end, nothing is interpreted.
 constexpr std::size_t kReserveAnalyse = 5000000;
 

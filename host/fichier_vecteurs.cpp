@@ -30,6 +30,7 @@ void EcritCodeVecteur(int code) {
   if (DrapeauNouvellePage) return;
   const auto octet = static_cast<std::uint8_t>(code);
   ecrit(&octet, 1);
+  ++Analyse.Ecritures;
 }
 
 void EcritPointVecteur(const PointHPGL& p) {

@@ -56,10 +56,8 @@ void calculeEchelle() {
   h.LongueurMotif = h.LongueurMotifLT = 0.04 * h.Diagonale;
 }
 
-// Scaling points spanning nothing on an axis would divide by zero: refused.
-void verifieEtendue(const PointHPGL& p1, const PointHPGL& p2) {
-  if (p1.x == p2.x || p1.y == p2.y) SignaleErreurCommande(0, Interpreteur.Mnemonique);
-}
+// Scaling points spanning nothing on an axis would divide by zero.
+bool etendueVide(const PointHPGL& p1, const PointHPGL& p2) { return p1.x == p2.x || p1.y == p2.y; }
 
 void videLabel() {
   try {
@@ -87,7 +85,11 @@ void commandeIP() {
       p2 = {h.P2.x + (p1.x - h.P1.x), h.P2.y + (p1.y - h.P1.y)};
     }
   }
-  verifieEtendue(p1, p2);
+  if (etendueVide(p1, p2)) {
+    TraceDiagnostic("Illegal P1, P2:\t(%g, %g) (%g, %g)\n", static_cast<double>(p1.x),
+                    static_cast<double>(p1.y), static_cast<double>(p2.x), static_cast<double>(p2.y));
+    return;
+  }
   Texte.Largeur /= h.P2.x - h.P1.x;
   Texte.Hauteur /= h.P2.y - h.P1.y;
   h.P1 = p1;
@@ -110,8 +112,12 @@ void commandeSC() {
     return;
   }
   const float xmax = exige(2), ymin = exige(3), ymax = exige(4);
-  // Equal bounds would make the scale infinite: refused.
-  if (xmin == xmax || ymin == ymax) SignaleErreurCommande(0, h.Mnemonique);
+  // Equal bounds would make the scale infinite.
+  if (etendueVide({xmin, ymin}, {xmax, ymax})) {
+    TraceDiagnostic("Illegal scaling:\t%g %g %g %g\n", static_cast<double>(xmin),
+                    static_cast<double>(xmax), static_cast<double>(ymin), static_cast<double>(ymax));
+    return;
+  }
   if (h.Echelle) h.PointCourant = ConvertitUtilisateurTraceur(h.PointCourant);
   h.UMin = {xmin, ymin};
   h.UMax = {xmax, ymax};
@@ -159,14 +165,12 @@ void commandeLT() {
       TraceDiagnostic("Illegal line type:\t%d\n", t);
     float longueur = 0;
     if (lit(longueur)) {
-      if (longueur < 0) {
-        TraceDiagnostic("Illegal pattern length:\t%g\n", static_cast<double>(longueur));
-      } else {
-        // A pattern of no length would never end a segment: refused.
-        const double motif = h.Diagonale * longueur / 100;
-        if (!(motif > 0)) SignaleErreurCommande(0, h.Mnemonique);
+      // A pattern of no length would never end a segment: kept as it was, as a negative one.
+      const double motif = h.Diagonale * longueur / 100;
+      if (motif > 0)
         h.LongueurMotifLT = motif;
-      }
+      else
+        TraceDiagnostic("Illegal pattern length:\t%g\n", static_cast<double>(longueur));
     }
   }
   h.TypeLigne = h.TypeLigneLT;
@@ -383,7 +387,10 @@ void commandeEW() {
 void commandeEA() {
   Interpreteur.Relatif = false;
   float x = 0;
-  while (lit(x)) TraceContourRectangle(false, {x, exige(2)});
+  while (lit(x)) {
+    TraceContourRectangle(false, {x, exige(2)});
+    NoteRepriseCommande(Interpreteur.Mnemonique);
+  }
 }
 
 void commandeRR() {
@@ -424,6 +431,8 @@ void SelectionneStylo(int stylo) {
 void FinDePageHPGL() {
   DrapeauNouvellePage = 1;
   DrapeauNouveauJob = 0;
+  // What follows belongs to the next page.
+  Analyse.Arret = 1;
 }
 
 float LargeurPageHPGL() { return Interpreteur.LargeurPage; }
@@ -478,9 +487,15 @@ void InitPageHPGL(bool silencieux, bool couleursFixes, bool largeursFixes) {
 }
 
 void ExecuteCommandeHPGL(int premiere) {
-  EtatInterpreteur& h = Interpreteur;
   const int seconde = LitOctetFlux(false);
-  const int m = (premiere << 8 | seconde) & 0xDFDF;
+  if (ReprendCommandeHPGL((premiere << 8 | seconde) & 0xDFDF)) return;
+  // Unknown: a quoted string parameter is text, never commands; otherwise the second
+  // letter may begin the next command.
+  if (!EstLettreHPGL(seconde) || !SauteChaineGuillemets()) RemetOctetFlux();
+}
+
+bool ReprendCommandeHPGL(int m) {
+  EtatInterpreteur& h = Interpreteur;
   h.Mnemonique = m;
   float v = 0;
   switch (m) {
@@ -575,11 +590,13 @@ void ExecuteCommandeHPGL(int premiere) {
     case mnemo('W', 'D'):
       sauteTexte();
       break;
-    case mnemo('M', 'O'):
+    case mnemo('M', 'O'): {
       // Without a value the marker closes a group.
+      const int valeur = EntierHPGL(optionnel(0)) & 0xFF;
       EcritCodeVecteur(CodeMO);
-      EcritCodeVecteur(EntierHPGL(optionnel(0)) & 0xFF);
+      EcritCodeVecteur(valeur);
       break;
+    }
     case mnemo('N', 'P'):
       if (lit(v) && v <= 256) Contexte.NombreStylos = EntierHPGL(v);
       break;
@@ -669,7 +686,7 @@ void ExecuteCommandeHPGL(int premiere) {
       TraceGraduation(m == mnemo('Y', 'T'));
       break;
     default:
-      RemetOctetFlux();
-      break;
+      return false;
   }
+  return true;
 }

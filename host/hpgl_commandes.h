@@ -53,8 +53,11 @@ struct EtatInterpreteur {
 extern EtatInterpreteur Interpreteur;
 
 // Reads the second letter and executes the command; an unknown mnemonic leaves its
-// second letter to be read again.
+// second letter to be read again, or, when a quoted string follows, skips that string.
 void ExecuteCommandeHPGL(int premiere);
+// Executes the command of a mnemonic already read (also a list taken up again where it
+// stopped); false when the mnemonic is unknown.
+bool ReprendCommandeHPGL(int mnemonique);
 
 // IN, DF and BP: everything but the input window, rotation, pens and page size.
 void InitDefautsHPGL();

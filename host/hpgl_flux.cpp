@@ -11,6 +11,15 @@ namespace {
 
 constexpr std::size_t kTailleTexteNombre = 80;
 
+// The data ends inside a command and more may come: the command waits for it.
+struct SuiteAttendue {};
+
+void marqueReprise(int commande) {
+  Analyse.Reprise = Analyse.Curseur;
+  Analyse.CommandeReprise = commande;
+  Analyse.EcrituresReprise = Analyse.Ecritures;
+}
+
 constexpr bool estCaractereNombre(int c) {
   return c == '+' || c == '-' || c == '.' || (c >= '0' && c <= '9');
 }
@@ -61,6 +70,7 @@ int LitOctetFlux(bool finPermise) {
     Analyse.Arret = 1;
     return 0;
   }
+  if (!Analyse.FinDePage) throw SuiteAttendue{};
   ErreurFatale(MsgSyntaxe);
 }
 
@@ -69,14 +79,42 @@ void RemetOctetFlux() {
 }
 
 void AnalyseFluxHPGL() {
-  while (!Analyse.Arret) {
-    const int c = LitOctetFlux(true);
-    if (c == kEchap)
-      analyseEchappement();
-    else if (EstLettreHPGL(c))
-      ExecuteCommandeHPGL(c);
+  try {
+    if (Analyse.CommandeReprise) {
+      marqueReprise(Analyse.CommandeReprise);
+      ReprendCommandeHPGL(Analyse.CommandeReprise);
+    }
+    while (!Analyse.Arret) {
+      marqueReprise(0);
+      const int c = LitOctetFlux(true);
+      if (c == kEchap)
+        analyseEchappement();
+      else if (EstLettreHPGL(c))
+        ExecuteCommandeHPGL(c);
+    }
+    Analyse.CommandeReprise = 0;
+    Analyse.Attente = 0;
+  } catch (const SuiteAttendue&) {
+    // Run again, a command that has already drawn would draw twice: it is more than the
+    // buffer can hold.
+    if (Analyse.Ecritures != Analyse.EcrituresReprise) ErreurFatale(MsgMemoire);
+    Analyse.Curseur = Analyse.Reprise;
+    Analyse.Attente = static_cast<std::size_t>(Analyse.Fin - Analyse.Curseur);
   }
   Analyse.Arret = 0;
+}
+
+void NoteRepriseCommande(int mnemonique) { marqueReprise(mnemonique); }
+
+bool SauteChaineGuillemets() {
+  std::uint8_t* p = Analyse.Curseur;
+  while (p < Analyse.Fin && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+  if (p == Analyse.Fin && !Analyse.FinDePage) throw SuiteAttendue{};
+  if (p == Analyse.Fin || *p != '"') return false;
+  Analyse.Curseur = p + 1;
+  while (LitOctetFlux(false) != '"') {
+  }
+  return true;
 }
 
 int LitNombreHPGL(float& valeur) {

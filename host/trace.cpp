@@ -191,6 +191,7 @@ void TracePoint(int action, const PointHPGL& p, bool echelle) {
   const bool deplacement = action == ActionDeplacement;
   if (Sortie.ModePolygone) {
     AjoutePointPolygone(q, deplacement);
+    ++Analyse.Ecritures;
   } else {
     h.PositionTraceur = q;
     if (deplacement)
@@ -294,6 +295,7 @@ void TraceLignes(bool relatif) {
     if (relatif) p = point(static_cast<double>(p.x) + h.PointCourant.x,
                            static_cast<double>(p.y) + h.PointCourant.y);
     TracePointLigne(p);
+    NoteRepriseCommande(h.Mnemonique);
   }
 }
 

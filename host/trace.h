@@ -19,7 +19,8 @@ void TraceSegmentType(const PointHPGL& a, const PointHPGL& b, bool redemarre);
 void TraceMotifLigne(const PointHPGL& origine, double dx, double dy, double debut, double fin,
                      const PointHPGL* finSegment = nullptr);
 
-// PA, PR, PU, PD coordinate lists.
+// PA, PR, PU, PD coordinate lists; after each pair the list can be taken up again by
+// its command, should the data end inside it.
 void TraceLignes(bool relatif);
 // One line-list point: clipped to the input window, symbol in symbol mode.
 void TracePointLigne(const PointHPGL& point);

@@ -169,6 +169,42 @@ TEST_F(Entree, NothingIsInterpretedBelowFiveMillionBytes) {
   EXPECT_EQ(p.size(), 4u);
 }
 
+TEST_F(Entree, CommandsLongerThanTheReserveAreReadAsTheyArrive) {
+  const Record r = Record::typical();
+  // 6 MB of one PD list in 64 KB chunks: the pairs are drawn as they come.
+  const std::string zeros(36, '0');
+  std::string flux = "IN;SP1;PA;PU400,400;PD";
+  int paires = 0;
+  for (; flux.size() < 6000000; ++paires) flux += (paires % 2 ? "400." : "800.") + zeros + ",400." + zeros + ",";
+  flux.back() = ';';
+  auto p = parcours(imprime(flux + "PG;", r));
+  EXPECT_EQ(std::count_if(p.begin(), p.end(), [](const Position& q) { return q.trace; }), paires);
+  EXPECT_EQ(p.back(), (Position{10000, paires % 2 ? 20000 : 10000, true}));
+
+  // 11 MB of one quoted string: the buffer grows to hold it, and what it says is never a command.
+  flux = "IN;SP1;PA;CO\"";
+  while (flux.size() < 11000000) flux += "PD4000,4000;";
+  p = parcours(imprime(flux + "\"PU400,400;PD800,400;PG;", r));
+  EXPECT_EQ(p, (std::vector<Position>{{10000, 10000, false}, {10000, 20000, true}}));
+  EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(Entree, DegenerateValuesAndCommentsLeaveTheJobAsDrawn) {
+  const Record r = Record::typical();
+  const auto attendu = [&] {
+    Impression i;
+    EXPECT_EQ(i.flux(page("PU400,400;PD800,400;PU;PA400,400;"), r), 1);
+    EXPECT_EQ(i.termine(r), 1);
+    return i.fichier();
+  }();
+  Impression i;
+  // A comment would lower the pen ("pd" in "updated") and mark the move that follows.
+  EXPECT_EQ(i.flux(page("LT2,0;IP0,0,0,0;SC0,0,0,100;LT;PU400,400;PD800,400;PU;CO\"updated\";PA400,400;"), r), 1);
+  EXPECT_EQ(i.termine(r), 1);
+  EXPECT_EQ(i.fichier(), attendu);
+  EXPECT_TRUE(messages().empty());
+}
+
 TEST_F(Entree, SyntaxErrorDiscardsTheJob) {
   Impression i;
   EXPECT_EQ(i.flux(page("PU400,400;PD800,400;"), Record::typical()), 1);
@@ -196,17 +232,20 @@ TEST_F(Entree, OutOfMemoryDiscardsTheJob) {
     EXPECT_EQ(messages(), std::vector<std::string>{"Memory error"});
     attendAbandon(i);
   }
-  // A chunk that cannot join what is buffered is refused, never written past the buffer.
+  // A chunk that does not fit beside what is buffered grows the buffer; without memory for
+  // that, or past the largest buffer, the job is refused, never written past the buffer.
   win32test::clearMessages();
   Impression i;
   EXPECT_EQ(i.appel("IN;" + std::string(4000000, ' '), Record::typical()), 1);
+  win32test::inject(win32test::Call::Allocation);
   EXPECT_EQ(i.appel(std::string(kTailleTamponPage - 4000000, ' '), Record::typical()), 0);
   EXPECT_EQ(messages(), std::vector<std::string>{"Memory error"});
   attendAbandon(i);
 
   win32test::clearMessages();
   Impression j;
-  EXPECT_EQ(j.appel(std::string(kTailleTamponPage + 1, ' '), Record::typical()), 0);
+  EXPECT_EQ(j.appel(std::string(kTailleTamponPage + 1, ' '), Record::typical()), 1);
+  EXPECT_EQ(j.appel(std::string(kTailleTamponMax, ' '), Record::typical()), 0);
   EXPECT_EQ(messages(), std::vector<std::string>{"Memory error"});
   attendAbandon(j);
 }
@@ -264,22 +303,58 @@ TEST_F(Entree, TemporaryFileFailureReturnsZeroAndKeepsNothing) {
   EXPECT_EQ(i.job().codes(), "V2 PU DP PW FR FR VD AI PD AI PU TE TE OP JF");
 }
 
-TEST_F(Entree, JobEndReleasesAPageLeftOpen) {
-  Impression i;
+// The draw end points of each page of a job, pages split at their 'OP'.
+std::vector<std::vector<Position>> traitsParPage(const jobfile::Job& j) {
+  std::vector<std::vector<Position>> pages(1);
+  long long x = 0, y = 0;
+  for (const auto& r : j.records) {
+    if (r.code == "OP") {
+      pages.emplace_back();
+      x = y = 0;
+    }
+    for (const auto& e : r.elements) {
+      x += e.dx;
+      y += e.dy;
+      if (r.code == "PD") pages.back().push_back({x, y, true});
+    }
+  }
+  pages.pop_back();
+  return pages;
+}
+
+TEST_F(Entree, EveryPageOfABufferIsWritten) {
   const Record r = Record::typical();
-  // Two bytes are data, not a job end, and are read no further.
-  const std::vector<char> deux{'J', 'F'};
-  EXPECT_EQ(debut(i.imprimante(), deux.data(), 2, r.data()), 1);
-  EXPECT_EQ(DrapeauNouvellePage, 0);
-  EXPECT_EQ(i.appel(";", r), 1);
-  EXPECT_EQ(i.flux(page("PU400,400;PD800,400;") + "SP1;PU0,0;PD400,400;", r), 1);
-  EXPECT_EQ(DrapeauNouvellePage, 0);
+  Impression i;
+  EXPECT_EQ(i.appel(page("PU400,400;PD800,400;") + page("PU1200,1200;PD1600,1200;") + "\r\n", r), 1);
+  EXPECT_EQ(i.termine(r), 1);
+  EXPECT_EQ(traitsParPage(i.job()), (std::vector<std::vector<Position>>{{{10000, 20000, true}},
+                                                                        {{30000, 40000, true}}}));
+}
+
+TEST_F(Entree, TheJobEndFinishesThePageLeftOpen) {
+  const Record r = Record::typical();
+  const std::string trait = "IN;SP1;PA;PU400,400;PD800,400";
+  for (const std::string& flux : {trait + ";", trait, page("PU0,0;PD0,400;") + trait + ";"}) {
+    SCOPED_TRACE(flux);
+    Impression i;
+    // Two bytes are data, not a job end.
+    EXPECT_EQ(i.appel("JF", r), 1);
+    EXPECT_EQ(i.appel(flux, r), 1);
+    EXPECT_EQ(DrapeauNouvellePage, 0);
+    EXPECT_EQ(i.termine(r), 1);
+    const auto pages = traitsParPage(i.job());
+    ASSERT_FALSE(pages.empty());
+    EXPECT_EQ(pages.back(), (std::vector<Position>{{10000, 20000, true}}));
+    EXPECT_EQ(Analyse.Tampon, nullptr);
+    EXPECT_EQ(Contexte.FichierVecteurs, nullptr);
+    EXPECT_EQ((std::vector<int>{DrapeauNouvellePage, DrapeauNouveauJob}), (std::vector<int>{1, 1}));
+  }
+  // Bytes after the last page end that draw nothing (a reset, line ends) make no page.
+  Impression i;
+  EXPECT_EQ(i.appel(page("PU400,400;PD800,400;") + "\x1b" "E\r\nIN;SP1;PU0,0;", r), 1);
   EXPECT_EQ(i.termine(r), 1);
   EXPECT_EQ(i.job().find("OP").size(), 1u);
-  EXPECT_EQ(Analyse.Tampon, nullptr);
-  EXPECT_EQ(Contexte.FichierVecteurs, nullptr);
-  EXPECT_EQ(DrapeauNouvellePage, 1);
-  EXPECT_EQ(DrapeauNouveauJob, 1);
+
   // A job end can itself be discarded: the spooler refusing it leaves the entry idle.
   Impression j;
   EXPECT_EQ(j.flux("IN;SP1;PA;PU400,400;PD800,400;", r), 1);

@@ -38,7 +38,7 @@ TEST_F(Commandes, INRestoresTheDefaultsButKeepsWindowRotationPensAndPageSize) {
   EXPECT_TRUE(h.PSDonne);
 }
 
-TEST_F(Commandes, IPSetsTheScalingPointsAndRefusesAnEmptyExtent) {
+TEST_F(Commandes, IPSetsTheScalingPointsAndIgnoresAnEmptyExtent) {
   execute("IP1000,1000;");
   pointEgal(h.P1, 1000, 1000);
   pointEgal(h.P2, 11000, 8200);
@@ -53,11 +53,15 @@ TEST_F(Commandes, IPSetsTheScalingPointsAndRefusesAnEmptyExtent) {
 
   EXPECT_EQ(abandonne("IP5;"), 13);
   EXPECT_EQ(abandonne("IP1,2,3;"), 15);
-  EXPECT_EQ(abandonne("IP5,5,5,9;"), MsgSyntaxe);
   pointEgal(h.P2, 10603, 7721);
+  // Points spanning nothing on an axis change nothing.
+  execute("IP0,0,0,0;IP5,5,5,9;");
+  pointEgal(h.P1, 603, 521);
+  pointEgal(h.P2, 10603, 7721);
+  EXPECT_EQ(messages(), (V{"Syntax 2 error", "Syntax 4 error"}));
 }
 
-TEST_F(Commandes, SCScalesUserUnitsAndRefusesEqualBounds) {
+TEST_F(Commandes, SCScalesUserUnitsAndIgnoresEqualBounds) {
   execute("SC0,100,0,100;PA10,10;");
   EXPECT_TRUE(h.Echelle);
   pointEgal(h.P1, 0, 100);
@@ -75,7 +79,10 @@ TEST_F(Commandes, SCScalesUserUnitsAndRefusesEqualBounds) {
   pointEgal(h.P1, 100, 0);
   pointEgal(h.P2, 0, 100);
 
-  EXPECT_EQ(abandonne("SC0,100,5,5;"), MsgSyntaxe);
+  execute("SC0,0,0,100;SC0,100,5,5;PA10,10;");
+  EXPECT_TRUE(h.Echelle);
+  pointEgal(h.UMax, 100, 100);
+  EXPECT_EQ(lisible(enregistrements()), (V{"M 90,10"}));
   EXPECT_EQ(abandonne("SC0,100,5;"), 15);
 }
 
@@ -138,7 +145,7 @@ TEST_F(Commandes, PWFillsTheWidthTable) {
   EXPECT_EQ(Contexte.TableStylos[1], 1);
 }
 
-TEST_F(Commandes, LTChoosesTypeAndLengthAndRefusesAPatternOfNoLength) {
+TEST_F(Commandes, LTChoosesTypeAndLengthAndIgnoresAPatternOfNoLength) {
   execute("LT-2,10;");
   EXPECT_EQ(h.TypeLigne, -2);
   EXPECT_NEAR(h.LongueurMotif, kMotifDefaut * 2.5, 1e-3);
@@ -149,7 +156,9 @@ TEST_F(Commandes, LTChoosesTypeAndLengthAndRefusesAPatternOfNoLength) {
   EXPECT_NEAR(h.LongueurMotifLT, kMotifDefaut * 2.5, 1e-3);
   execute("LT;");
   EXPECT_EQ(h.TypeLigne, 7);
-  EXPECT_EQ(abandonne("LT2,0;"), MsgSyntaxe);
+  execute("LT2,0;");
+  EXPECT_EQ(h.TypeLigne, 2);
+  EXPECT_NEAR(h.LongueurMotif, kMotifDefaut * 2.5, 1e-3);
 }
 
 TEST_F(Commandes, TerminatorLabelBufferAndSymbolMode) {
@@ -178,12 +187,13 @@ TEST_F(Commandes, RasterOperation) {
   }
 }
 
-TEST_F(Commandes, APageEndStopsTheDrawingAndHandsThePageOver) {
-  execute("SP1;PA0,0;PD10,10;PGX;PD15,15;AF;PD20,20;SP2;VT;MO1;PM0;PA1,1;");
+TEST_F(Commandes, APageEndStopsTheParserAndHandsThePageOver) {
+  execute("SP1;PA0,0;PD10,10;PGX;PD15,15;AF;PD20,20;SP2;VT;");
   EXPECT_EQ(lisible(enregistrements()), (V{"C 0", "M 0,0", "D 10,10", "D 15,15"}));
   EXPECT_EQ(DrapeauNouvellePage, 1);
   EXPECT_EQ(DrapeauNouveauJob, 0);
-  EXPECT_EQ(Sortie.NombrePointsPolygone, 1);  // the start point only
+  // The rest is the next page's.
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(Analyse.Curseur)), "PD20,20;SP2;VT;");
 }
 
 TEST_F(Commandes, PolylineEncodingIsReadUpToItsEnd) {

@@ -100,4 +100,11 @@ TEST_F(Flux, UnknownMnemonicsAndEscapesConsumeOnlyTheirLetters) {
   EXPECT_TRUE(messages().empty());
 }
 
+TEST_F(Flux, AnUnknownCommandsQuotedTextIsNeverReadAsCommands) {
+  // "pd" in the text would lower the pen and mark the next move.
+  execute("SP1;PA0,0;CO\"updated\";PA560,0;CO \"\";PA0,0;");
+  EXPECT_EQ(lisible(enregistrements()), (V{"C 0", "M 0,0", "M 560,0", "M 0,0"}));
+  EXPECT_EQ(abandonne("CO\"no end;"), MsgSyntaxe);
+}
+
 }  // namespace
