@@ -9,7 +9,6 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <new>
 #include <string>
@@ -342,13 +341,14 @@ void copiesRepetees(ContexteConversion& ctx, EtatSortie& sortie) {
       std::fread(bloc.get(), 1, static_cast<std::size_t>(taille), f) != static_cast<std::size_t>(taille) ||
       fseeko(f, 0, SEEK_END) != 0)
     ErreurFatale(ctx, MsgLectureFichier);
-  for (std::int32_t i = 0; i < n; ++i) EcritJob(ctx, sortie, bloc.get(), static_cast<std::size_t>(taille));
-  // Every copy moves the focus as the first one did.
-  const std::int64_t parCopie = static_cast<std::int64_t>(ctx.FocusCourant) - FocusDebutRepetition;
-  const std::int64_t total = ctx.FocusCourant + parCopie * n;
-  ctx.FocusCourant = static_cast<std::int32_t>(
-      std::clamp<std::int64_t>(total, std::numeric_limits<std::int32_t>::min(),
-                               std::numeric_limits<std::int32_t>::max()));
+  // Focus moves are relative: each copy starts back at the focus the first one started at,
+  // and so ends where the first one ended.
+  const std::int32_t focusFin = ctx.FocusCourant;
+  for (std::int32_t i = 0; i < n; ++i) {
+    EcritDeplacementFocus(ctx, sortie, static_cast<std::int64_t>(FocusDebutRepetition) - ctx.FocusCourant);
+    EcritJob(ctx, sortie, bloc.get(), static_cast<std::size_t>(taille));
+    ctx.FocusCourant = focusFin;
+  }
 }
 
 }  // namespace

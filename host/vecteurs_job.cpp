@@ -627,6 +627,12 @@ class EcrivainStylo {
 
   void trace() {
     sautEnAttente();
+    // The page's copies start before the first draw's focus move and settings, so that
+    // each copy carries them.
+    if (!Section.premierNote) {
+      vide();
+      notePremierPoint(ctx_, sortie_, bloc_.X, bloc_.Y);
+    }
     if (focus_) {
       vide();
       EcritDeplacementFocus(ctx_, sortie_, *focus_);

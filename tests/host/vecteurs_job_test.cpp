@@ -2,6 +2,8 @@
 // forbidden zone. Plotter point (x, y) lands at (25 y, 25 x) job units on a page without PS.
 #include "impression.h"
 
+#include <map>
+
 namespace {
 
 using settings::Record;
@@ -77,10 +79,54 @@ TEST_F(Entree, RepeatCopiesEndWhereTheyStart) {
   EXPECT_EQ(p.back(), (Position{10000, 10000, false}));
   EXPECT_EQ(std::count(p.begin(), p.end(), Position{20000, 20000, true}), 3);
 
-  // Focus moves inside the copies are returned at the page end.
-  r.pen(0, 500, 2, 2, 20000, 50).penFocus(0, 100, 0);
-  j = imprime(page("PU400,400;PD800,400;"), r);
-  EXPECT_EQ(valeurs(j, "RF"), (std::vector<int>{10, 10, 10, -30}));
+}
+
+// What the machine holds at each drawn run: the settings last written, the focus, where the
+// run starts, and its elements.
+struct Trait {
+  std::map<std::string, long long> reglages;
+  long long focus, x, y;
+  std::vector<Element> elements;
+  bool operator==(const Trait&) const = default;
+  friend void PrintTo(const Trait& t, std::ostream* os) {
+    for (const auto& [code, valeur] : t.reglages) *os << code << " " << valeur << ", ";
+    *os << "focus " << t.focus << ", from " << t.x << " " << t.y << ", " << t.elements.size() << " elements";
+  }
+};
+
+std::vector<Trait> traits(const jobfile::Job& j) {
+  std::vector<Trait> t;
+  std::map<std::string, long long> reglages;
+  long long focus = 0, x = 0, y = 0;
+  for (const auto& r : j.records) {
+    if (r.code == "RF") focus += r.svalue();
+    if (r.code == "FR") reglages["FR"] = (reglages["FR"] << 16 | r.value) & 0xFFFFFFFF;
+    if (r.code == "DP" || r.code == "PW" || r.code == "VD" || r.code == "AI") reglages[r.code] = r.value;
+    if (r.code == "PD") t.push_back({reglages, focus, x, y, elements(r)});
+    for (const auto& e : r.elements) {
+      x += e.dx;
+      y += e.dy;
+    }
+  }
+  EXPECT_EQ(focus, 0) << "the focus returns at the page end";
+  return t;
+}
+
+TEST_F(Entree, EveryRepeatCopyMarksAsTheFirst) {
+  // Two pens of their own settings and focus; the first draws from where the head stands.
+  const Record r = Record::typical()
+                       .repeat(2)
+                       .pen(0, 500, 1, 2, 20000, 50)
+                       .penFocus(0, 0, 100)
+                       .pen(1, 700, 2, 3, 30000, 80)
+                       .penFocus(1, 200, 300);
+  const auto t = traits(imprime(page("PD400,0;SP2;PU800,800;PD1200,800;"), r));
+  // Per copy: pen 1 at focus 10, then pen 2's two passes at 30 and 50.
+  ASSERT_EQ(t.size(), 9u);
+  EXPECT_EQ((std::vector<long long>{t[0].focus, t[1].focus, t[2].focus}), (std::vector<long long>{10, 30, 50}));
+  EXPECT_EQ(t[0].reglages, (std::map<std::string, long long>{{"AI", 0}, {"DP", 300}, {"FR", 20000},
+                                                             {"PW", 50}, {"VD", 500}}));
+  for (std::size_t i = 3; i < t.size(); ++i) EXPECT_EQ(t[i], t[i % 3]) << "run " << i;
 }
 
 TEST_F(Entree, ForbiddenZoneStopsTheJob) {
