@@ -216,14 +216,34 @@ bool segmentsSeCoupent(std::int64_t px, std::int64_t py, std::int64_t qx, std::i
 }  // namespace
 
 void AppliqueOrigine(double& x, double& y) {
-  const double w = LargeurPageHPGL(), h = LongueurPageHPGL();
-  if (w >= h) {
-    const double ancienX = x;
-    x = y;
-    y = w + ancienX;
-  } else {
-    x = h - x;
+  const EtatInterpreteur& hp = Interpreteur;
+  // The page as the commands see it: l along x, w along y (RO 90 and 270 exchanged them).
+  double l = hp.LongueurPage, w = hp.LargeurPage;
+  const bool paysage = w >= l;
+  const double c = hp.RotationActive ? hp.CosRotation : 1, s = hp.RotationActive ? hp.SinRotation : 0;
+  if (l == 0 && w == 0 && s != 0) {
+    // No page size: the plate is the page, laid as an unturned page lies (x along its Y).
+    const std::int32_t* ch = Contexte.Entete.Champs;
+    const auto res = static_cast<float>(Contexte.ResolutionVecteurs);
+    const double px = ConvertitUnitesEnPoints(ch[ChPlaqueX], res), py = ConvertitUnitesEnPoints(ch[ChPlaqueY], res);
+    const bool quart = std::fabs(s) > std::fabs(c);
+    l = quart ? px : py;
+    w = quart ? py : px;
   }
+  // The points were turned about the origin with the page: its turned corners give the
+  // shift that brings the page back to positive coordinates.
+  double xMin = 0, xMax = 0, yMin = 0;
+  for (const auto& [cx, cy] : {std::pair{l, 0.0}, {0.0, w}, {l, w}}) {
+    xMin = std::min(xMin, c * cx - s * cy);
+    xMax = std::max(xMax, c * cx - s * cy);
+    yMin = std::min(yMin, s * cx + c * cy);
+  }
+  x -= xMin;
+  y -= yMin;
+  if (paysage)
+    std::swap(x, y);
+  else
+    x = xMax - xMin - x;
   x = std::max(x, 0.0);
   y = std::max(y, 0.0);
 }

@@ -62,8 +62,8 @@ class Outil : public Entree {
     return v;
   }
 
-  // Each pen's draw end points as the interpreter leaves them, in job units: the page's
-  // width W and length H from PS put (x, y) at (y, W + x), or at (H - x, y) when W < H;
+  // Each pen's draw end points as the interpreter leaves them, in job units: an unturned
+  // page puts (x, y) at (y, x), or at (H - x, y) when its width W is below its length H;
   // 1016 points per inch are 25 units of 1/1000 mm.
   std::array<std::vector<Position>, 8> dessin(const std::string& texte, const Record& r) {
     importe(r);
@@ -94,7 +94,7 @@ class Outil : public Entree {
       const bool nul = p.x == precedent.x && p.y == precedent.y;
       precedent = p;
       if (code != 2 || classe > 7 || nul) continue;
-      const double x = w >= h ? p.y : h - p.x, y = w >= h ? w + p.x : p.y;
+      const double x = w >= h ? p.y : h - p.x, y = w >= h ? p.x : p.y;
       traits[static_cast<std::size_t>(classe)].push_back(
           {std::llround(std::max(x, 0.0) * 25), std::llround(std::max(y, 0.0) * 25), true});
     }

@@ -49,7 +49,7 @@ class Lecteur {
 
   // A plotter point where the converter lays it on the plate, in job units.
   Point surPlaque(const Point& p) const {
-    const Point q = largeur_ >= longueur_ ? Point{p.y, largeur_ + p.x} : Point{longueur_ - p.x, p.y};
+    const Point q = largeur_ >= longueur_ ? Point{p.y, p.x} : Point{longueur_ - p.x, p.y};
     return {std::max(q.x, 0.0) * 25, std::max(q.y, 0.0) * 25};
   }
 

@@ -174,6 +174,46 @@ TEST_F(Entree, MarkerGroupsRepeatAroundTheirCentre) {
   EXPECT_EQ(p.back(), (Position{10000, 25000, false}));
 }
 
+TEST_F(Entree, ATurnedPageKeepsTheDrawingsShapeOnThePlate) {
+  // The square from (400, 400) to (800, 800) on pages whose PS makes y at least as long as x
+  // ("3000,4000", laid x along the job's Y) or shorter ("4000,3000", x mirrored along X),
+  // turned by RO; without PS the plate is the page. Its lowest corner in plotter units.
+  struct Cas {
+    std::string ps;
+    int ro;
+    long long x, y;
+  };
+  const std::vector<Cas> cas = {
+      {"PS3000,4000;", 0, 400, 400},   {"PS3000,4000;", 90, 400, 400},
+      {"PS3000,4000;", 180, 3200, 2200}, {"PS3000,4000;", 270, 2200, 3200},
+      {"PS4000,3000;", 0, 3200, 400},  {"PS4000,3000;", 90, 400, 3200},
+      {"PS4000,3000;", 180, 400, 2200}, {"PS4000,3000;", 270, 2200, 400},
+      {"", 0, 400, 400},               {"", 90, 400, 3200},
+      {"", 180, 3200, 3200},           {"", 270, 3200, 400},
+      {"PS4000,4000;", 0, 400, 400}};
+  for (const Cas& c : cas) {
+    SCOPED_TRACE(c.ps + "RO" + std::to_string(c.ro));
+    auto p = parcours(imprime(
+        page(c.ps + "RO" + std::to_string(c.ro) + ";PU400,400;PD800,400,800,800,400,800,400,400;"),
+        Record::typical()));
+    // The jump's end, then the four sides.
+    ASSERT_GE(p.size(), 5u);
+    p.erase(p.begin(), p.end() - 5);
+    EXPECT_FALSE(p[0].trace);
+    long long xMin = p[0].x, yMin = p[0].y;
+    for (std::size_t i = 1; i < p.size(); ++i) {
+      // Each side along an axis and 10 mm long, within a unit.
+      const long long dx = std::llabs(p[i].x - p[i - 1].x), dy = std::llabs(p[i].y - p[i - 1].y);
+      EXPECT_LE(std::min(dx, dy), 1);
+      EXPECT_NEAR(std::max(dx, dy), 10000, 1);
+      xMin = std::min(xMin, p[i].x);
+      yMin = std::min(yMin, p[i].y);
+    }
+    EXPECT_NEAR(xMin, c.x * 25, 1);
+    EXPECT_NEAR(yMin, c.y * 25, 1);
+  }
+}
+
 TEST_F(Entree, OrientationMirrorsWithinThePlate) {
   // Orientation 1: x mirrored within the 4000-point plate, after the page's exchange of x and y.
   const jobfile::Job j = imprime(page("PU400,400;PD400,800;"), Record::typical().orientation(1));
