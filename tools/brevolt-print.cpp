@@ -3,7 +3,6 @@
 #include "debut.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -229,9 +228,7 @@ std::set<std::string> travaux(const fs::path& dossier) {
 
 int main(int argc, char** argv) {
   const Options o = litOptions(argc, argv);
-  std::vector<std::uint8_t> flux = litFichier(o.entree, "input");
-  // Line ends after the last page end are no page of their own.
-  while (!flux.empty() && std::isspace(flux.back())) flux.pop_back();
+  const std::vector<std::uint8_t> flux = litFichier(o.entree, "input");
   if (flux.empty()) echec("input " + o.entree + " is empty: nothing to print", 1);
 
   std::vector<std::uint8_t> parametres = parametresDefaut();
@@ -270,13 +267,9 @@ int main(int argc, char** argv) {
     return debut(imprimante, donnees, static_cast<std::uint32_t>(n), parametres.data()) == 1;
   };
 
+  // The job end finishes a page left open.
   for (const auto& [debutMorceau, taille] : decoupe(flux, o.morceau))
     if (!appelle(flux.data() + debutMorceau, taille)) abandonne("the job was discarded");
-  if (flux.size() < 3 || !finitPage(flux.data() + flux.size())) {
-    std::cerr << "brevolt-print: " << o.entree << " does not end with a page end; sending \"PG;\"\n";
-    static const std::uint8_t kFinPage[] = {'P', 'G', ';'};
-    if (!appelle(kFinPage, sizeof kFinPage)) abandonne("the job was discarded");
-  }
   static const std::uint8_t kFinJob[] = {'J', 'F', ';'};
   if (!appelle(kFinJob, sizeof kFinJob)) abandonne("the job was discarded");
   const bool fini = EndDocPrinter(imprimante);

@@ -178,13 +178,14 @@ TEST_F(Outil, DiscardedJobsSayWhy) {
   EXPECT_EQ(res.code, 2);
 }
 
-TEST_F(Outil, AStreamWithoutPageEndGetsOne) {
+TEST_F(Outil, AStreamWithoutPageEndIsFinishedByTheJobEnd) {
   const fs::path flux = dossier_ / "sans-fin.hpgl";
   std::ofstream(flux) << "IN;SP1;PA;PU400,400;PD800,400;";
   const Resultat res = lance({"--chunk", "5", flux.string()});
   ASSERT_EQ(res.code, 0) << res.erreurs;
-  EXPECT_NE(res.erreurs.find("sending \"PG;\""), std::string::npos);
+  EXPECT_EQ(res.erreurs, "");
   const jobfile::Job j = jobfile::decodeFile(res.sortie.substr(0, res.sortie.find('\n')));
+  EXPECT_EQ(j.find("OP").size(), 1u);
   EXPECT_EQ(parcours(j).back(), (Position{10000, 20000, true}));
 }
 
