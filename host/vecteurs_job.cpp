@@ -220,12 +220,14 @@ void AppliqueOrigine(double& x, double& y) {
   // The page as the commands see it: l along x, w along y (RO 90 and 270 exchanged them).
   double l = hp.LongueurPage, w = hp.LargeurPage;
   const bool paysage = w >= l;
-  const double c = hp.RotationActive ? hp.CosRotation : 1, s = hp.RotationActive ? hp.SinRotation : 0;
+  const double c = hp.RotationActive ? hp.CosRotation : 1;
+  const double s = hp.RotationActive ? hp.SinRotation : 0;
   if (l == 0 && w == 0 && s != 0) {
     // No page size: the plate is the page, laid as an unturned page lies (x along its Y).
     const std::int32_t* ch = Contexte.Entete.Champs;
     const auto res = static_cast<float>(Contexte.ResolutionVecteurs);
-    const double px = ConvertitUnitesEnPoints(ch[ChPlaqueX], res), py = ConvertitUnitesEnPoints(ch[ChPlaqueY], res);
+    const double px = ConvertitUnitesEnPoints(ch[ChPlaqueX], res);
+    const double py = ConvertitUnitesEnPoints(ch[ChPlaqueY], res);
     const bool quart = std::fabs(s) > std::fabs(c);
     l = quart ? px : py;
     w = quart ? py : px;

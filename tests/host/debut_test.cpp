@@ -175,7 +175,8 @@ TEST_F(Entree, CommandsLongerThanTheReserveAreReadAsTheyArrive) {
   const std::string zeros(36, '0');
   std::string flux = "IN;SP1;PA;PU400,400;PD";
   int paires = 0;
-  for (; flux.size() < 6000000; ++paires) flux += (paires % 2 ? "400." : "800.") + zeros + ",400." + zeros + ",";
+  for (; flux.size() < 6000000; ++paires)
+    flux += (paires % 2 ? "400." : "800.") + zeros + ",400." + zeros + ",";
   flux.back() = ';';
   auto p = parcours(imprime(flux + "PG;", r));
   EXPECT_EQ(std::count_if(p.begin(), p.end(), [](const Position& q) { return q.trace; }), paires);
@@ -199,7 +200,8 @@ TEST_F(Entree, DegenerateValuesAndCommentsLeaveTheJobAsDrawn) {
   }();
   Impression i;
   // A comment would lower the pen ("pd" in "updated") and mark the move that follows.
-  EXPECT_EQ(i.flux(page("LT2,0;IP0,0,0,0;SC0,0,0,100;LT;PU400,400;PD800,400;PU;CO\"updated\";PA400,400;"), r), 1);
+  const std::string dessin = "PU400,400;PD800,400;PU;CO\"updated\";PA400,400;";
+  EXPECT_EQ(i.flux(page("LT2,0;IP0,0,0,0;SC0,0,0,100;LT;" + dessin), r), 1);
   EXPECT_EQ(i.termine(r), 1);
   EXPECT_EQ(i.fichier(), attendu);
   EXPECT_TRUE(messages().empty());
