@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -326,8 +327,14 @@ void copiesRepetees(ContexteConversion& ctx, EtatSortie& sortie) {
   if (fin < 0) ErreurFatale(ctx, MsgLectureFichier);
   const long long taille = fin - sortie.PositionDebutRaster;
   if (taille <= 0) return;
+  // Focus moves are relative: each copy starts back at the focus the first one started at
+  // ('RF' records of at most kLimiteFocus), and so ends where the first one ended.
+  const std::int64_t retour = static_cast<std::int64_t>(FocusDebutRepetition) - ctx.FocusCourant;
+  const auto enregistrementsRetour =
+      static_cast<std::uint64_t>(retour ? std::llabs(retour) / kLimiteFocus + 2 : 0);
+  const std::uint64_t parCopie = static_cast<std::uint64_t>(taille) + 6 * enregistrementsRetour;
   // Copies the controller could not take are not made, as copies that do not fit in memory.
-  if (!TientDansLeJob(sortie, static_cast<std::uint64_t>(taille) * static_cast<std::uint64_t>(n))) {
+  if (!TientDansLeJob(sortie, parCopie * static_cast<std::uint64_t>(n))) {
     AfficheMessage(ctx, MsgMemoire);
     return;
   }
@@ -341,11 +348,9 @@ void copiesRepetees(ContexteConversion& ctx, EtatSortie& sortie) {
       std::fread(bloc.get(), 1, static_cast<std::size_t>(taille), f) != static_cast<std::size_t>(taille) ||
       fseeko(f, 0, SEEK_END) != 0)
     ErreurFatale(ctx, MsgLectureFichier);
-  // Focus moves are relative: each copy starts back at the focus the first one started at,
-  // and so ends where the first one ended.
   const std::int32_t focusFin = ctx.FocusCourant;
   for (std::int32_t i = 0; i < n; ++i) {
-    EcritDeplacementFocus(ctx, sortie, static_cast<std::int64_t>(FocusDebutRepetition) - ctx.FocusCourant);
+    EcritDeplacementFocus(ctx, sortie, retour);
     EcritJob(ctx, sortie, bloc.get(), static_cast<std::size_t>(taille));
     ctx.FocusCourant = focusFin;
   }
