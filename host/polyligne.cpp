@@ -9,6 +9,14 @@
 
 namespace {
 
+// The state at the last flag or pair: a PE that the data ends inside goes on from there.
+EtatPE EtatReprise{};
+
+void noteReprise(const EtatPE& etat) {
+  EtatReprise = etat;
+  NoteRepriseCommande(Interpreteur.Mnemonique);
+}
+
 constexpr int masque(const EtatPE& e) { return e.SeptBits ? 127 : 255; }
 constexpr bool estFinale(const EtatPE& e, int v) { return v >= (e.SeptBits ? 95 : 191); }
 
@@ -78,12 +86,15 @@ int TraiteDrapeauPE(EtatPE& etat, int octet) {
 }
 
 void AnalysePE() {
-  EtatPE etat{};
+  EtatPE etat = Analyse.CommandeReprise ? EtatReprise : EtatPE{};
   EtatInterpreteur& h = Interpreteur;
   for (;;) {
     const int octet = LitOctetFlux(false);
     if (octet == ';') return;
-    if (TraiteDrapeauPE(etat, octet)) continue;
+    if (TraiteDrapeauPE(etat, octet)) {
+      noteReprise(etat);
+      continue;
+    }
     // A byte that is neither flag nor digit cannot start a pair: it is passed over
     // (were it read again as the pair's start, the command would never end).
     if (EstFinNombrePE(etat, octet)) continue;
@@ -93,6 +104,7 @@ void AnalysePE() {
     TraceSegmentPE(etat.AbsoluSuivant, p);
     Texte.DebutLabel = PositionTexte();
     etat.AbsoluSuivant = etat.PlumeLeveeSuivante = false;
+    noteReprise(etat);
   }
 }
 

@@ -13,6 +13,7 @@ struct EtatPE {
   bool PlumeLeveeSuivante;  // '<': the next pair is a move
 };
 
+// Also where a PE that the data ended inside goes on (Analyse.CommandeReprise set).
 void AnalysePE();
 // 1 when the byte was a flag (and has been handled).
 int TraiteDrapeauPE(EtatPE& etat, int octet);

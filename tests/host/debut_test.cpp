@@ -182,6 +182,14 @@ TEST_F(Entree, CommandsLongerThanTheReserveAreReadAsTheyArrive) {
   EXPECT_EQ(std::count_if(p.begin(), p.end(), [](const Position& q) { return q.trace; }), paires);
   EXPECT_EQ(p.back(), (Position{10000, paires % 2 ? 20000 : 10000, true}));
 
+  // As much of one polyline-encoded list: +400 and -400 along x in turn.
+  flux = "IN;SP1;PA;PU400,400;PE";
+  for (paires = 0; flux.size() < 6000000; ++paires)
+    flux += std::string(paires % 2 ? "`\xCB" : "_\xCB") + "\xBF" + std::string(60, ' ');
+  p = parcours(imprime(flux + ";PG;", r));
+  EXPECT_EQ(std::count_if(p.begin(), p.end(), [](const Position& q) { return q.trace; }), paires);
+  EXPECT_EQ(p.back(), (Position{10000, paires % 2 ? 20000 : 10000, true}));
+
   // 11 MB of one quoted string: the buffer grows to hold it, and what it says is never a command.
   flux = "IN;SP1;PA;CO\"";
   while (flux.size() < 11000000) flux += "PD4000,4000;";
