@@ -172,11 +172,11 @@ TEST_F(Entree, NothingIsInterpretedBelowFiveMillionBytes) {
 TEST_F(Entree, CommandsLongerThanTheReserveAreReadAsTheyArrive) {
   const Record r = Record::typical();
   // 6 MB of one PD list in 64 KB chunks: the pairs are drawn as they come.
-  const std::string zeros(36, '0');
+  const std::string zeros(36, '0'), blancs(120, ' ');
   std::string flux = "IN;SP1;PA;PU400,400;PD";
   int paires = 0;
   for (; flux.size() < 6000000; ++paires)
-    flux += (paires % 2 ? "400." : "800.") + zeros + ",400." + zeros + ",";
+    flux += (paires % 2 ? "400." : "800.") + zeros + ",400." + zeros + "," + blancs;
   flux.back() = ';';
   auto p = parcours(imprime(flux + "PG;", r));
   EXPECT_EQ(std::count_if(p.begin(), p.end(), [](const Position& q) { return q.trace; }), paires);
@@ -185,7 +185,7 @@ TEST_F(Entree, CommandsLongerThanTheReserveAreReadAsTheyArrive) {
   // As much of one polyline-encoded list: +400 and -400 along x in turn.
   flux = "IN;SP1;PA;PU400,400;PE";
   for (paires = 0; flux.size() < 6000000; ++paires)
-    flux += std::string(paires % 2 ? "`\xCB" : "_\xCB") + "\xBF" + std::string(60, ' ');
+    flux += std::string(paires % 2 ? "`\xCB" : "_\xCB") + "\xBF" + blancs + blancs;
   p = parcours(imprime(flux + ";PG;", r));
   EXPECT_EQ(std::count_if(p.begin(), p.end(), [](const Position& q) { return q.trace; }), paires);
   EXPECT_EQ(p.back(), (Position{10000, paires % 2 ? 20000 : 10000, true}));
