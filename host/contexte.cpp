@@ -222,12 +222,20 @@ void InitContexteConversion(ContexteConversion& ctx, EtatAnalyse& analyse, EtatS
   analyse.PixelsLigne = 0;
   analyse.SensLigne = 0;
   std::memset(analyse.LignesPlan, 0, sizeof analyse.LignesPlan);
-  analyse.PlanCourant = 0;
+  std::memset(analyse.LignesGraine, 0, sizeof analyse.LignesGraine);
+  // No plane yet: the first transfer goes to plane 0.
+  analyse.PlanCourant = -1;
+  analyse.DernierPlan = 0;
+  analyse.EspaceCouleur = analyse.CodagePixels = analyse.ModeCompression = 0;
+  analyse.Rouge = analyse.Vert = analyse.Bleu = 0;
 
   sortie.NombrePointsPolygone = 0;
   sortie.NombreSousChemins = 0;
   sortie.hRasterGris = nullptr;
   std::fill(std::begin(sortie.hRastersClasse), std::end(sortie.hRastersClasse), nullptr);
+  sortie.LargeurRasterGris = sortie.HauteurRasterGris = 0;
+  sortie.LargeurRasterClasse = sortie.HauteurRasterClasse = 0;
+  sortie.RasterX = sortie.RasterY = 0;
   sortie.LigneTampon = nullptr;
   sortie.TailleLigneTampon = 0;
   sortie.EtatStylo = 0;
@@ -251,7 +259,9 @@ void InitContexteConversion(ContexteConversion& ctx, EtatAnalyse& analyse, EtatS
       kVert{0, 255, 0, 0}, kJaune{0, 255, 255, 0}, kBleu{255, 0, 0, 0}, kMagenta{255, 0, 255, 0},
       kCyan{255, 255, 0, 0};
   constexpr QuadCouleur kStylos[8] = {kBlanc, kNoir, kRouge, kVert, kJaune, kBleu, kMagenta, kCyan};
-  constexpr QuadCouleur kRaster[8] = {kNoir, kRouge, kVert, kJaune, kBleu, kMagenta, kCyan, kBlanc};
+  // A page's raster starts with one bit per index: entries 0 and 1 are white paper and black
+  // ink until an image configuration says otherwise.
+  constexpr QuadCouleur kRaster[8] = {kBlanc, kNoir, kVert, kJaune, kBleu, kMagenta, kCyan, kBlanc};
   std::copy(std::begin(kStylos), std::end(kStylos), ctx.PaletteStylos);
   std::fill(std::begin(ctx.PaletteStylos) + 8, std::end(ctx.PaletteStylos), kNoir);
   std::copy(std::begin(kRaster), std::end(kRaster), ctx.PaletteRaster);

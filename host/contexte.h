@@ -181,7 +181,9 @@ struct ContexteConversion {
 
   std::int32_t ResolutionRaster;
   std::uint8_t NiveauxGrisClasses[8];
-  std::uint32_t OperationFusion;
+  std::uint32_t OperationFusion;  // raster operation of MC and ESC*l#O; 0xCC0020 plain copy
+  std::uint8_t* LigneFond;  // the raster's content under the row being stored
+  std::size_t TailleLigneFond;
   const char* const* TableMessages;
   std::int32_t ZoneInterdite[4];
   std::int32_t TailleChampX, TailleChampY;
@@ -221,12 +223,19 @@ struct EtatAnalyse {
   std::uint64_t EcrituresReprise;  // ... when Reprise was taken
   std::size_t Attente;  // bytes left by a run that stopped inside a command
   BoiteEnglobante Boite;
+  // Raster row being decoded, one row per plane, and each plane's previous row.
   std::uint8_t LignesPlan[3][kTailleLignePlan];
-  std::int32_t PlanCourant;
-  std::int32_t OctetsLigne;
-  std::int32_t PixelsLigne;
+  std::uint8_t LignesGraine[3][kTailleLignePlan];
+  std::int32_t PlanCourant;  // -1: the next transfer starts a row
+  std::int32_t DernierPlan;  // bits per index - 1
+  std::int32_t OctetsLigne;  // bytes per plane row
+  std::int32_t PixelsLigne;  // source width
+  std::int32_t EspaceCouleur;  // 10: one grey byte per pixel
+  std::int32_t CodagePixels;
+  std::int32_t ModeCompression;
+  std::int32_t Rouge, Vert, Bleu;  // next colour index assignment
   std::int32_t SensLigne;  // 0: next line forward, 1: reverse
-  std::int32_t Transparence;  // TR and ESC*v#N
+  std::int32_t Transparence;  // TR and ESC*v#N; the raster store reads 0 as transparent
   float RotationPage;         // degrees, applied at each page set-up
 };
 
@@ -246,7 +255,9 @@ struct EtatSortie {
   HANDLE hRastersClasse[8];
   std::int32_t LargeurRasterGris, HauteurRasterGris;
   std::int32_t LargeurRasterClasse, HauteurRasterClasse;
+  std::uint8_t FondRasterGris;  // what the grey raster's rows hold until stored: 255 white, 0 no power
   std::uint8_t ClasseCourante;
+  std::int32_t RasterX, RasterY;  // where the next raster row goes, in dots
   std::int32_t LargeurCourante, HauteurCourante;  // geometry of the raster being prepared
   std::uint8_t* LigneTampon;
   std::size_t TailleLigneTampon;

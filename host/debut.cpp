@@ -1,6 +1,7 @@
 #include "debut.h"
 
 #include "fichier_machine.h"
+#include "fichiers_raster.h"
 #include "hpgl_commandes.h"
 #include "hpgl_flux.h"
 #include "vecteurs_job.h"
@@ -89,6 +90,7 @@ void fermePage() {
   fermeFichier(Contexte.FichierVecteurs);
   libereLigneTampon(Sortie);
   fermeRasters(Sortie);
+  LibereRasters();
   Contexte.ContexteImprimante = nullptr;
 }
 
@@ -176,6 +178,7 @@ void preparePage() {
   Sortie.LigneTampon = static_cast<std::uint8_t*>(GlobalAlloc(GPTR, static_cast<SIZE_T>(octets)));
   if (!Sortie.LigneTampon) ErreurFatale(Contexte, MsgMemoire);
   Sortie.TailleLigneTampon = static_cast<std::size_t>(octets);
+  AlloueLigneFond();
 }
 
 // The first bytes of a page: settings, buffer, files, header. The bytes may already lie

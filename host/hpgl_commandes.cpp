@@ -177,41 +177,12 @@ void commandeLT() {
   h.LongueurMotif = h.LongueurMotifLT;
 }
 
-std::uint32_t operationRaster(int opcode) {
-  switch (opcode) {
-    case 0:
-      return 0x000042;  // BLACKNESS
-    case 17:
-      return 0x1100A6;  // NOTSRCERASE
-    case 51:
-      return 0x330008;  // NOTSRCCOPY
-    case 68:
-      return 0x440328;  // SRCERASE
-    case 85:
-      return 0x550009;  // DSTINVERT
-    case 90:
-    case 102:
-      return 0x660046;  // SRCINVERT
-    case 136:
-      return 0x8800C6;  // SRCAND
-    case 187:
-    case 251:
-      return 0xBB0226;  // MERGEPAINT
-    case 238:
-      return 0xEE0086;  // SRCPAINT
-    case 255:
-      return 0xFF0062;  // WHITENESS
-    default:
-      return kSrcCopy;
-  }
-}
-
 void commandeMC() {
   float mode = 0, opcode = 0;
   if (!lit(mode) || EntierHPGL(mode) == 0 || !lit(opcode))
     Contexte.OperationFusion = kSrcCopy;
   else
-    Contexte.OperationFusion = operationRaster(EntierHPGL(opcode));
+    Contexte.OperationFusion = OperationRasterMC(EntierHPGL(opcode));
 }
 
 void commandePC() {
@@ -400,6 +371,35 @@ void commandeRR() {
 }
 
 }  // namespace
+
+std::uint32_t OperationRasterMC(int opcode) {
+  switch (opcode) {
+    case 0:
+      return 0x000042;  // BLACKNESS
+    case 17:
+      return 0x1100A6;  // NOTSRCERASE
+    case 51:
+      return 0x330008;  // NOTSRCCOPY
+    case 68:
+      return 0x440328;  // SRCERASE
+    case 85:
+      return 0x550009;  // DSTINVERT
+    case 90:
+    case 102:
+      return 0x660046;  // SRCINVERT
+    case 136:
+      return 0x8800C6;  // SRCAND
+    case 187:
+    case 251:
+      return 0xBB0226;  // MERGEPAINT
+    case 238:
+      return 0xEE0086;  // SRCPAINT
+    case 255:
+      return 0xFF0062;  // WHITENESS
+    default:
+      return kSrcCopy;
+  }
+}
 
 int EntierHPGL(float valeur) {
   if (std::isnan(valeur)) return 0;

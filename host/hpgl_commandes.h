@@ -75,6 +75,9 @@ int ClasseCouleur(int rouge, int vert, int bleu);
 // a new pen writes its colour class into the vector temp file.
 void SelectionneStylo(int stylo);
 
+// Raster operation of an MC (and ESC*l#O) opcode: SRCCOPY for those it does not list.
+std::uint32_t OperationRasterMC(int opcode);
+
 // Integer parameter: truncated toward zero, held within the int range.
 int EntierHPGL(float valeur);
 // Page end (AF, AH, PG): the page goes to the job file and nothing more is drawn on it.
