@@ -9,7 +9,7 @@
 namespace win32 {
 
 struct Objet {
-  enum class Genre { Fichier, Imprimante } genre;
+  enum class Genre { Fichier, Imprimante, ContexteDessin, Bitmap, Crayon } genre;
   explicit Objet(Genre g) : genre(g) {}
   virtual ~Objet() = default;
 };

@@ -173,6 +173,49 @@ DWORD GetPrinterDataA(HANDLE printer, LPSTR valueName, LPDWORD type, LPBYTE data
                       LPDWORD needed);
 DWORD SetPrinterDataA(HANDLE printer, LPSTR valueName, DWORD type, LPBYTE data, DWORD size);
 
+// GDI: device contexts, 1-bit (memory device context) and 32-bit (screen or printer)
+// bitmaps, filled polygons. A mono bitmap's rows are padded to 16 bits, white is 1.
+typedef void* HDC;
+typedef void* HGDIOBJ;
+typedef HGDIOBJ HBITMAP;
+typedef HGDIOBJ HPEN;
+typedef DWORD COLORREF;
+typedef int INT;
+
+#define PS_SOLID 0
+
+struct POINT {
+  LONG x;
+  LONG y;
+};
+
+struct BITMAP {
+  LONG bmType;
+  LONG bmWidth;
+  LONG bmHeight;
+  LONG bmWidthBytes;
+  WORD bmPlanes;
+  WORD bmBitsPixel;
+  LPVOID bmBits;
+};
+
+struct DEVMODEA;
+
+HDC GetDC(HWND window);
+int ReleaseDC(HWND window, HDC dc);
+HDC CreateDCA(LPCSTR driver, LPCSTR device, LPCSTR port, const DEVMODEA* mode);
+HDC CreateCompatibleDC(HDC dc);
+BOOL DeleteDC(HDC dc);
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
+HPEN CreatePen(int style, int width, COLORREF colour);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+BOOL DeleteObject(HGDIOBJ object);
+// Interior by the alternate rule (pixel centres), then the outline with the pen.
+BOOL Polygon(HDC dc, const POINT* points, int count);
+BOOL PolyPolygon(HDC dc, const POINT* points, const INT* counts, int polygons);
+int GetObjectA(HANDLE object, int size, LPVOID buffer);
+LONG GetBitmapBits(HBITMAP bitmap, LONG size, LPVOID bits);
+
 // C runtime: _tempnam, and the streams whose mode "D" deletes the file when it is closed.
 char* _tempnam(const char* folder, const char* prefix);
 FILE* CrtTmpfile();

@@ -42,6 +42,15 @@ enum class Call {
   AbortPrinter,
   GetPrinterData,
   SetPrinterData,
+  GetDC,
+  CreateDC,
+  CreateCompatibleDC,
+  CreateCompatibleBitmap,
+  CreatePen,
+  SelectObject,
+  Polygon,  // and PolyPolygon
+  GetObject,
+  GetBitmapBits,
 };
 
 enum class Fault {
@@ -68,7 +77,7 @@ const std::vector<Transfer>& transfers();
 // What GlobalMemoryStatus reports as available physical memory; 0 = the machine's own figure.
 void setAvailablePhysical(SIZE_T bytes);
 
-// Open file and printer handles (to check that nothing is left open).
+// Open file, printer and GDI handles (to check that nothing is left open).
 std::size_t openHandles();
 
 // Forgets messages, transfers and pending faults; restores the memory figure.
