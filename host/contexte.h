@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 static_assert(std::endian::native == std::endian::little,
@@ -350,6 +351,8 @@ std::uint32_t EcritMots16(ContexteConversion& ctx, EtatSortie& sortie, void* don
 std::uint32_t EcritMots32(ContexteConversion& ctx, EtatSortie& sortie, void* donnees,
                           std::size_t n);
 
+// The printer's name; empty when it cannot be had.
+std::string NomImprimante(HANDLE imprimante);
 // Printer data value for the host; failures are not reported.
 void EcritDonneeImprimante(HANDLE imprimante, const char* nom, DWORD type, const void* donnees,
                            DWORD taille);

@@ -91,6 +91,7 @@ void fermePage() {
   libereLigneTampon(Sortie);
   fermeRasters(Sortie);
   LibereRasters();
+  if (Contexte.ContexteImprimante) DeleteDC(static_cast<HDC>(Contexte.ContexteImprimante));
   Contexte.ContexteImprimante = nullptr;
 }
 
@@ -226,6 +227,11 @@ bool ouvrePage(const std::uint8_t* donnees, std::size_t longueur, const Parametr
   }
   DrapeauNouvellePage = 0;
   preparePage();
+  // The polygon fill draws compatibly with the printer when there is one.
+  if (Sortie.Imprimante && (donneesHote(typeJob) || (params.u16(pj::Drapeaux) & 0x1))) {
+    const std::string nom = NomImprimante(Sortie.Imprimante);
+    if (!nom.empty()) Contexte.ContexteImprimante = CreateDCA(nullptr, nom.c_str(), nullptr, nullptr);
+  }
   return true;
 }
 

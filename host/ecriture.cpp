@@ -55,17 +55,22 @@ std::uint32_t EcritMots32(ContexteConversion& ctx, EtatSortie& sortie, void* don
   return EcritJob(ctx, sortie, donnees, n);
 }
 
-void EcritDonneeImprimante(HANDLE imprimante, const char* nom, DWORD type, const void* donnees,
-                           DWORD taille) {
+std::string NomImprimante(HANDLE imprimante) {
   DWORD besoin = 0;
   GetPrinterA(imprimante, 2, nullptr, 0, &besoin);
-  if (besoin < sizeof(PRINTER_INFO_2A)) return;
+  if (besoin < sizeof(PRINTER_INFO_2A)) return {};
   std::unique_ptr<void, decltype(&GlobalFree)> bloc(GlobalAlloc(GPTR, besoin), &GlobalFree);
-  if (!bloc || !GetPrinterA(imprimante, 2, static_cast<LPBYTE>(bloc.get()), besoin, &besoin)) return;
+  if (!bloc || !GetPrinterA(imprimante, 2, static_cast<LPBYTE>(bloc.get()), besoin, &besoin)) return {};
   const auto* info = static_cast<const PRINTER_INFO_2A*>(bloc.get());
+  return info->pPrinterName ? info->pPrinterName : "";
+}
+
+void EcritDonneeImprimante(HANDLE imprimante, const char* nom, DWORD type, const void* donnees,
+                           DWORD taille) {
+  std::string nomImprimante = NomImprimante(imprimante);
   PRINTER_DEFAULTSA acces{nullptr, nullptr, PRINTER_ALL_ACCESS};
   HANDLE h = nullptr;
-  if (!info->pPrinterName || !OpenPrinterA(info->pPrinterName, &h, &acces)) return;
+  if (nomImprimante.empty() || !OpenPrinterA(nomImprimante.data(), &h, &acces)) return;
   std::string nomValeur = nom ? nom : "";
   SetPrinterDataA(h, nomValeur.data(), type,
                   static_cast<LPBYTE>(const_cast<void*>(donnees)), taille);

@@ -89,9 +89,6 @@ void TraceContourPolygone() {
   }
 }
 
-// Fills are not drawn yet.
-void RemplitPolygone(int) {}
-
 void RemplitRectangle(float dx, float dy, bool complet) {
   EtatInterpreteur& h = Interpreteur;
   Sortie.ModePolygone = 1;

@@ -14,6 +14,8 @@ using win32::Objet;
 using win32test::Call;
 
 constexpr COLORREF kBlanc = 0xFFFFFF;
+// Larger bitmaps are refused, as a display driver refuses them, rather than exhaust memory.
+constexpr std::uint64_t kOctetsBitmapMax = 256u << 20;
 
 struct Bitmap : Objet {
   Bitmap() : Objet(Genre::Bitmap) {}
@@ -68,7 +70,14 @@ HBITMAP nouveauBitmap(LONG largeur, LONG hauteur, WORD bits) {
   b->largeur = std::max<LONG>(largeur, 1);
   b->hauteur = std::max<LONG>(hauteur, 1);
   b->bits = bits;
-  b->pas = bits == 1 ? (b->largeur + 15) / 16 * 2 : b->largeur * 4;
+  const std::uint64_t l = static_cast<std::uint64_t>(b->largeur);
+  const std::uint64_t pas = bits == 1 ? (l + 15) / 16 * 2 : l * 4;
+  if (pas * static_cast<std::uint64_t>(b->hauteur) > kOctetsBitmapMax) {
+    delete b;
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  b->pas = static_cast<LONG>(pas);
   try {
     b->octets.assign(static_cast<std::size_t>(b->pas) * static_cast<std::size_t>(b->hauteur), 0);
   } catch (const std::bad_alloc&) {

@@ -1,0 +1,226 @@
+// FP and RR: the polygon buffer rasterised by GDI into a 1-bit bitmap at the page
+// resolution, whose rows are ORed into the raster of the current colour class.
+#include "fichiers_raster.h"
+#include "hpgl_commandes.h"
+#include "polygones.h"
+#include "trace.h"
+#include "vecteurs_job.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <span>
+#include <vector>
+
+namespace {
+
+// One axis of a box in dots.
+struct Axe {
+  std::int32_t min = 0, max = 0, taille = 0;
+  bool mince = false;
+};
+
+// The polygon box's axis from a to b (page plotter units, a <= b), k units per dot.
+Axe axePolygone(double a, double b, double k) {
+  Axe r;
+  r.taille = b - a == 0 ? 0 : std::max(Arrondit((b - a) / k), 1);
+  r.mince = b - a < k;
+  r.min = Arrondit(a / k);
+  const std::int32_t e = Arrondit(b / k);
+  if (e > r.min + r.taille) {
+    r.max = e;
+    ++r.taille;
+  } else {
+    r.max = r.min + r.taille;
+  }
+  return r;
+}
+
+// The input window's axis: no extra dot at its far edge.
+Axe axeFenetre(double a, double b, double k) {
+  Axe r;
+  r.taille = b - a == 0 ? 0 : std::max(Arrondit((b - a) / k), 1);
+  r.min = Arrondit(a / k);
+  r.max = std::max(Arrondit(b / k), r.min + r.taille);
+  return r;
+}
+
+// Two plotter points in page coordinates, ordered into a box.
+void boitePage(PointHPGL a, PointHPGL b, double min[2], double max[2]) {
+  double ax = a.x, ay = a.y, bx = b.x, by = b.y;
+  AppliqueOrigine(ax, ay);
+  AppliqueOrigine(bx, by);
+  min[0] = std::min(ax, bx);
+  max[0] = std::max(ax, bx);
+  min[1] = std::min(ay, by);
+  max[1] = std::max(ay, by);
+}
+
+struct Marges {
+  std::int32_t gauche = 0, haut = 0, droite = 0, bas = 0;
+};
+
+// False when the box lies wholly outside the input window.
+bool margesFenetre(const Axe& x, const Axe& y, double k, Marges& m) {
+  const EtatInterpreteur& h = Interpreteur;
+  if (!h.FenetreActive) return true;
+  double min[2], max[2];
+  boitePage(PointTraceur(h.Fenetre[0], h.Echelle), PointTraceur(h.Fenetre[1], h.Echelle), min, max);
+  const Axe fx = axeFenetre(min[0], max[0], k), fy = axeFenetre(min[1], max[1], k);
+  if (x.max < fx.min || x.min > fx.max || y.max < fy.min || y.min > fy.max) return false;
+  m.gauche = std::max(fx.min - x.min, 0);
+  m.droite = std::max(x.max - fx.max, 0);
+  m.haut = std::max(fy.min - y.min, 0);
+  m.bas = std::max(y.max - fy.max, 0);
+  return true;
+}
+
+// Whatever the fill made goes when it ends, and the raster state it borrowed comes back.
+class Dessin {
+ public:
+  Dessin()
+      : transparence_(Analyse.Transparence),
+        modeHPGL_(Contexte.ModeHPGL),
+        x_(Sortie.RasterX),
+        y_(Sortie.RasterY) {}
+  ~Dessin() {
+    if (bits) GlobalFree(bits);
+    if (points) GlobalFree(points);
+    if (ancienCrayon) SelectObject(dc, ancienCrayon);
+    if (ancienBitmap) SelectObject(dc, ancienBitmap);
+    if (crayon) DeleteObject(crayon);
+    if (bitmap) DeleteObject(bitmap);
+    if (dc) DeleteDC(dc);
+    if (ecran) ReleaseDC(nullptr, ecran);
+    Analyse.Transparence = transparence_;
+    Contexte.ModeHPGL = modeHPGL_;
+    Sortie.RasterX = x_;
+    Sortie.RasterY = y_;
+  }
+  Dessin(const Dessin&) = delete;
+  Dessin& operator=(const Dessin&) = delete;
+
+  POINT* points = nullptr;
+  std::uint8_t* bits = nullptr;
+  HDC ecran = nullptr, dc = nullptr;
+  HBITMAP bitmap = nullptr;
+  HPEN crayon = nullptr;
+  HGDIOBJ ancienBitmap = nullptr, ancienCrayon = nullptr;
+
+ private:
+  std::int32_t transparence_, modeHPGL_, x_, y_;
+};
+
+template <typename T>
+T verifieGdi(T resultat) {
+  if (!resultat) ErreurFatale(Contexte, MsgBitmap);
+  return resultat;
+}
+
+// Device points of every sub-path from the box's corner, each sub-path placed by its own
+// minimum; returns the bitmap size (largest x and y + 1).
+POINT points(POINT* sortie, std::span<const std::int32_t> longueurs, const double boiteMin[2], double k) {
+  const std::span<const PointHPGL> tampon = PointsTamponPolygone();
+  POINT taille{0, 0};
+  std::size_t debut = 0;
+  for (const std::int32_t n : longueurs) {
+    const auto chemin = tampon.subspan(debut, static_cast<std::size_t>(n));
+    std::vector<std::pair<double, double>> page;
+    double mx = HUGE_VAL, my = HUGE_VAL;
+    for (const PointHPGL& p : chemin) {
+      const PointHPGL q = SansMarquePolygone(p);
+      double x = q.x, y = q.y;
+      AppliqueOrigine(x, y);
+      page.emplace_back(x, y);
+      mx = std::min(mx, x);
+      my = std::min(my, y);
+    }
+    const std::int32_t ox = Arrondit((mx - boiteMin[0]) / k), oy = Arrondit((my - boiteMin[1]) / k);
+    for (const auto& [x, y] : page) {
+      POINT& d = sortie[debut++];
+      d = {Arrondit((x - mx) / k) + ox, Arrondit((y - my) / k) + oy};
+      taille.x = std::max(taille.x, d.x + 1);
+      taille.y = std::max(taille.y, d.y + 1);
+    }
+  }
+  return taille;
+}
+
+}  // namespace
+
+void RemplitPolygone(int rectangle) {
+  ContexteConversion& ctx = Contexte;
+  const double k = static_cast<double>(ctx.ResolutionVecteurs) / ctx.ResolutionRaster;
+  if (!std::isfinite(k) || !(k > 0)) ErreurFatale(ctx, MsgDpi);
+
+  double min[2], max[2];
+  boitePage(Sortie.BoitePolygoneMin, Sortie.BoitePolygoneMax, min, max);
+  const Axe x = axePolygone(min[0], max[0], k), y = axePolygone(min[1], max[1], k);
+  if (x.taille == 0 || y.taille == 0 || (x.mince && y.mince)) return;
+  Marges m;
+  if (!margesFenetre(x, y, k, m)) return;
+
+  // One sub-path unless several were closed: then each closed one.
+  std::span<const std::int32_t> longueurs = SousCheminsPolygone();
+  const std::int32_t tous = Sortie.NombrePointsPolygone;
+  if (longueurs.size() <= 1) longueurs = std::span<const std::int32_t>(&tous, 1);
+  std::size_t nombre = 0;
+  for (const std::int32_t n : longueurs) nombre += static_cast<std::size_t>(n);
+  if (rectangle) nombre = 5;
+
+  Dessin d;
+  d.points = static_cast<POINT*>(GlobalAlloc(GMEM_FIXED, std::max<std::size_t>(nombre, 1) * sizeof(POINT)));
+  if (!d.points) ErreurFatale(ctx, MsgMemoire);
+  LONG w = x.taille, h = y.taille;
+  if (rectangle) {
+    const POINT coins[5] = {{0, 0}, {w, 0}, {w, h}, {0, h}, {0, 0}};
+    std::copy(std::begin(coins), std::end(coins), d.points);
+  } else {
+    const POINT taille = points(d.points, longueurs, min, k);
+    w = taille.x;
+    h = taille.y;
+  }
+
+  if (!ctx.ContexteImprimante) d.ecran = verifieGdi(GetDC(nullptr));
+  d.dc = verifieGdi(CreateCompatibleDC(ctx.ContexteImprimante ? ctx.ContexteImprimante : d.ecran));
+  d.bitmap = verifieGdi(CreateCompatibleBitmap(d.dc, w, h));
+  d.ancienBitmap = verifieGdi(SelectObject(d.dc, d.bitmap));
+  d.crayon = verifieGdi(CreatePen(PS_SOLID, 0, 0xFFFFFF));
+  d.ancienCrayon = verifieGdi(SelectObject(d.dc, d.crayon));
+  // A drawing that fails would lose the shape without a word: it is a bitmap error too.
+  if (rectangle || longueurs.size() == 1) {
+    verifieGdi(Polygon(d.dc, d.points, static_cast<int>(nombre)));
+  } else {
+    verifieGdi(PolyPolygon(d.dc, d.points, longueurs.data(), static_cast<int>(longueurs.size())));
+  }
+  BITMAP geometrie{};
+  verifieGdi(GetObjectA(d.bitmap, sizeof geometrie, &geometrie));
+  const std::size_t taille = (static_cast<std::size_t>(w) / 8 + 2) * static_cast<std::size_t>(h);
+  d.bits = static_cast<std::uint8_t*>(GlobalAlloc(GPTR, taille));
+  if (!d.bits) ErreurFatale(ctx, MsgMemoire);
+  verifieGdi(GetBitmapBits(d.bitmap, static_cast<LONG>(taille), d.bits));
+
+  // Rows from the first byte holding the window's left edge, the bits before it cleared;
+  // a fill is opaque and takes the pen's colour.
+  EtatAnalyse& a = Analyse;
+  a.Transparence = 1;
+  ctx.ModeHPGL = 1;
+  Sortie.RasterX = x.min + m.gauche - m.gauche % 8;
+  Sortie.RasterY = y.min + m.haut;
+  const std::int32_t largeur = geometrie.bmWidth - 8 * (m.gauche / 8) - m.droite;
+  a.PixelsLigne = std::max(largeur, 0);
+  a.OctetsLigne = (a.PixelsLigne + 7) / 8;
+  const auto pas = static_cast<std::size_t>(geometrie.bmWidthBytes);
+  const auto saut = static_cast<std::size_t>(m.gauche / 8);
+  const std::size_t octets = std::min({static_cast<std::size_t>(a.OctetsLigne), pas > saut ? pas - saut : 0,
+                                       kTailleLignePlan});
+  for (std::int32_t r = m.haut; r < geometrie.bmHeight - m.bas; ++r) {
+    const std::uint8_t* source = d.bits + static_cast<std::size_t>(r) * pas + saut;
+    if (source + octets > d.bits + taille) break;
+    std::memcpy(a.LignesPlan[0], source, octets);
+    if (octets) a.LignesPlan[0][0] &= static_cast<std::uint8_t>(0xFF >> (m.gauche % 8));
+    a.PlanCourant = 0;
+    SauveLigneGraine(static_cast<std::int32_t>(octets));
+    StockeLignePlan();
+  }
+}
