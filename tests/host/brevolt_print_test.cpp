@@ -3,8 +3,10 @@
 #include "impression.h"
 
 #include "fichier_vecteurs.h"
+#include "fichiers_raster.h"
 #include "hpgl_commandes.h"
 #include "hpgl_flux.h"
+#include "raster_outils.h"
 
 #include <array>
 #include <cmath>
@@ -70,6 +72,7 @@ class Outil : public Entree {
     Contexte.FichierVecteurs = std::tmpfile();
     DrapeauNouvellePage = 0;
     InitPageHPGL();
+    AlloueLigneFond();  // fills store rows
     std::vector<std::uint8_t> tampon(texte.begin(), texte.end());
     Analyse.Tampon = Analyse.Curseur = tampon.data();
     Analyse.Fin = tampon.data() + tampon.size();
@@ -100,6 +103,7 @@ class Outil : public Entree {
     }
     std::fclose(f);
     Contexte.FichierVecteurs = nullptr;
+    fermeRastersPage();
     Analyse.Tampon = Analyse.Curseur = Analyse.Fin = nullptr;
     DrapeauNouvellePage = 1;
     return traits;

@@ -8,12 +8,16 @@ void Raster::SetUp() {
 }
 
 void Raster::TearDown() {
+  fermeRastersPage();
+  Traceur::TearDown();
+}
+
+void fermeRastersPage() {
   LibereRasters();
   for (HANDLE& h : Sortie.hRastersClasse) {
     if (h) CloseHandle(h);
     h = nullptr;
   }
-  Traceur::TearDown();
 }
 
 settings::Record Raster::reglages() {

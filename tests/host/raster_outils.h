@@ -23,6 +23,9 @@ class Raster : public Traceur {
   std::vector<std::uint8_t> gris(std::int32_t r, std::int32_t x, std::int32_t n) const;
 };
 
+// The merge row and every raster of the page released, as at the page end.
+void fermeRastersPage();
+
 // The escape character followed by the text.
 inline std::string esc(const std::string& s) { return "\x1b" + s; }
 // An ESC*b transfer of the bytes, ended by letter.
