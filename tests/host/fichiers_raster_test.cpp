@@ -93,10 +93,13 @@ TEST_F(Stockage, RowsOutsideTheRasterAreRefusedWholeWithPlateSizeError) {
   EXPECT_EQ(refuse(-3, 0, 1, true), MsgDimensionsPlaque);
   EXPECT_EQ(refuse(3, 0, 31, true), MsgDimensionsPlaque);  // 31 bytes and the carry
   EXPECT_EQ(refuse(248, 0, 1, false), -1);
+  // Grey bytes: the bound is the byte count, as what is read and written.
+  ligne({9, 9}, 100, 248, 1);
+  EXPECT_EQ(abandon([] { StockeLigneGris(2); }), -1);
   EXPECT_EQ(refuse(0, 0, 31, true), -1);
   EXPECT_EQ(messages(), std::vector<std::string>(6, "Plate size error"));
   EXPECT_EQ(ligneGris(0), Octets(250, 255));  // nothing of the refused rows
-  EXPECT_EQ(Contexte.EtendueX, 249);
+  EXPECT_EQ(Contexte.EtendueX, 250);
 }
 
 TEST_F(Stockage, AOneBitRowAtColumnThreeReachesOneMoreByteAndKeepsItsLeadingBits) {

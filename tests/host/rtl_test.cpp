@@ -204,6 +204,15 @@ TEST_F(Decodeurs, EachModeDecodesItsRowsAndKeepsTheSeed) {
   EXPECT_EQ(a.PlanCourant, -1);
 }
 
+TEST_F(Decodeurs, GreyRowsGoToTheGreyRasterWhateverTheirCompression) {
+  execute(esc("*v6W") + std::string("\12\0\10\10\10\10", 6) + esc("*r4S"));
+  execute(mode(1) + esc("*b" + transfert({3, 0x80})));
+  execute(mode(2) + esc("*b" + transfert({0xFE, 0x40})));
+  EXPECT_EQ(gris(0, 0, 5), (Octets{0x80, 0x80, 0x80, 0x80, 255}));
+  EXPECT_EQ(gris(1, 0, 5), (Octets{0x40, 0x40, 0x40, 0, 255}));  // a short row ends in zeros
+  EXPECT_EQ(Sortie.hRastersClasse[0], nullptr);
+}
+
 TEST_F(Decodeurs, ADeltaOffsetOf31ExtendsWhileTheAddedByteIs255) {
   Sortie.ClasseCourante = 8;
   execute(esc("*r2400S") + mode(3) + esc("*b" + transfert({0x1F, 0xFF, 0x02, 0x77})));
