@@ -42,7 +42,7 @@ class Transfert {
 // Writes into a plane row; bytes past its end are dropped but still counted.
 class Ecriture {
  public:
-  explicit Ecriture(std::uint8_t* ligne, std::int64_t position = 0) : ligne_(ligne), position_(position) {}
+  explicit Ecriture(std::uint8_t* ligne) : ligne_(ligne) {}
   void met(std::uint8_t o) {
     if (position_ < kTaille) ligne_[position_] = o;
     ++position_;
@@ -52,7 +52,7 @@ class Ecriture {
 
  private:
   std::uint8_t* ligne_;
-  std::int64_t position_;
+  std::int64_t position_ = 0;
 };
 
 std::int32_t octetsLigne() {
