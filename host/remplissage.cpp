@@ -167,6 +167,8 @@ void RemplitPolygone(int rectangle) {
   std::size_t nombre = 0;
   for (const std::int32_t n : longueurs) nombre += static_cast<std::size_t>(n);
   if (rectangle) nombre = 5;
+  // A box left from an earlier shape with no points to fill it.
+  if (nombre < 2) return;
 
   Dessin d;
   d.points = static_cast<POINT*>(GlobalAlloc(GMEM_FIXED, std::max<std::size_t>(nombre, 1) * sizeof(POINT)));

@@ -51,6 +51,11 @@ TEST_F(Remplissage, RRFillsItsRectangleAndNothingWithoutDy) {
   // x and y exchanged on the page: 15 columns from 20, 25 rows from 10.
   execute("RR100,60;");
   rangees(10, 35, {0, 0, 0x0F, 0xFF, 0xE0, 0, 0, 0, 0, 0});
+  // A new page keeps the box but not the points: FP has nothing to fill.
+  Sortie.NombrePointsPolygone = 0;
+  execute("PA1000,1000;FP;");
+  EXPECT_EQ(Contexte.EtendueY, 35);
+  EXPECT_TRUE(messages().empty());
 }
 
 TEST_F(Remplissage, SubPathsFillByTheAlternateRule) {
