@@ -6,6 +6,7 @@
 #include "labels.h"
 #include "polygones.h"
 #include "polyligne.h"
+#include "rtl.h"
 #include "trace.h"
 
 #include <algorithm>
@@ -505,6 +506,9 @@ bool ReprendCommandeHPGL(int m) {
       labelAuTraceur();
       break;
     case mnemo('A', 'C'):
+      break;
+    case kRepriseTransfertRtl:
+      AnalyseRtlTransfert();
       break;
     case mnemo('A', 'F'):
     case mnemo('A', 'H'):

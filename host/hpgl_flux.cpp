@@ -74,6 +74,11 @@ int LitOctetFlux(bool finPermise) {
   ErreurFatale(MsgSyntaxe);
 }
 
+void ExigeOctetsFlux(std::int64_t n) {
+  const std::int64_t reste = Analyse.Curseur ? Analyse.Fin - Analyse.Curseur : 0;
+  if (n > reste && !Analyse.FinDePage) throw SuiteAttendue{};
+}
+
 void RemetOctetFlux() {
   if (Analyse.Curseur > Analyse.Tampon) --Analyse.Curseur;
 }

@@ -5,6 +5,8 @@
 
 #include "contexte.h"
 
+#include <cstdint>
+
 constexpr int kEchap = 27;
 
 // Runs until the stop flag is set: at the end of the data, after a page end, or, unless
@@ -21,6 +23,9 @@ void AnalyseFluxHPGL();
 // returned; without it the command waits for more data, or, when the buffer ends the
 // page, "Syntax error" ends the job.
 int LitOctetFlux(bool finPermise);
+// The next n bytes are buffered, or, unless the buffer ends the page, the command waits
+// for them (at the page's end a short read is "Syntax error" as ever).
+void ExigeOctetsFlux(std::int64_t n);
 // The last byte read is read again.
 void RemetOctetFlux();
 

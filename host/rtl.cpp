@@ -311,7 +311,10 @@ void AnalyseRtlTransfert() {
       return;
     }
     if (lettre != 'V' && lettre != 'W') return;
+    // A transfer is taken whole: rows are stored and planes counted once, even when its
+    // data comes in two chunks.
     const std::int64_t n = entier(v);
+    ExigeOctetsFlux(n);
     switch (Analyse.ModeCompression) {
       case 0:
       case 1:
@@ -335,6 +338,7 @@ void AnalyseRtlTransfert() {
         // Data of an unknown compression is still data, not HP-GL/2 text.
         Transfert(n).saute();
     }
+    NoteRepriseCommande(kRepriseTransfertRtl);
   });
 }
 

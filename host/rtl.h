@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+// An ESC*b group whose data ended after a whole transfer goes on from there.
+constexpr int kRepriseTransfertRtl = 0x1B62;
+
 void AnalyseRtlStylo();             // ESC%
 void AnalyseRtlTransfert();         // ESC*b
 void AnalyseRtlOperationLogique();  // ESC*l

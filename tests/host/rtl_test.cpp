@@ -1,4 +1,5 @@
 #include "fichiers_raster.h"
+#include "hpgl_flux.h"
 #include "raster_outils.h"
 #include "rtl.h"
 
@@ -211,6 +212,33 @@ TEST_F(Decodeurs, GreyRowsGoToTheGreyRasterWhateverTheirCompression) {
   EXPECT_EQ(gris(0, 0, 5), (Octets{0x80, 0x80, 0x80, 0x80, 255}));
   EXPECT_EQ(gris(1, 0, 5), (Octets{0x40, 0x40, 0x40, 0, 255}));  // a short row ends in zeros
   EXPECT_EQ(Sortie.hRastersClasse[0], nullptr);
+}
+
+TEST_F(Decodeurs, AGroupWhoseDataComesInTwoChunksStoresEachRowOnce) {
+  // Two rows in one group, then a move.
+  const std::string flux =
+      mode(1) + esc("*b" + transfert({3, 0x11}, 'v') + transfert({1, 0x22, 1, 0x33})) + "PA7,7;";
+  const std::size_t debutGroupe = mode(1).size();
+  for (std::size_t coupe = debutGroupe + 4; coupe < flux.size() - 3; ++coupe) {
+    TearDown();
+    SetUp();
+    // As the job entry runs it: command by command while more may come, then the rest.
+    tampon_ = flux.substr(0, coupe);
+    auto* o = reinterpret_cast<std::uint8_t*>(tampon_.data());
+    Analyse.Tampon = Analyse.Curseur = o;
+    Analyse.Fin = o + tampon_.size();
+    Analyse.FinDePage = 0;
+    const std::uint8_t* avant = nullptr;
+    while (Analyse.Attente == 0 && Analyse.Curseur != Analyse.Fin && Analyse.Curseur != avant) {
+      avant = Analyse.Curseur;
+      AnalyseFluxHPGL();
+    }
+    execute(std::string(Analyse.Curseur, Analyse.Fin) + flux.substr(coupe));
+    EXPECT_EQ(Sortie.RasterY, 2) << "cut at " << coupe;
+    EXPECT_EQ(rangee(0), (Octets{0x11, 0x11, 0x11, 0x11})) << "cut at " << coupe;
+    EXPECT_EQ(rangee(1), (Octets{0x22, 0x22, 0x33, 0x33})) << "cut at " << coupe;
+    EXPECT_EQ(lisible(enregistrements()), std::vector<std::string>{"M 7,7"});
+  }
 }
 
 TEST_F(Decodeurs, ADeltaOffsetOf31ExtendsWhileTheAddedByteIs255) {
