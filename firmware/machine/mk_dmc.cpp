@@ -181,10 +181,14 @@ int FIN_COUNT_DMC_LASER()
     return (lire_port_dmc(kCompteur2) & 0xC0) == 0x80 ? 1 : 0;
 }
 
-void ATTENTE_FIN_COUNT_DMC_LASER()
+int ATTENTE_FIN_COUNT_DMC_LASER(double delaiMax)
 {
+    Chronometre chrono;
     while (FIN_COUNT_DMC_LASER() == 0) {
+        ArretSiDemande();
+        if (chrono.Secondes() > delaiMax) return 0;
     }
+    return 1;
 }
 
 void STOP_DMC_LASER()

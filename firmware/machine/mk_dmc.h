@@ -34,7 +34,8 @@ void enable_timer2(int v);
 void Emet_pulse_DMC_Laser(unsigned short n);
 unsigned short COMPTOUNT_DMC();
 int FIN_COUNT_DMC_LASER();
-void ATTENTE_FIN_COUNT_DMC_LASER();
+// 1 once counter 2 has finished; 0 when it has not within delaiMax seconds.
+int ATTENTE_FIN_COUNT_DMC_LASER(double delaiMax);
 void STOP_DMC_LASER();
 
 // n steps (signed) at the start rate (steps/s).

@@ -38,6 +38,7 @@ uint8_t bRechercheOrigine = 0;
 int32_t VitesseDeDeplacementEnTC = 0;
 uint8_t FirstDeplacementCentreObjet = 1;
 uint8_t RetourOrigineOK = 0;
+ArretMarquage Interruption = ArretMarquage::Aucun;
 
 namespace {
 
@@ -53,6 +54,15 @@ constexpr unsigned kDelaiBloc = 8000;  // us, the longest delay one block carrie
 constexpr uint16_t kFaisceau = 0x8001;
 constexpr uint16_t kSansFaisceau = 0x0801;
 constexpr uint16_t kDiviseurLent = 0x8000;
+constexpr int64_t kPlage = 65536;          // positions the DSP takes on each axis
+constexpr double kMargeAttenteDsp = 1.0;  // s, beyond what the queued blocks may take
+
+// Longest time each ring block may take, and the target of the last one written.
+double dureeBloc[kBlocs] = {};
+int32_t dernierX = kCentre;
+int32_t dernierY = kCentre;
+// No block was freed in time: later waits look once and do not wait again.
+bool dspBloque = false;
 
 // A cylinder is marked: turned through the Y axis, or stepped by the rotation card.
 bool ModeRotation()
@@ -72,6 +82,95 @@ bool TempoSautPleinEnRotation()
 uint16_t BlocAdresse(int n)
 {
     return static_cast<uint16_t>(kAnneau + n * NBWORD);
+}
+
+uint16_t DernierBloc()
+{
+    return BlocAdresse(NumblocDSP == 0 ? kBlocs - 1 : NumblocDSP - 1);
+}
+
+// A block's longer axis at the slowest rate its divisor gives (DSPTimerFreq x
+// increment / divisor steps per second), plus its delay. The DSP goes from
+// one target to the next modulo 65536.
+double DureeMax(uint16_t divX, uint16_t divY, int x, int y, unsigned delay_us)
+{
+    const double increment = std::max(1, std::min<int>(DIV_PD, DIV_PU));
+    const double frequence = std::max(1.0, static_cast<double>(DSPTimerFreq));
+    const auto axe = [&](int cible, int32_t avant, uint16_t div) {
+        const auto pas = std::abs(static_cast<int>(static_cast<uint16_t>(cible)) - static_cast<uint16_t>(avant));
+        return pas * std::max(1.0, static_cast<double>(div)) / (frequence * increment);
+    };
+    return std::max(axe(x, dernierX, divX), axe(y, dernierY, divY)) + delay_us / 1e6;
+}
+
+// Until word 0 of the block reads 0. Longer than the queued blocks may take:
+// the DSP no longer runs them, and the marking ends.
+bool AttendBloc(uint16_t bloc)
+{
+    const auto libre = [bloc] {
+        AdresseDsp(bloc);
+        return LitDsp() == 0;
+    };
+    if (libre()) {
+        dspBloque = false;
+        return true;
+    }
+    if (dspBloque) return false;
+    double enFile = 0.0;
+    for (double d : dureeBloc) enFile += d;
+    const double limite = kMargeAttenteDsp + 2 * enFile;
+    Chronometre chrono;
+    do {
+        ArretSiDemande();
+        if (libre()) return true;
+    } while (chrono.Secondes() <= limite);
+    std::printf("Le DSP ne prend plus de blocs (attente de plus de %.1f s) -> Arrêt du marquage\n", limite);
+    dspBloque = true;
+    InterromptMarquage(ArretMarquage::DspBloque);
+    return false;
+}
+
+// Half the lens field in steps along the scanner's X and Y, mapped by the
+// orientation as the moves are.
+void DemiChamp(double& x, double& y)
+{
+    const double largeur = lasparam.LargeurChamp / 2.0 * mmenpasX;
+    const double hauteur = lasparam.HauteurChamp / 2.0 * mmenpasY;
+    const bool croise = Orientation == 1 || Orientation == 3;
+    x = croise ? hauteur : largeur;
+    y = croise ? largeur : hauteur;
+}
+
+// Start and end of a straight move inside the field, counted in the span of
+// 65536 positions the start lies in: the corner jump of the origin return
+// leaves coordinates that count on past 65535, and the DSP wraps them.
+bool DansLaPlage(int64_t debut, int64_t fin, double demi)
+{
+    const int64_t base = (debut >= 0 ? debut / kPlage : (debut - kPlage + 1) / kPlage) * kPlage;
+    const double bas = std::max(0.0, kCentre - demi);
+    const double haut = std::min(static_cast<double>(kPlage - 1), kCentre + demi);
+    const auto dedans = [&](int64_t p) { return static_cast<double>(p - base) >= bas && static_cast<double>(p - base) <= haut; };
+    return dedans(debut) && dedans(fin);
+}
+
+// A marked move of (X, Y) steps from the beam's position stays in the field;
+// else the marking stops, with the beam where it is.
+bool MarqueDansLeChamp(float X, float Y)
+{
+    const int64_t x0 = X_courant;
+    const int64_t y0 = Y_courant;
+    const int64_t x1 = x0 + ArrondiEntier(PX_reel + X) - ArrondiEntier(PX_reel);
+    const int64_t y1 = y0 + ArrondiEntier(PY_reel + Y) - ArrondiEntier(PY_reel);
+    double demiX = 0.0;
+    double demiY = 0.0;
+    DemiChamp(demiX, demiY);
+    if (DansLaPlage(x0, x1, demiX) && DansLaPlage(y0, y1, demiY)) return true;
+    std::printf("Vecteur marqué hors du champ de la lentille (de X=%lld Y=%lld à X=%lld Y=%lld pas) -> Arrêt du "
+                "marquage\n",
+                static_cast<long long>(x0), static_cast<long long>(y0), static_cast<long long>(x1),
+                static_cast<long long>(y1));
+    InterromptMarquage(ArretMarquage::HorsChamp);
+    return false;
 }
 
 // Divisor of a move at a speed: a speed of 0, negative or not a number gets the
@@ -209,9 +308,7 @@ int Deplacement(unsigned short control, unsigned short div_x, unsigned short div
 {
     const uint16_t delai = MotDelai(delay_us);
     const uint16_t bloc = BlocAdresse(NumblocDSP);
-    do {
-        AdresseDsp(bloc);
-    } while (LitDsp() != 0);
+    if (!AttendBloc(bloc)) return 0;
 
     uint16_t motX = MotCible(x);
     uint16_t motY = MotCible(y);
@@ -231,20 +328,22 @@ int Deplacement(unsigned short control, unsigned short div_x, unsigned short div
     AdresseDsp(bloc);
     EcritDsp(static_cast<uint16_t>(delay_us != 0 ? control | 2 : control));
 
+    dureeBloc[NumblocDSP] = DureeMax(div_x, div_y, x, y, delay_us);
+    dernierX = x;
+    dernierY = y;
     NumblocDSP = NumblocDSP >= kBlocs - 1 ? 0 : NumblocDSP + 1;
     return 1;
 }
 
 int Fin_Dsp()
 {
-    AdresseDsp(BlocAdresse(NumblocDSP == 0 ? kBlocs - 1 : NumblocDSP - 1));
+    AdresseDsp(DernierBloc());
     return LitDsp() == 0 ? 1 : 0;
 }
 
 int Attente_Fin_Comptage()
 {
-    while (Fin_Dsp() == 0) {
-    }
+    AttendBloc(DernierBloc());
     const int reset = Test_Reset();
     if constexpr (build::kDmc) {
         if (reset != 0) {
@@ -257,8 +356,24 @@ int Attente_Fin_Comptage()
 
 void Marquer_Point()
 {
-    while (Fin_Dsp() == 0) {
-    }
+    AttendBloc(DernierBloc());
+}
+
+void FinitMarquesEnAttente()
+{
+    if (ArretEnCours() || bDspSansProgramme != 0) return;
+    DepileTabPD();
+    AttendBloc(DernierBloc());
+}
+
+void InterromptMarquage(ArretMarquage raison)
+{
+    if (Interruption == ArretMarquage::Aucun) Interruption = raison;
+}
+
+void ReprendMarquage()
+{
+    Interruption = ArretMarquage::Aucun;
 }
 
 void DoVecteurMicrons(int dx, int dy, char saut, char segment)
@@ -284,6 +399,7 @@ void DoVecteurMicrons(int dx, int dy, char saut, char segment)
     case 4: X = fx / 1000 / 1000 * mx; Y = fy / 1000 / 1000 * my; break;
     default: return;  // no orientation, no move
     }
+    if (saut == 0 && (MarquageInterrompu() || !MarqueDansLeChamp(X, Y))) return;
 
     if (segment == 0) {
         Effectue_Deplacement(X, Y, 0, saut, 0);

@@ -47,17 +47,39 @@ extern int32_t VitesseDeDeplacementEnTC;
 extern uint8_t FirstDeplacementCentreObjet;
 extern uint8_t RetourOrigineOK;
 
+// Why a marking ends before its end record. The first reason is kept until
+// the next marking starts (ReprendMarquage); meanwhile no marked move is made.
+enum class ArretMarquage : uint8_t {
+    Aucun,
+    Reset,            // reset asked for while the next plane was awaited
+    HorsChamp,        // a marked move would leave the lens field
+    DspBloque,        // the DSP stopped taking blocks
+    RotationBloquee,  // the rotation card did not finish its pulses
+};
+extern ArretMarquage Interruption;
+void InterromptMarquage(ArretMarquage raison);
+void ReprendMarquage();
+inline bool MarquageInterrompu()
+{
+    return Interruption != ArretMarquage::Aucun;
+}
+
 // Delay word of a block: ticks of 8,192,000 Hz, 0xFFFF above 7900 us.
 uint16_t MotDelai(unsigned int delay_us);
 
+// 1 when the block is written; 0 when the DSP took no block in time (nothing written).
 int Deplacement(unsigned short control, unsigned short div_x, unsigned short div_y, int x, int y,
                 unsigned int delay_us);
 int Fin_Dsp();
 // Returns the reset test made once the DSP is done.
 int Attente_Fin_Comptage();
 void Marquer_Point();
+// The stacked marks sent and every block done: a setting that the DSP takes
+// at once (power, frequency, speed) or a turn of the part comes after them.
+void FinitMarquesEnAttente();
 
-// dx, dy in nanometres; saut: beam off; segment: a piece of a polyline.
+// dx, dy in nanometres; saut: beam off; segment: a piece of a polyline. A
+// marked move that would leave the lens field is not made: the marking stops.
 void DoVecteurMicrons(int dx, int dy, char saut, char segment);
 void Effectue_Deplacement(float dx, float dy, char absolute, char saut, char stack);
 void CalculVitessesXY(int dx, int dy, char saut, char stack);

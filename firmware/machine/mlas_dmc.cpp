@@ -54,6 +54,24 @@ void ResetPendantRotation(int n)
     RetourOrigineOK = 0;
 }
 
+// Pulses that take well beyond their time at the start rate: the card is not
+// counting them, the axis is stopped and so is the marking.
+constexpr double kMargeRotation = 1.0;  // s
+
+double DureeMaxImpulsions(long impulsions, int32_t cadence)
+{
+    return kMargeRotation + 2.0 * static_cast<double>(impulsions) / cadence;
+}
+
+void RotationBloquee(long impulsions, double limite)
+{
+    std::printf("Rotation : la carte DMC n'a pas envoyé ses %ld pas en %.1f s -> Arrêt du marquage\n", impulsions,
+                limite);
+    STOP_DMC_LASER();
+    RetourOrigineOK = 0;
+    InterromptMarquage(ArretMarquage::RotationBloquee);
+}
+
 }  // namespace
 
 void DEPLACE_DMC(double steps, char absolute, const char* mode)
@@ -74,6 +92,8 @@ void DEPLACE_DMC(double steps, char absolute, const char* mode)
     PDMC_reel = target;
     if (n == 0) return;
 
+    // The part turns once the marks queued before the turn are done.
+    FinitMarquesEnAttente();
     Attente_Fin_Comptage();
     if (Reset_presse != 0) return;
 
@@ -82,6 +102,8 @@ void DEPLACE_DMC(double steps, char absolute, const char* mode)
         const long morceau = std::min(reste, kMorceauMax);
         reste -= morceau;
         rampx = origine ? 1 : 0;
+        const double limite = DureeMaxImpulsions(morceau, start);
+        Chronometre chrono;
         Deplace_DMC_Laser(n < 0 ? -morceau : morceau, start);
         if (morceau > kSansRampe) RAMPAGE_DMC_LASER(morceau, start, top);
         if (origine) {
@@ -92,9 +114,10 @@ void DEPLACE_DMC(double steps, char absolute, const char* mode)
                 }
                 if (Test_Reset() != 0) ResetPendantRotation(2);
                 if (FIN_COUNT_DMC_LASER() != 0) break;
+                if (chrono.Secondes() > limite) return RotationBloquee(morceau, limite);
             }
-        } else {
-            ATTENTE_FIN_COUNT_DMC_LASER();
+        } else if (ATTENTE_FIN_COUNT_DMC_LASER(limite - chrono.Secondes()) == 0) {
+            return RotationBloquee(morceau, limite);
         }
         if (Test_Reset() != 0) ResetPendantRotation(3);
     }

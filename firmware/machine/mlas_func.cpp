@@ -2,6 +2,7 @@
 
 #include "TitanIO.h"
 #include "build.h"
+#include "mlas_dep.h"
 #include "mlas_etat.h"
 
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <pthread.h>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,10 @@ clock_t HorlogeProcessus()
 {
     return clock();
 }
+
+void (*arretCtrlC)() = nullptr;
+pthread_t threadArret{};
+bool arretEnCours = false;
 
 constexpr unsigned long kBasePort = 0x30000100;
 constexpr uint32_t kRegistreDonnee = 0x00;
@@ -142,6 +148,38 @@ bool ChargeProgramme(std::FILE* programme, std::FILE* journal)
 
 clock_t (*LireHorloge)() = HorlogeProcessus;
 
+Chronometre::Chronometre() : precedent_(LireHorloge()) {}
+
+double Chronometre::Secondes()
+{
+    const clock_t t = LireHorloge();
+    if (t > precedent_) ecoule_ += static_cast<double>(t - precedent_) / CLOCKS_PER_SEC;
+    precedent_ = t;
+    return ecoule_;
+}
+
+std::atomic<bool> bArretDemande{false};
+
+void BrancheArretCtrlC(void (*arret)())
+{
+    arretCtrlC = arret;
+    threadArret = pthread_self();
+}
+
+void ArretSiDemande()
+{
+    if (!bArretDemande.load(std::memory_order_relaxed) || arretEnCours || arretCtrlC == nullptr ||
+        !pthread_equal(pthread_self(), threadArret))
+        return;
+    arretEnCours = true;
+    arretCtrlC();
+}
+
+bool ArretEnCours()
+{
+    return arretEnCours;
+}
+
 void AdresseDsp(uint16_t adresse)
 {
     libdevmem_write_uint16(h, kRegistreAdresse, adresse);
@@ -198,13 +236,17 @@ int Dsp_Retour(int t)
 
 unsigned char Get_Dsp_In()
 {
+    // Every wait of the firmware reads the inputs: where Ctrl-C is seen.
+    ArretSiDemande();
     if (CommandeUneFois(2000, 0x01) != kAcquittement) return 0;
     AdresseDsp(kEntrees);
     return static_cast<unsigned char>(~LitDsp() & 0xFF);
 }
 
+// A setting reaches the DSP at once: the marks queued before it are done first.
 int Pilot_PWM(int freq, float duty)
 {
+    FinitMarquesEnAttente();
     const float quotient = 8192000.0f / static_cast<float>(freq);
     const uint16_t periode = Mot16(std::floor(quotient + 0.5f));
     const uint16_t haut = Mot16(std::floor(quotient / 100.0f * duty + 0.5f));
@@ -213,12 +255,14 @@ int Pilot_PWM(int freq, float duty)
 
 int Pilot_Vitesse(unsigned short a, unsigned short b)
 {
+    FinitMarquesEnAttente();
     const uint16_t rapport = Mot16(std::floor(32768000.0 / DSPTimerFreq + 0.5));
     return CommandeUneFois(1000, 0x05, kVitesse, {rapport, a, b}) == kAcquittement ? 1 : 0;
 }
 
 int Pilot_Puissance(int power)
 {
+    FinitMarquesEnAttente();
     const int resultat =
         CommandeJusquAcquittementOuReset(100, 0x06, kPuissance, {static_cast<uint16_t>(power & 0xFFFF)});
     MemCurrentPower = power;
@@ -289,6 +333,7 @@ int DisablePreAmp()
 
 int Fixe_Increment(unsigned short div_pd, unsigned short div_pu)
 {
+    FinitMarquesEnAttente();
     AdresseDsp(kIncrements);
     EcritDsp(div_pu);
     EcritDsp(div_pd);
@@ -338,6 +383,7 @@ void Pause_Las(unsigned long ms)
     clock_t t0 = LireHorloge();
     double ecoule = 0.0;
     do {
+        ArretSiDemande();
         const clock_t t1 = LireHorloge();
         if (t0 > t1) {
             t0 = -2147483648L;

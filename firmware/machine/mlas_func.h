@@ -4,6 +4,7 @@
 
 #include "libdevmem.h"
 
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 
@@ -20,6 +21,27 @@ extern double NbrePeriodeTimerParMs;
 
 // The process clock that the busy waits poll; tests put a virtual clock here.
 extern clock_t (*LireHorloge)();
+
+// Seconds of LireHorloge since it was made; a clock that goes back (wraps)
+// is counted forward only.
+class Chronometre {
+public:
+    Chronometre();
+    double Secondes();
+
+private:
+    clock_t precedent_;
+    double ecoule_ = 0.0;
+};
+
+// Ctrl-C: the signal handler only sets bArretDemande. The main thread's waits
+// call ArretSiDemande, which runs the stop that BrancheArretCtrlC wired (once,
+// on the thread that wired it; it does not return).
+extern std::atomic<bool> bArretDemande;
+void BrancheArretCtrlC(void (*arret)());
+void ArretSiDemande();
+// True while that stop runs: nothing waits for queued marks any more.
+bool ArretEnCours();
 // Set by the start-up until Charge_Dsp has started the card's program: a card
 // without its program answers nothing, so no reply is waited for meanwhile.
 extern uint8_t bDspSansProgramme;
