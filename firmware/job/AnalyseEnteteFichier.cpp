@@ -312,8 +312,9 @@ int32_t Refuse(const VueJob& vue)
 enum class Forme { Complete, Courte };
 
 // Pre-header, then what must hold before any field is used: the whole header
-// received, and no resolution or cylinder perimeter of 0 to divide by. The
-// jobs that return before those fields are read are not held to them.
+// received, and no cylinder perimeter of 0 to divide by (a resolution of 0
+// only stops a raster record, in the walk). The jobs that return before
+// those fields are read are not held to them.
 bool ControleJob(const VueJob& vue, Forme forme)
 {
     switch (LitAvantEntete()) {
@@ -336,12 +337,6 @@ bool ControleJob(const VueJob& vue, Forme forme)
     const bool retourIP = forme == Forme::Courte || (kKm250Line && !kViper);
     if (bReceptionFirmware != 0 || (bChangementIP != 0 && retourIP)) return true;
 
-    const auto dpiX = static_cast<uint32_t>(Champ(kDpiX));
-    const auto dpiY = static_cast<uint32_t>(Champ(kDpiY));
-    if (dpiX == 0 || dpiY == 0) {
-        std::printf("Résolution nulle dans l'entête : X=%lu  Y=%lu\n", UL(dpiX), UL(dpiY));
-        return false;
-    }
     if (forme == Forme::Complete && CylindreDemande() && Perimetre100e(Champ(kPerimetre), Champ(kUnite)) == 0) {
         std::printf("Périmètre du cylindre nul dans l'entête\n");
         return false;

@@ -43,7 +43,7 @@ extern int32_t OrgXPlaque;  // job units, lens margin added
 extern int32_t OrgYPlaque;
 extern int32_t DimXPlaque;
 extern int32_t DimYPlaque;
-extern uint32_t ResolutionDpiX;  // never 0 in a job that passed the analysis
+extern uint32_t ResolutionDpiX;  // 0 in a vector job is allowed; raster records need it
 extern uint32_t ResolutionDpiY;
 extern int32_t BlackInitialpower;  // percent
 extern int32_t VitesseInitiale;    // mm/s

@@ -71,35 +71,19 @@ public:
     explicit Ecouteurs(bool serie) : serie_(serie) {}
     Ecouteurs(const Ecouteurs&) = delete;
     Ecouteurs& operator=(const Ecouteurs&) = delete;
-    ~Ecouteurs() { Arrete(); }
+    ~Ecouteurs() { ArreteEcouteurs(); }
 
     void Demarre(const char* message = kEcouteEthernet)
     {
-        Arrete();
-        CommMode = kAttente;
-        bStopReceptionThreads = 0;
+        ArreteEcouteurs();
         std::printf("%s", message);
-        tcp_ = ThreadNew(DetectTCPIPConnection, nullptr);
-        if (serie_) {
-            std::printf("Logiciel en écoute sur le Port RS232\n");
-            rs_ = ThreadNew(DetectRS232Connection, nullptr);
-        }
-        actifs_ = true;
+        if (serie_) std::printf("Logiciel en écoute sur le Port RS232\n");
+        DemarreEcouteurs(serie_);
     }
-    void Arrete()
-    {
-        bStopReceptionThreads = 1;
-        if (!actifs_) return;
-        ThreadWaitFinish(tcp_);
-        if (serie_) ThreadWaitFinish(rs_);
-        actifs_ = false;
-    }
+    static void Arrete() { ArreteEcouteurs(); }
 
 private:
     bool serie_;
-    bool actifs_ = false;
-    pthread_t tcp_{};
-    pthread_t rs_{};
 };
 
 using Analyse = int32_t (*)(unsigned char*);
@@ -239,7 +223,11 @@ bool RecoitEnAttente(Ecouteurs& ecouteurs, Analyse analyse)
     Lampe(kLampePrete, false);
     ecouteurs.Arrete();
     std::printf("%s", kReceptionNouveau);
-    ReceptQ8File();
+    // A reception that failed left the job in memory as it was, analysed.
+    if (ReceptQ8File() != 0) {
+        if (FichierOK == 0 && !build::kViper) std::printf("%s", kFichierPasValide);
+        return false;
+    }
     return AnalyseNouvelleFiche(analyse);
 }
 
@@ -298,6 +286,8 @@ void PreAmpli(int (*commande)(), const char* erreur)
     }
 }
 
+constexpr double kAttenteCapteur = 2.0;  // s
+
 // After a marking interrupted on a cylinder: the axis back to its origin.
 void RetourOrigineRotation(const char* message)
 {
@@ -308,8 +298,14 @@ void RetourOrigineRotation(const char* message)
         TourneDMC(0.0, 1);
         RetourOrigineOK = 1;
         bDdeRetourOrigine = 0;
-        // A reset request cuts the move short of the sensor.
+        // A reset request cuts the move short of the sensor; a move that did
+        // not end there does not get there by waiting.
+        Chronometre chrono;
         while (DmcEstALOrigine() == 0 && Test_Reset() == 0) {
+            if (chrono.Secondes() > kAttenteCapteur) {
+                std::printf("Origine rotation non détectée (capteur) après %.0f s\n", kAttenteCapteur);
+                return;
+            }
         }
         std::printf("Origine rotation détectée (capteur) - Retour centre focale\n");
     } else {
@@ -320,11 +316,21 @@ void RetourOrigineRotation(const char* message)
 constexpr const char* kRetourOrigineReset =
     "SORTIE SUR RESET : Retour origine rotation en absolu sans recherche du capteur    RetourOrigineOK=%d\n";
 
+// After a job that does not mark, a new one: when the reception fails no job
+// is ready, for the one in memory was run and is not to be marked.
+bool RecoitApresFicheSansMarquage()
+{
+    if (ReceptQ8File() == 0) return true;
+    FichierOK = 0;
+    return false;
+}
+
 // Single marking: the job file goes once marked, and the next job is awaited
-// on both links unless one is found on disk.
+// on both links unless one is found on disk. A marking that stopped before its
+// end keeps its job for the next start.
 void MarquageUniqueFait(const char* message)
 {
-    if (MarquageUnique == 0) return;
+    if (MarquageUnique == 0 || MarquageInterrompu()) return;
     std::printf("%s", message);
     std::system("rm -f ./tmpprn.prn");
     CurrentBufferIndex = 0;
@@ -394,6 +400,7 @@ uint8_t LFWaitStartMarking(uint8_t premierPassage)
     Ecouteurs ecouteurs(false);
     EnAttente(ecouteurs);
     for (;;) {
+        ArretSiDemande();
         const uint8_t etat = CommMode.load();
         if (etat == kSerie || etat == kTCP) {
             if (RecoitEnAttente(ecouteurs, LFAnalyseEntete) && LanceFicheRecue()) return 0;
@@ -436,6 +443,7 @@ uint8_t WaitStartMarking(uint8_t premierPassage)
     Ecouteurs ecouteurs(true);
     EnAttente(ecouteurs);
     for (;;) {
+        ArretSiDemande();
         const uint8_t etat = CommMode.load();
         if (etat == kSerie || etat == kTCP) {
             if (RecoitEnAttente(ecouteurs, AnalyseEntete)) {
@@ -489,8 +497,7 @@ void LFMarquageLFQuantel()
                         std::printf("Zone interdite franchie");
                         continue;
                     }
-                    ReceptQ8File();
-                    if (FichierOK != 0) break;
+                    if (RecoitApresFicheSansMarquage()) break;
                     std::printf("Attente d'un autre fichier\n");
                 }
                 TypeDuFichier = 0;
@@ -543,7 +550,7 @@ void BoucleYag()
                 std::printf("Attente d'une nouvelle fiche à marquer\n");
                 DetectCommMode();
                 std::printf("%s", kReceptionNouveau);
-                ReceptQ8File();
+                RecoitApresFicheSansMarquage();
                 TypeDuFichier = 0;
             } else {
                 std::printf("LANCEMENT DU MARQUAGE\n");
@@ -588,12 +595,13 @@ void BoucleKm250()
                                             "Reglage, etc. ...)\n"
                                           : "Le fichier chargé est un fichier de Positionnement ou de Reglage\n");
                 std::printf("Attente d'une nouvelle fiche à marquer\n");
-                do {
+                for (;;) {
                     DetectCommMode();
                     std::printf("%s", kReceptionNouveau);
-                    ReceptQ8File();
-                    if (FichierOK == 0) std::printf("Attente d'un autre fichier\n");
-                } while (FichierOK == 0 && !build::kViper);
+                    if (RecoitApresFicheSansMarquage()) break;
+                    std::printf("Attente d'un autre fichier\n");
+                    if constexpr (build::kViper) break;
+                }
                 TypeDuFichier = 0;
             } else {
                 std::printf(build::kId == Id::Km250 ? "LANCEMENT DU MARQUAGE\n" : "OK : Lancement du marquage\n");

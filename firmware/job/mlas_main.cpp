@@ -355,14 +355,32 @@ void PriseOrigine()
     }
 }
 
+// Runs where the signal lands, maybe while the main thread holds a lock or
+// talks to a device: it only records the request.
 void OnSIGINT(int)
 {
+    bArretDemande = true;
+}
+
+void ArretCtrlC()
+{
     std::printf(build::kViper ? "Arrêt demandé ...\n" : "Arrêt du programme demandé (Ctrl C)\n");
+    ArreteEcouteurs();
+    // No board event is served any more, no stacked mark is sent: the beam
+    // and the outputs go off first.
+    ScruteEvenementsPupitre = nullptr;
+    iTabD = 0;
+    if (h != nullptr) {
+        Pilot_Puissance(0);
+        Ecrire_Tor_Dsp(2, 0);
+        Ecrire_Tor_Dsp(1, 0);
+    }
     ArretProgramme();
     // Ending by the signal does not flush the console.
     std::fflush(stdout);
     std::signal(SIGINT, SIG_DFL);
     std::raise(SIGINT);
+    std::_Exit(128 + SIGINT);
 }
 
 void ArretProgramme()
@@ -409,6 +427,7 @@ int Demarrage()
 {
     constexpr Id kId = build::kId;
 
+    BrancheArretCtrlC(ArretCtrlC);
     std::signal(SIGINT, OnSIGINT);
     std::snprintf(MainVersion, sizeof MainVersion, "%hhu.%02hhu", kVersionMajeure, kVersionMineure);
     std::printf(build::kFibreLine ? "QUILMARDE SOFTWARE  v%s %s - Précision 1/1000e et 1/100e - Pas de segmentation "

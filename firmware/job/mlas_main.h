@@ -57,7 +57,11 @@ void Init_Var();
 // $MLAS_CPUINFO, else /proc/cpuinfo.
 int cardType();
 void PriseOrigine();
+// Ctrl-C: OnSIGINT only records it; the main thread's next wait runs
+// ArretCtrlC: beam and outputs off, listeners joined, ArretProgramme, and the
+// process ends by the signal.
 void OnSIGINT(int signal);
+[[noreturn]] void ArretCtrlC();
 // Watchdog off, job links and register windows closed, "Programme arrêté".
 void ArretProgramme();
 

@@ -64,15 +64,30 @@ bool PaireFR(int32_t pos, uint32_t& valeur)
     return true;
 }
 
-void AttenteDepart()
+// The ready lamp lit until the start; false when a reset ends the wait instead.
+bool AttenteDepart()
 {
-    do {
-        if constexpr (build::kId != Id::Km250Viper) {
+    if constexpr (build::kViper) Ecrire_Tor_Dsp(1, 1);
+    for (;;) {
+        if constexpr (!build::kViper) {
             Ecrire_Tor_Dsp(1, 1);
             if constexpr (build::kFibreLine) LFTestSiEventEnCours();
             else TestSiEventEnCours();
         }
-    } while (Lire_Tor_Dsp(1) == 0);
+        const unsigned char entrees = Get_Dsp_In();
+        if ((entrees & 2) != 0) return true;
+        if ((entrees & 1) == 0) return false;
+    }
+}
+
+// Reset instead of start: the job ends here, kept for the next start.
+int32_t PlanSuivantAbandonne()
+{
+    std::printf("Reset pendant l'attente du plan suivant -> Arrêt du marquage\n");
+    Ecrire_Tor_Dsp(1, 0);
+    InterromptMarquage(ArretMarquage::Reset);
+    MemX_PU = MemY_PU = 0;
+    return 4;
 }
 
 }  // namespace
@@ -237,8 +252,8 @@ int32_t FonctionAttenteCdePageSuivante(int32_t)
         // plane starts where the first one did.
         DeplaceVersOriginePlaque();
         Pause_Las(500);
+        if (!AttenteDepart()) return PlanSuivantAbandonne();
         Ecrire_Tor_Dsp(1, 0);
-        AttenteDepart();
         MemX_PU = MemY_PU = 0;
         return 4;
     }
@@ -253,7 +268,7 @@ int32_t FonctionAttenteCdePageSuivante(int32_t)
     }
     Ecrire_Tor_Dsp(2, 0);
     Pause_Las(200);
-    AttenteDepart();
+    if (!AttenteDepart()) return PlanSuivantAbandonne();
     CUneRechercheOrgigine = 1;
     DeplaceVersOriginePlaque();
     Pause_Las(1000);

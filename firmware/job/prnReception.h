@@ -15,6 +15,8 @@ extern std::atomic<uint8_t> bStopReceptionThreads;
 extern std::atomic<int> client;  // connection of the current TCP job, -1 when none
 extern int serveurTCPIP;         // listening socket, opened by the marking loop
 extern uint8_t FichierOK;        // the job in memory is whole and valid
+// A TCP peer that sends nothing for this long (ms) is let go, its job dropped.
+extern int32_t DelaiSilenceTCP;
 
 // Job link port: MLAS_TCP_PORT, else 9100.
 int PortServeurTCP();
@@ -33,12 +35,18 @@ unsigned char GetByte_timeout(unsigned char* byte, unsigned short timeout);
 // Listener thread bodies (ThreadNew); each ends when the stop flag is set.
 void* DetectTCPIPConnection(void* unused = nullptr);
 void* DetectRS232Connection(void* unused = nullptr);
+// The listener threads of a wait: TCP, and the serial line when asked. They
+// are always stopped and joined together, before anything else uses the links.
+void DemarreEcouteurs(bool serie);
+void ArreteEcouteurs();
 // Wait on both links, or on TCP only, until one shows the start instruction.
 void DetectCommMode();
 void LFWaitComTCP();
 
-// Stores the job that follows the start instruction into RecepBuff and saves
-// it; 0 job saved, 255 otherwise (FichierOK is then 0).
+// Receives the job that follows the start instruction. A job that came whole
+// (its end record, and its size where the header gives one), within the size
+// limit and saved takes the place of the one in RecepBuff: 0. Anything else
+// leaves the job in memory, its file and FichierOK as they were: 255.
 unsigned char ReceptQ8File();
-// Reloads "tmpprn.prn" into RecepBuff: 1 job loaded, 0 none (FichierOK follows).
+// Reloads "tmpprn.prn" into RecepBuff: 1 job loaded, 0 none or not whole (FichierOK follows).
 int LoadTmpPRN();

@@ -219,8 +219,10 @@ int32_t PointsPU_PD(int32_t pos, uint8_t penUp, Variante v)
 
     const int32_t microns = MicronsParUnite(v);
     int32_t taken = 4;
-    // A point is taken whole or not at all; the next record's marker ends the list.
+    // A point is taken whole or not at all; the next record's marker ends the
+    // list. Once the marking is stopped, the rest of the points is not made.
     for (uint32_t p = debut; vue.Couvre(p, 8) && !Marqueur(vue, p); p += 8, taken += 8) {
+        if (MarquageInterrompu()) continue;
         const int32_t dx = ArrondiEntier(static_cast<double>(vue.Mot16Signe(p + 2)) * microns);
         const int32_t dy = ArrondiEntier(static_cast<double>(vue.Mot16Signe(p + 4)) * microns);
         if (v != Variante::Ancienne && (dx == 0 || dy == 0)) DoSegment = 0;

@@ -2,6 +2,7 @@
 
 #include "AnalyseEnteteFichier.h"
 #include "Calcul.h"
+#include "MiseAJour.h"
 #include "VueJob.h"
 #include "build.h"
 #include "mlas_dep.h"
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <span>
+#include <string_view>
 
 uint8_t MemGrayLevel = 0xFF;
 int32_t MemX_PU = 0;
@@ -108,14 +110,27 @@ std::span<const Enregistrement> Table()
     }
 }
 
+// A record the walk cannot mark ends it; the marks queued before it go out first.
+uint8_t ArretSurEnregistrement()
+{
+    DepileTabPD();
+    return 0;
+}
+
 // The received bytes end before the end record: what was whole has been
 // marked; the stacked marks go out as the end record would send them.
 uint8_t FinDesDonnees(int32_t pos)
 {
-    DepileTabPD();
     std::printf("Fin des données reçues sans fin de fichier (JF) -> fin du marquage adresse=%x\n",
                 static_cast<unsigned>(pos));
-    return 0;
+    return ArretSurEnregistrement();
+}
+
+// Raster records place dots at the pitch the header's resolution gives.
+bool CodeRaster(const char* code)
+{
+    return (code[0] == 'C' && code[1] >= '1' && code[1] <= '4') || std::string_view(code) == "R5" ||
+           std::string_view(code) == "RX";
 }
 
 // sign(e) x |e|^1.2 x 64^-0.2: 64 at |e| = 64, bent towards 0.
@@ -174,6 +189,11 @@ uint8_t SelectionFonction(int32_t pos, int32_t& consumed)
     for (const Enregistrement& e : Table()) {
         if (e.code[0] != code[0] || e.code[1] != code[1]) continue;
         if (!vue.Couvre(p, e.minimum)) return FinDesDonnees(pos);
+        if (CodeRaster(code) && (ResolutionDpiX == 0 || ResolutionDpiY == 0)) {
+            std::printf("Raster sans résolution dans l'entête (X=%lu Y=%lu) -> Arrêt du marquage adresse=%x\n",
+                        static_cast<unsigned long>(ResolutionDpiX), static_cast<unsigned long>(ResolutionDpiY), p);
+            return ArretSurEnregistrement();
+        }
         bool stop = false;
         consumed = e.traite(pos, stop);
         return stop ? 0 : 1;
@@ -184,7 +204,7 @@ uint8_t SelectionFonction(int32_t pos, int32_t& consumed)
         std::printf("COMMANDE INCONNUE ! Valeurs dans fichier : %x %x %x adresse=%lx \n", a, b, 0u,
                     static_cast<unsigned long>(p));
     else std::printf("COMMANDE INCONNUE ! Valeurs dans fichier : %x %x %x adresse=%x \n", a, b, 0u, p);
-    return 0;
+    return ArretSurEnregistrement();
 }
 
 int32_t AnalyseFonctions()
@@ -197,7 +217,7 @@ int32_t AnalyseFonctions()
         const uint8_t r = SelectionFonction(pos, consumed);
         pos += consumed;
         start = pos - 1;
-        if (r == 0 || Test_Reset() != 0) break;
+        if (r == 0 || MarquageInterrompu() || Test_Reset() != 0) break;
     }
     return pos;
 }
@@ -205,6 +225,7 @@ int32_t AnalyseFonctions()
 int32_t AnalysePRN(unsigned char* p)
 {
     BuffCourant = p;
+    ReprendMarquage();
     MemGrayLevel = 0xFF;
     iTabD = 0;
     MemX_PU = MemY_PU = 0;
@@ -232,5 +253,7 @@ int32_t AnalysePRN(unsigned char* p)
     const bool cylindre = bTC_DMC != 0 || (build::kDmc && bDMCpasApas != 0);
     if (cylindre) VaAuCentreTC();
     else VaAuCentre();
+    // A marking stopped on a fault: the marking lamp blinks as a failed upload does.
+    if (MarquageInterrompu() && Interruption != ArretMarquage::Reset) ClignoteLedsUpdateNOK();
     return offset;
 }
