@@ -43,7 +43,8 @@ void usage() {
                "  there as a raw TCP stream, as to the controller on port 9100.\n"
                "  --chunk    bytes per call of the library (default 65536); a chunk never runs past \"PG;\"\n"
                "  --settings the host's settings record, raw bytes (default: model 775, 1/1000 mm,\n"
-               "             100 x 100 mm plate, every pen a vector pen in one pass, 1016 points per inch)\n"
+               "             100 x 100 mm plate under the 160 mm lens and its 130 mm field, every pen a\n"
+               "             vector pen in one pass, 1016 points per inch)\n"
                "  --set      a field of the record at a byte offset; TYPE u16, i16, u32 or i32;\n"
                "             OFFSET and VALUE decimal or 0x hexadecimal; may be repeated\n";
 }
@@ -135,8 +136,9 @@ void pose(std::vector<std::uint8_t>& r, std::size_t offset, std::uint64_t v, std
   for (std::size_t i = 0; i < n; ++i) r[offset + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-// Model 775, English, 1/1000 mm, a 100 x 100 mm plate and field, plotter units as the vector
-// coordinates, every pen a vector pen marking once.
+// Model 775, English, 1/1000 mm, a 100 x 100 mm plate, plotter units as the vector coordinates,
+// every pen a vector pen marking once. The lens is the firmware's default, the 160 mm one: its
+// 130 mm field holds the plate after the lens margin of 10 mm.
 std::vector<std::uint8_t> parametresDefaut() {
   std::vector<std::uint8_t> r(kTailleParametres, 0);
   pose(r, 4, 1, 2);          // language
@@ -154,16 +156,18 @@ std::vector<std::uint8_t> parametresDefaut() {
     pose(r, e + 8, 20000, 4);   // frequency
     pose(r, e + 24, 50, 2);     // power
   }
-  for (std::size_t moitie : {0, 14}) {  // focal entry 0: position and linear gains
-    pose(r, 542 + moitie, 1000, 2);
-    pose(r, 542 + moitie + 2, 1000, 2);
+  constexpr std::size_t kFocale = 1;
+  pose(r, 432, kFocale, 2);  // focal index
+  for (std::size_t moitie : {0, 14}) {  // its entry: position and linear gains
+    pose(r, 542 + 28 * kFocale + moitie, 1000, 2);
+    pose(r, 542 + 28 * kFocale + moitie + 2, 1000, 2);
   }
   pose(r, 436, 2000, 4);       // jump speed
   pose(r, 476, 100, 4);        // jump, end-of-vector and first-pulse delays
   pose(r, 480, 100, 4);
   pose(r, 484, 100, 4);
-  pose(r, 844, 100000, 4);     // field
-  pose(r, 848, 100000, 4);
+  pose(r, 844, 130000, 4);     // field
+  pose(r, 848, 130000, 4);
   pose(r, 856, 1016, 4);       // vector resolution: 40 plotter units per millimetre
   return r;
 }

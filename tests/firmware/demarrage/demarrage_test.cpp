@@ -201,7 +201,9 @@ TEST(Arret, CtrlCStopsInOrderAndEndsByTheSignal)
             boardsim::Installe(boardsim::Reglages{});
             Init_Var();
             dup2(STDERR_FILENO, STDOUT_FILENO);
-            OnSIGINT(SIGINT);
+            BrancheArretCtrlC(ArretProgramme);
+            OnSIGINT(SIGINT);  // only recorded: the next wait stops the program
+            Pause_Las(1);
         },
         ::testing::KilledBySignal(SIGINT), attendu);
 }

@@ -131,26 +131,29 @@ TEST_F(AnalyseEntete, CylinderPerimeterInHundredthsWhateverTheUnit)
     }
 }
 
-TEST_F(AnalyseEntete, ResolutionOrPerimeterOfZeroIsRefused)
+TEST_F(AnalyseEntete, PerimeterOfZeroIsRefusedResolutionOfZeroIsNot)
 {
-    const std::vector<uint8_t> nulle = Job(Complet().set(DpiY, 0));
-    Recoit(nulle);
-    bTCReglageMinMax = 1;
-    EXPECT_EQ(Analyse(), static_cast<int32_t>(nulle.size() - 1));
-    EXPECT_EQ(FichierOK, 0);
-    EXPECT_THAT(console, HasSubstr("Résolution nulle dans l'entête : X=300  Y=0\n"));
-    EXPECT_EQ(bTCReglageMinMax, 0);
+    // Only raster records use the resolution: a vector job may leave it at 0.
+    FichierOK = 1;
+    Recoit(Job(Complet().set(DpiY, 0)));
+    Analyse();
+    EXPECT_EQ(FichierOK, 1);
+    EXPECT_EQ(ResolutionDpiY, 0u);
 
     CarteRotation(1);
+    bTCReglageMinMax = 1;
+    const size_t puissances = Puissances().size();
+    const size_t tables = carte.Trace({"TABLE"}).size();
     for (int32_t perimetre : {0, 4}) {  // 4/1000 mm is no perimeter either
         FichierOK = 1;
         Recoit(Job(Complet().set(CylinderRequested, 1).set(Perimeter, perimetre)));
         Analyse();
         EXPECT_EQ(FichierOK, 0) << perimetre;
         EXPECT_THAT(console, HasSubstr("Périmètre du cylindre nul dans l'entête\n"));
+        EXPECT_EQ(bTCReglageMinMax, 0);
     }
-    EXPECT_TRUE(Puissances().empty());
-    EXPECT_TRUE(carte.Trace({"TABLE"}).empty());
+    EXPECT_EQ(Puissances().size(), puissances) << "a refused job sends nothing";
+    EXPECT_EQ(carte.Trace({"TABLE"}).size(), tables);
 }
 
 TEST_F(AnalyseEntete, DelaysAboveOneSecondAreRefusedAndNotKept)

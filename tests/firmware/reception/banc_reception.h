@@ -44,12 +44,15 @@ struct Reception : testing::Test {
             CloseTCP(s);
         });
     }
+    // Bytes of a job as the reception sees them, ending with the end record.
     static std::string Job(size_t taille)
     {
         std::string octets(taille, '\0');
         for (size_t i = 0; i < taille; ++i) octets[i] = char(i * 7 + i / 251);
+        if (taille >= 6) octets.replace(taille - 6, 6, kFin);
         return octets;
     }
+    static inline const std::string kFin{"\xFF\xFDJF\0\0", 6};
     static std::string Fichier(const char* nom)
     {
         return {std::istreambuf_iterator<char>(std::ifstream(nom, std::ios::binary).rdbuf()), {}};

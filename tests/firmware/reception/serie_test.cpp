@@ -48,9 +48,26 @@ TEST_F(ReceptionSerie, JobEndsWhenTheLineStaysQuiet)
     EXPECT_EQ(Fichier("tmpprn.prn"), job);
 }
 
+TEST_F(ReceptionSerie, AJobCutInHalfIsDroppedAndThePreviousOneStays)
+{
+    const std::string avant = Job(800);
+    pty.Send(1, "!LB 1;" + avant, PortPC);
+    DetectCommMode();
+    ASSERT_EQ(ReceptQ8File(), 0);
+    pty.Send(1, "!LB 1;" + Job(3000).substr(0, 1500), PortPC);
+    DetectCommMode();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(ReceptQ8File(), 255);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "1500 octets reçus\nFichier reçu incomplet (pas de fin de fichier (JF)) -> On ne le garde pas\n");
+    EXPECT_EQ(FichierOK, 1);
+    EXPECT_EQ(Fichier("tmpprn.prn"), avant);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(RecepBuff.data), RecepBuff.count), avant);
+}
+
 TEST_F(ReceptionSerie, FirstLinkToShowTheStartInstructionTakesTheJob)
 {
-    pty.Send(1, "!LB 1;serie", PortPC);
+    pty.Send(1, "!LB 1;serie" + kFin, PortPC);
     const pthread_t serie = ThreadNew(DetectRS232Connection, nullptr);
     ASSERT_TRUE(Attend([] { return CommMode == 2; }));
     const pthread_t tcp = ThreadNew(DetectTCPIPConnection, nullptr);
@@ -63,7 +80,7 @@ TEST_F(ReceptionSerie, FirstLinkToShowTheStartInstructionTakesTheJob)
     ThreadWaitFinish(tcp);
     ThreadWaitFinish(serie);
     EXPECT_EQ(ReceptQ8File(), 0);
-    EXPECT_EQ(Fichier("tmpprn.prn"), "serie");
+    EXPECT_EQ(Fichier("tmpprn.prn"), "serie" + kFin);
     CloseTCP(pc);
 }
 

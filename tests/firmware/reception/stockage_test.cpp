@@ -30,6 +30,13 @@ TEST_F(Reception, SavedJobIsReloadedAndNothingElseIs)
     EXPECT_EQ(std::string(reinterpret_cast<char*>(RecepBuff.data), RecepBuff.count), Job(700));
     EXPECT_EQ(FichierOK, 1);
 
+    // A file whose job is not whole is not reloaded either.
+    std::filesystem::resize_file("tmpprn.prn", 699);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(LoadTmpPRN(), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Fichier tmpprn.prn incomplet (pas de fin de fichier (JF)) -> On ne le charge pas\n");
+
     std::filesystem::resize_file("tmpprn.prn", kTaillePRNBuff + 1);
     testing::internal::CaptureStdout();
     EXPECT_EQ(LoadTmpPRN(), 0);
@@ -45,6 +52,9 @@ TEST_F(Reception, SavedJobIsReloadedAndNothingElseIs)
 TEST_F(Reception, FailedSaveKeepsThePreviousJob)
 {
     std::ofstream("tmpprn.prn") << "ancien";
+    PRNBuffClear(&RecepBuff);
+    PRNBuffWriteBuff(&RecepBuff, reinterpret_cast<const unsigned char*>("ancien"), 6);
+    FichierOK = 1;
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit avant{};
     getrlimit(RLIMIT_FSIZE, &avant);
@@ -57,8 +67,9 @@ TEST_F(Reception, FailedSaveKeepsThePreviousJob)
     setrlimit(RLIMIT_FSIZE, &avant);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "5000 octets reçus\n" + kValide + "Write error (1000 writed instead of 5000).\n");
-    EXPECT_EQ(FichierOK, 0);
+    EXPECT_EQ(FichierOK, 1);
     EXPECT_EQ(Fichier("tmpprn.prn"), "ancien");
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(RecepBuff.data), RecepBuff.count), "ancien");
     EXPECT_FALSE(std::filesystem::exists("tmpprn.prn.part"));
 }
 

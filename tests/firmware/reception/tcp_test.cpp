@@ -2,6 +2,9 @@
 // in memory and in "tmpprn.prn", the size limits and the listener's stop.
 #include "banc_reception.h"
 
+#include <gmock/gmock.h>
+
+#include <chrono>
 #include <ctime>
 #include <sys/ioctl.h>
 
@@ -45,7 +48,7 @@ TEST_F(Reception, OnlyWholeJobsWithinTheLimitAreSaved)
 {
     const std::string limite = Job(20970000);
     std::string sauve;
-    for (const std::string& job : {limite, limite + "x", std::string()}) {
+    for (const std::string& job : {limite, Job(limite.size() + 2), std::string()}) {
         auto pc = Pc("!LB 1;" + job);
         LFWaitComTCP();
         testing::internal::CaptureStdout();
@@ -54,9 +57,11 @@ TEST_F(Reception, OnlyWholeJobsWithinTheLimitAreSaved)
         const std::string taille = std::to_string(job.size()) + " octets reçus\n";
         EXPECT_EQ(testing::internal::GetCapturedStdout(),
                   taille + (!refuse ? kValide : job.empty() ? "" : "Taille du fichier reçu trop grande -> On ne le sauvegarde pas\n"));
-        EXPECT_EQ(FichierOK, refuse ? 0 : 1);
+        // A job refused leaves the one before in memory, on disk and ready.
+        EXPECT_EQ(FichierOK, 1);
         sauve = refuse ? sauve : job;
         EXPECT_TRUE(Fichier("tmpprn.prn") == sauve);
+        EXPECT_TRUE(std::string(reinterpret_cast<char*>(RecepBuff.data), RecepBuff.count) == sauve);
     }
     // A byte more than the buffer holds: the link is closed and nothing saved.
     auto pc = Pc("!LB 1;" + Job(kTaillePRNBuff + 1));
@@ -64,9 +69,88 @@ TEST_F(Reception, OnlyWholeJobsWithinTheLimitAreSaved)
     testing::internal::CaptureStdout();
     EXPECT_EQ(ReceptQ8File(), 255);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Buff write error result :255\n");
-    EXPECT_EQ(FichierOK, 0);
+    EXPECT_EQ(FichierOK, 1);
     EXPECT_EQ(client, -1);
     EXPECT_TRUE(Fichier("tmpprn.prn") == sauve);
+    EXPECT_EQ(RecepBuff.count, sauve.size());
+}
+
+// A job's header of 240 bytes with its file size (start instruction included) at offset 200.
+std::string JobEntete(uint32_t tailleAnnoncee, const std::string& corps)
+{
+    std::string entete(240, '\0');
+    for (int i = 0; i < 4; ++i) entete[200 + i] = char(tailleAnnoncee >> (24 - 8 * i));
+    return "!KM 240;" + entete + corps;
+}
+
+TEST_F(Reception, AJobCutShortIsDroppedAndThePreviousOneStaysReady)
+{
+    const std::string avant = Job(900);
+    auto premier = Pc("!LB 1;" + avant);
+    LFWaitComTCP();
+    ASSERT_EQ(ReceptQ8File(), 0);
+    premier.join();
+
+    const std::string corps = "\xFF\xFDPU\0\0" + kFin;
+    const std::string entier = JobEntete(6 + 8 + 240 + uint32_t(corps.size()), corps);
+    for (const auto& [job, raison] : {std::pair{Job(4000).substr(0, 2000), "pas de fin de fichier (JF)"},
+                                      std::pair{JobEntete(uint32_t(entier.size()) + 6 + 6, corps),
+                                                "taille différente de celle de l'entête"}}) {
+        auto pc = Pc("!LB 1;" + job);
+        LFWaitComTCP();
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(ReceptQ8File(), 255);
+        EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                    testing::EndsWith(std::string("Fichier reçu incomplet (") + raison + ") -> On ne le garde pas\n"));
+        EXPECT_EQ(FichierOK, 1);
+        EXPECT_EQ(Fichier("tmpprn.prn"), avant);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(RecepBuff.data), RecepBuff.count), avant);
+    }
+    auto pc = Pc("!LB 1;" + entier);  // its size as announced
+    LFWaitComTCP();
+    EXPECT_EQ(ReceptQ8File(), 0);
+    EXPECT_EQ(Fichier("tmpprn.prn"), entier);
+}
+
+TEST_F(Reception, SilentPeersAreLetGoAndNeverHoldUpAnother)
+{
+    using namespace std::chrono;
+    // A peer silent from the start does not keep the next one waiting.
+    const int muet = InitClientTCP("127.0.0.1", port);
+    const auto debut = steady_clock::now();
+    std::jthread attente(LFWaitComTCP);
+    auto pc = Pc("!LB 1;" + Job(50));
+    attente.join();
+    EXPECT_LT(steady_clock::now() - debut, seconds(5)) << "well before the 10 s of silence";
+    EXPECT_EQ(ReceptQ8File(), 0);
+    CloseTCP(muet);
+
+    DelaiSilenceTCP = 300;
+    testing::internal::CaptureStdout();
+    // Watched alone, a silent peer is let go after the time-out, and the next one served.
+    std::jthread seconde(LFWaitComTCP);
+    const int muet2 = InitClientTCP("127.0.0.1", port);
+    char c;
+    EXPECT_EQ(ReceiveTCP_NoBlock(muet2, &c, 1, 5, 0), 0);
+    auto pc2 = Pc("!LB 1;" + Job(60));
+    seconde.join();
+    EXPECT_EQ(ReceptQ8File(), 0);
+
+    // Silent after the start instruction: the part received is dropped.
+    std::jthread troisieme(LFWaitComTCP);
+    const int bavard = InitClientTCP("127.0.0.1", port);
+    SendTCP(bavard, "!LB 1;debut", 11);
+    troisieme.join();
+    EXPECT_EQ(ReceptQ8File(), 255);
+    EXPECT_EQ(ReceiveTCP_NoBlock(bavard, &c, 1, 5, 0), 0);
+    const std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_THAT(console, testing::HasSubstr("Client TCP silencieux depuis 300 ms -> connexion fermée\n"));
+    EXPECT_THAT(console, testing::HasSubstr("Plus rien reçu depuis 300 ms -> Fichier abandonné (5 octets reçus)\n"));
+    EXPECT_EQ(Fichier("tmpprn.prn"), Job(60));
+    EXPECT_EQ(RecepBuff.count, 60u);
+    CloseTCP(muet2);
+    CloseTCP(bavard);
+    DelaiSilenceTCP = 10000;
 }
 
 TEST_F(Reception, PeerThatClosesBeforeTheStartInstruction)
@@ -78,10 +162,10 @@ TEST_F(Reception, PeerThatClosesBeforeTheStartInstruction)
         EXPECT_EQ(CommMode, 4);
         EXPECT_EQ(bStopReceptionThreads, 1);
     } else {
-        auto pc = Pc("!LB 1;job");  // the next connection carries the job
+        auto pc = Pc("!LB 1;job" + kFin);  // the next connection carries the job
         attente.join();
         EXPECT_EQ(ReceptQ8File(), 0);
-        EXPECT_EQ(Fichier("tmpprn.prn"), "job");
+        EXPECT_EQ(Fichier("tmpprn.prn"), "job" + kFin);
     }
 }
 

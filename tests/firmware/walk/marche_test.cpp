@@ -97,10 +97,9 @@ TEST_F(Marche, EachPlaneWaitsForTheStartAndBeginsAtThePlateOrigin)
     for (const auto& trait : traits)
         EXPECT_TRUE(banc::SuitLeDessin(trait, {kOrigine.x + 3000, kOrigine.y + 2000}, {segment(5000, 0)}));
 
-    // Ready lamp lit (output 1, bit 9; mlas-km250-viper leaves it off), then
-    // the start, and only then the next plane's marks.
+    // Ready lamp lit (output 1, bit 9), then the start, and only then the next plane's marks.
     const long page1 = PremierBlocAllume();
-    const long lampe = Ligne(build::kViper ? "OUT word=0x0000" : "OUT word=0x0200", page1);
+    const long lampe = Ligne("OUT word=0x0200", page1);
     const long depart = Ligne("IN word=0x00FC", lampe);
     EXPECT_LT(page1, lampe);
     EXPECT_LT(lampe, depart);
