@@ -284,8 +284,17 @@ std::vector<Marquage> Marquages(const std::vector<std::string>& trace)
             motY = by;
             if (enCours) ++blocsDuMarquage;
             if (enCours && (ctl & kFaisceau) != 0) {
-                ++marquages.back().blocs;
-                marquages.back().pas += std::hypot(dx, dy);
+                Marquage& m = marquages.back();
+                ++m.blocs;
+                m.pas += std::hypot(dx, dy);
+                for (const unsigned x : {bx, (bx - static_cast<unsigned>(dx)) & 0xFFFF}) {
+                    m.xMin = std::min(m.xMin, x);
+                    m.xMax = std::max(m.xMax, x);
+                }
+                for (const unsigned y : {by, (by - static_cast<unsigned>(dy)) & 0xFFFF}) {
+                    m.yMin = std::min(m.yMin, y);
+                    m.yMax = std::max(m.yMax, y);
+                }
             }
         }
     }
@@ -313,21 +322,46 @@ Dessin DessinDuJob(const jobfile::Job& job)
     constexpr int kChampUnite = 44;
     Dessin d;
     d.enregistrements = job.records.size();
+    double x = 0, y = 0;
+    double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+    bool premier = true;
     for (const jobfile::Move& m : job.moves()) {
+        const double x0 = x, y0 = y;
+        x += m.element.dx;
+        y += m.element.dy;
         if (!m.draw) continue;
         ++d.elements;
         d.longueur += std::hypot(m.element.dx, m.element.dy);
+        if (premier) xMin = xMax = x0, yMin = yMax = y0, premier = false;
+        xMin = std::min({xMin, x0, x}), xMax = std::max({xMax, x0, x});
+        yMin = std::min({yMin, y0, y}), yMax = std::max({yMax, y0, y});
     }
+    d.largeur = xMax - xMin;
+    d.hauteur = yMax - yMin;
     d.mmParUnite = job.field(kChampUnite) != 0 ? 0.001 : 0.01;
     return d;
 }
 
+namespace {
+
+// The number after the last occurrence of the text in the console; 0 when none.
+double NombreApres(const std::string& console, std::string_view repere)
+{
+    const size_t position = console.rfind(repere);
+    if (position == std::string::npos) return 0;
+    return std::strtod(console.c_str() + position + repere.size(), nullptr);
+}
+
+}  // namespace
+
 double PasParMm(const std::string& console)
 {
-    constexpr std::string_view kRepere = "Nbre de Pas par mm ->  X : ";
-    const size_t position = console.rfind(kRepere);
-    if (position == std::string::npos) return 0;
-    return std::strtod(console.c_str() + position + kRepere.size(), nullptr);
+    return NombreApres(console, "Nbre de Pas par mm ->  X : ");
+}
+
+double ChampMm(const std::string& console)
+{
+    return NombreApres(console, "Courses MAX -> X= ");
 }
 
 }  // namespace route

@@ -105,6 +105,9 @@ struct Marquage {
     size_t blocs = 0;         // with the beam on
     double pas = 0;           // their length in scanner steps
     size_t premiereLigne = 0; // trace line that lit the lamp
+    // Where the beam marked: the scanner positions (0 to 65535) the beam-on
+    // blocks went from and to.
+    unsigned xMin = 65535, xMax = 0, yMin = 65535, yMax = 0;
 };
 std::vector<Marquage> Marquages(const std::vector<std::string>& trace);
 std::ostream& operator<<(std::ostream& sortie, const Marquage& m);
@@ -117,11 +120,15 @@ struct Dessin {
     size_t enregistrements = 0;
     size_t elements = 0;   // vector elements drawn with the pen down
     double longueur = 0;   // their length in the job's units
+    double largeur = 0;    // the box around them, in the job's units
+    double hauteur = 0;
     double mmParUnite = 0; // 0.001 or 0.01
 };
 Dessin DessinDuJob(const jobfile::Job& job);
 
 // Steps per millimetre of the lens the firmware set up last (its console); 0 when none.
 double PasParMm(const std::string& console);
+// Width of the lens field the firmware set up last, in mm (its console); 0 when none.
+double ChampMm(const std::string& console);
 
 }  // namespace route

@@ -217,7 +217,11 @@ int32_t AnalyseFonctions()
         const uint8_t r = SelectionFonction(pos, consumed);
         pos += consumed;
         start = pos - 1;
-        if (r == 0 || MarquageInterrompu() || Test_Reset() != 0) break;
+        if (r == 0 || Test_Reset() != 0) break;
+        if (MarquageInterrompu()) {
+            ArretSurEnregistrement();  // what was stacked before the fault is sound
+            break;
+        }
     }
     return pos;
 }

@@ -8,6 +8,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using banc::Firmware;
@@ -189,6 +191,15 @@ TEST(Demo, ShowsWhatWasMarkedBesideWhatTheDrawingAskedFor)
     ASSERT_EQ(std::sscanf(sortie.c_str() + ligne, "marked length (mm) %lf %lf", &demande, &marque), 2) << sortie;
     EXPECT_GT(demande, 0);
     EXPECT_NEAR(marque, demande, 0.05) << sortie;
+    // The box marked is the drawing's (its axes turned by the orientation): nothing wrapped across the field.
+    double l = 0, h = 0, ml = 0, mh = 0;
+    ASSERT_EQ(std::sscanf(sortie.c_str() + sortie.find("marked box (mm)"), "marked box (mm) %lf x %lf %lf x %lf", &l,
+                          &h, &ml, &mh),
+              4)
+        << sortie;
+    EXPECT_NEAR(std::min(ml, mh), std::min(l, h), 0.05) << sortie;
+    EXPECT_NEAR(std::max(ml, mh), std::max(l, h), 0.05) << sortie;
+    EXPECT_THAT(sortie, HasSubstr("marked box in the 130 mm lens field: X "));
     EXPECT_THAT(sortie, HasSubstr("tmpprn.prn deleted after marking"));
     EXPECT_THAT(sortie, EndsWith("firmware stopped by Ctrl-C: \"Programme arrêté\"\n"));
 }

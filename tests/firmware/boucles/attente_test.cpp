@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -80,6 +81,34 @@ TEST_F(Attente, AJobArrivingWhileTheStartIsAwaitedReplacesTheOneInMemory)
     EXPECT_EQ(EnMemoire(), banc::SansInstruction(nouveau));
     EXPECT_EQ(banc::Contenu("tmpprn.prn"), banc::SansInstruction(nouveau));
     EXPECT_THAT(Console(), HasSubstr("Reception nouveau fichier\n"));
+}
+
+// Nothing after the start instruction, or a job cut in half: the job in
+// memory stays as it was, its lamp lit again, and the start marks it.
+TEST_F(Attente, AnEmptyOrCutReceptionLeavesTheJobInMemoryReady)
+{
+    const auto job = banc::JobDeMarquage();
+    std::ofstream("tmpprn.prn", std::ios::binary) << banc::SansInstruction(job);
+    EnMemoire(job);
+    auto attente = Lance(kAttente, 0);
+    ASSERT_TRUE(JusquaLampes(1));
+    auto coupe = banc::JobDeMarquage(0, 3000);
+    coupe.resize(coupe.size() / 2);
+    const std::vector<uint8_t> vide(job.begin(), job.begin() + 6);
+    Envoie(vide);
+    ASSERT_TRUE(JusquaLampes(3));
+    Envoie(coupe);
+    ASSERT_TRUE(JusquaLampes(5));
+    Start(true);
+    EXPECT_EQ(Resultat(attente), 1);
+
+    EXPECT_THAT(Lampes(), ElementsAre(kLampeAllumee, kLampeEteinte, kLampeAllumee, kLampeEteinte, kLampeAllumee,
+                                      kLampeEteinte));
+    EXPECT_EQ(EnMemoire(), banc::SansInstruction(job));
+    EXPECT_EQ(banc::Contenu("tmpprn.prn"), banc::SansInstruction(job));
+    const auto h = jobfile::converterHeader(775, 0);
+    EXPECT_EQ(CurrentBufferIndex, jobfile::converterTag(h).size() + h.bytes().size() - 1) << "ready to be walked";
+    EXPECT_THAT(Console(), HasSubstr("Fichier reçu incomplet (pas de fin de fichier (JF)) -> On ne le garde pas\n"));
 }
 
 TEST_F(Attente, AnUploadReloadedAtPowerUpIsNotRunButOneLaterIs)

@@ -17,6 +17,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
 using build::Id;
 
 constexpr bool kViper = build::kViper;
@@ -321,6 +322,78 @@ TEST_F(Deplacements, RotationJumpsAndTheirDelays)
     DoVecteurMicrons(0, 10 * kMicron, 1, 0);
     EXPECT_EQ(Blocs()[blocs.size()].divY, 100) << "simulation turns slowly";
     EXPECT_EQ(VitesseDeDeplacementEnTC, kViper ? 0 : 100);
+}
+
+TEST_F(Deplacements, AMarkWhoseStartOrEndLeavesTheFieldIsNotMadeAndStopsTheMarking)
+{
+    lasparam.LargeurChamp = lasparam.HauteurChamp = 60.0f;  // 30000 steps each side of the centre
+    ReprendMarquage();
+    const std::string console = Sortie([] {
+        DoVecteurMicrons(29000 * kMicron, 0, 0, 1);  // to 61766: inside
+        DoVecteurMicrons(2000 * kMicron, 0, 0, 1);   // to 63766: past the edge
+        DoVecteurMicrons(-1000 * kMicron, 0, 0, 1);  // back inside: the marking has stopped
+        DepileTabPD();
+    });
+    EXPECT_THAT(console, HasSubstr("Vecteur marqué hors du champ de la lentille (de X=61766 Y=32766 à X=63766 "
+                                   "Y=32766 pas) -> Arrêt du marquage\n"));
+    EXPECT_EQ(Interruption, ArretMarquage::HorsChamp);
+    ASSERT_FALSE(Marques().empty());
+    EXPECT_EQ(Marques().back(), std::make_pair(29000, 0));
+    const size_t marques = Marques().size();
+
+    // A jump may leave the field; a mark from there back in may not.
+    ReprendMarquage();
+    Sortie([] {
+        DoVecteurMicrons(5000 * kMicron, 0, 1, 0);
+        DoVecteurMicrons(-10000 * kMicron, 0, 0, 1);
+        DepileTabPD();
+    });
+    EXPECT_EQ(Interruption, ArretMarquage::HorsChamp);
+    EXPECT_EQ(Marques().size(), marques);
+
+    // The corner of the origin return may leave the coordinates past 65535, the
+    // DSP wrapping them: a full field counts on from there.
+    ReprendMarquage();
+    Orientation = 1;
+    mmenpasX = mmenpasY = 65535.0f / 60;
+    Place(65534 + 1000, 65534 + 1000);
+    Sortie([] {
+        DoVecteurMicrons(-10000 * kMicron, 10000 * kMicron, 0, 1);
+        DepileTabPD();
+    });
+    EXPECT_EQ(Interruption, ArretMarquage::Aucun);
+    EXPECT_EQ(Marques().back(), std::make_pair(998 + 10923 - kCentre, 998 + 10923 - kCentre));
+}
+
+TEST_F(Deplacements, ADspThatStopsTakingBlocksEndsTheWaitsAndTheMarking)
+{
+    ReprendMarquage();
+    dsp.Lenteur(~0u);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(Deplacement(0x0801, 10, 10, kCentre + 100 * i, kCentre, 0), 1);
+    const clock_t debut = banc::horlogeVirtuelle;
+    int ecrit = -1;
+    std::string console = Sortie([&] { ecrit = Deplacement(0x0801, 10, 10, kCentre, kCentre, 0); });
+    EXPECT_EQ(ecrit, 0);
+    EXPECT_THAT(console, ::testing::ContainsRegex("Le DSP ne prend plus de blocs \\(attente de plus de 1\\.[0-9] s\\) -> "
+                                                  "Arrêt du marquage\n"));
+    EXPECT_GE(banc::horlogeVirtuelle - debut, CLOCKS_PER_SEC);
+    EXPECT_LT(banc::horlogeVirtuelle - debut, 2 * CLOCKS_PER_SEC);
+    EXPECT_EQ(Interruption, ArretMarquage::DspBloque);
+
+    // Once stopped, the waits look once; nothing more is marked.
+    const clock_t ensuite = banc::horlogeVirtuelle;
+    console = Sortie([] {
+        Attente_Fin_Comptage();
+        DoVecteurMicrons(10 * kMicron, 0, 0, 0);
+    });
+    EXPECT_LT(banc::horlogeVirtuelle - ensuite, CLOCKS_PER_SEC / 100);
+    EXPECT_THAT(console, ::testing::Not(HasSubstr("Le DSP")));
+    EXPECT_TRUE(Marques().empty());
+
+    // A DSP that runs again takes blocks again.
+    dsp.Lenteur(0);
+    EXPECT_EQ(Deplacement(0x0801, 10, 10, kCentre, kCentre, 0), 1);
+    EXPECT_EQ(Blocs().size(), 11u);
 }
 
 }  // namespace

@@ -184,6 +184,16 @@ protected:
         Enregistrements::TearDown();
     }
 
+    // Step rotation: two points of 3 mm along X and 2 mm around a 100 mm cylinder.
+    static void RecoitDeuxPointsEnRotation()
+    {
+        bDMCpasApas = 1;
+        PerimetreCylindreAMarquer = 10000;
+        Builder b;
+        b.pu({segment(1000, 0)}).pd({segment(3000, 2000), segment(3000, 2000)}).end();
+        banc::Marche::Recoit(b.bytes());
+    }
+
     static inline int prisesOrigine = 0;
     boardsim::CarteDmc* dmc = nullptr;
 };
@@ -215,6 +225,46 @@ TEST_F(Cylindre, StepRotationTurnsThePartAndHomesItAfterTheLastPlane)
         ASSERT_EQ(traits.size(), 1u);
         EXPECT_EQ(traits[0].Fin().x - traits[0].Debut().x, 3000);
         EXPECT_EQ(traits[0].Fin().y, traits[0].Debut().y) << "the beam does not move along Y";
+    }
+}
+
+TEST_F(Cylindre, EachStrokeIsMarkedBeforeThePartTurns)
+{
+    if constexpr (!build::kDmc) {
+        GTEST_SKIP() << "no rotation card in this build";
+    } else {
+        RecoitDeuxPointsEnRotation();
+        Marque();
+
+        // Stroke, turn, stroke, turn, in the order the trace shows them.
+        std::string ordre;
+        for (const auto& ligne : carte.Trace({"BLOCK", "DMCMOVE"})) {
+            unsigned ctl = 0;
+            const char c = ligne.rfind("DMCMOVE", 0) == 0 ? 'T'
+                           : std::sscanf(ligne.c_str(), "BLOCK n=%*u ctl=0x%x", &ctl) == 1 && (ctl & 0x8000) ? 'M'
+                                                                                                              : 0;
+            if (c != 0 && (ordre.empty() || ordre.back() != c)) ordre += c;
+        }
+        EXPECT_EQ(ordre, "MTMT");
+    }
+}
+
+TEST_F(Cylindre, ACardThatDoesNotCountItsPulsesStopsTheJob)
+{
+    if constexpr (!build::kDmc) {
+        GTEST_SKIP() << "no rotation card in this build";
+    } else {
+        dmc->Virtuel(0);  // its clock stands still: no pulse comes
+        RecoitDeuxPointsEnRotation();
+        std::string console;
+        Marque(&console);
+
+        EXPECT_THAT(console, ::testing::ContainsRegex("Rotation : la carte DMC n'a pas envoyé ses 304 pas en "
+                                                      "[0-9.]+ s -> Arrêt du marquage\n"));
+        EXPECT_EQ(Interruption, ArretMarquage::RotationBloquee);
+        EXPECT_EQ(dmc->Mouvements().size(), 1u) << "no second turn";
+        EXPECT_EQ(Traits().size(), 1u) << "no second stroke";
+        EXPECT_EQ(RetourOrigineOK, 0);
     }
 }
 
