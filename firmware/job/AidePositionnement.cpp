@@ -113,6 +113,7 @@ void DeplaceVersOrigineCorrigee()
 void Parcourt(bool toujours)
 {
     CurrentRectPos = 0;
+    ReprendMarquage();  // a fault of the last marking does not stop this walk
     if (toujours || !PasAPas()) AnalyseFonctions();
 }
 

@@ -5,6 +5,7 @@
 #include "mlas_func.h"
 #include "utilDMC.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -207,13 +208,20 @@ void Deplace_DMC_Laser(long n, int32_t start)
     Emet_pulse_DMC_Laser(static_cast<unsigned short>(n < 0 ? -n : n));
 }
 
-// The count is not needed: counter 2 tells when the move is over.
-void RAMPAGE_DMC_LASER(long /*count*/, int32_t start, int32_t top)
+double DureeMaxImpulsions(long impulsions, int32_t cadence)
+{
+    return 1.0 + 2.0 * static_cast<double>(impulsions) / std::max<int32_t>(cadence, 1);
+}
+
+// Counter 2 tells when the move is over; its count only bounds the ramp's time.
+void RAMPAGE_DMC_LASER(long count, int32_t start, int32_t top)
 {
     if (DMC_ON == 0 && SUPPRIMER_RAMPE != 0) return;
     const unsigned short dmin = Diviseur(top);
     unsigned short d = Diviseur(start);
     unsigned long t0 = Lire_Timer(1);
+    const double limite = DureeMaxImpulsions(count, start);
+    Chronometre chrono;
     for (;;) {
         usleep(1);
         const unsigned long t1 = Lire_Timer(1);
@@ -235,6 +243,6 @@ void RAMPAGE_DMC_LASER(long /*count*/, int32_t start, int32_t top)
             RetourOrigineOK = 0;
             return;
         }
-        if (FIN_COUNT_DMC_LASER() != 0 || d <= dmin) return;
+        if (FIN_COUNT_DMC_LASER() != 0 || d <= dmin || chrono.Secondes() > limite) return;
     }
 }

@@ -38,6 +38,10 @@ int FIN_COUNT_DMC_LASER();
 int ATTENTE_FIN_COUNT_DMC_LASER(double delaiMax);
 void STOP_DMC_LASER();
 
+// Seconds beyond which the card is not counting the pulses of a move: twice
+// their time at the start rate (steps/s), plus a second.
+double DureeMaxImpulsions(long impulsions, int32_t cadence);
+
 // n steps (signed) at the start rate (steps/s).
 void Deplace_DMC_Laser(long n, int32_t start);
 void RAMPAGE_DMC_LASER(long count, int32_t start, int32_t top);

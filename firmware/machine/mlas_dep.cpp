@@ -539,15 +539,23 @@ void Gestion_Tempo(char saut)
 
 void Gestion_Tempo_Ptir(int div_x, int div_y, int x, int y)
 {
-    // The beam fires while it creeps one step per block.
+    // The beam fires while it creeps one step per block, never out of the field.
     const auto dx = static_cast<uint16_t>(div_x);
     const auto dy = static_cast<uint16_t>(div_y);
+    double demiX = 0.0;
+    double demiY = 0.0;
+    DemiChamp(demiX, demiY);
+    const auto pas = [&](unsigned delai) {
+        if (DansLaPlage(x, int64_t{x} + 1, demiX)) ++x;
+        if (DansLaPlage(y, int64_t{y} + 1, demiY)) ++y;
+        Deplacement(kFaisceau, dx, dy, x, y, delai);
+    };
     int64_t t = TempopTir;
     for (; t > kDelaiBloc; t -= kDelaiBloc) {
-        Deplacement(kFaisceau, dx, dy, ++x, ++y, kDelaiBloc);
+        pas(kDelaiBloc);
         if (Test_Reset() != 0) return;
     }
-    if (t > 0) Deplacement(kFaisceau, dx, dy, ++x, ++y, static_cast<unsigned>(t));
+    if (t > 0) pas(static_cast<unsigned>(t));
 }
 
 void Gestion_Tempo_us(int us, char beam_off)

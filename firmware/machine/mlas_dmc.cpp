@@ -54,15 +54,7 @@ void ResetPendantRotation(int n)
     RetourOrigineOK = 0;
 }
 
-// Pulses that take well beyond their time at the start rate: the card is not
-// counting them, the axis is stopped and so is the marking.
-constexpr double kMargeRotation = 1.0;  // s
-
-double DureeMaxImpulsions(long impulsions, int32_t cadence)
-{
-    return kMargeRotation + 2.0 * static_cast<double>(impulsions) / cadence;
-}
-
+// Pulses the card did not count in time: the axis is stopped and so is the marking.
 void RotationBloquee(long impulsions, double limite)
 {
     std::printf("Rotation : la carte DMC n'a pas envoyé ses %ld pas en %.1f s -> Arrêt du marquage\n", impulsions,

@@ -351,6 +351,19 @@ TEST_F(Deplacements, AMarkWhoseStartOrEndLeavesTheFieldIsNotMadeAndStopsTheMarki
     EXPECT_EQ(Interruption, ArretMarquage::HorsChamp);
     EXPECT_EQ(Marques().size(), marques);
 
+    // The first-pulse delay creeps one step per block, never past the edge.
+    ReprendMarquage();
+    Place(kCentre + 29999, kCentre);
+    TempopTir = 3 * 8000;
+    Sortie([] {
+        DoVecteurMicrons(-1000 * kMicron, 0, 0, 1);
+        DepileTabPD();
+    });
+    TempopTir = 0;
+    const auto creep = Marques();
+    ASSERT_EQ(creep.size(), marques + 4);
+    for (size_t i = marques; i < creep.size(); ++i) EXPECT_LE(creep[i].first, 30000) << i;
+
     // The corner of the origin return may leave the coordinates past 65535, the
     // DSP wrapping them: a full field counts on from there.
     ReprendMarquage();
