@@ -134,15 +134,12 @@ int main(int argc, char** argv)
                     marque.pas);
         // Where the beam went, in mm from the corner of the lens field.
         const auto mm = [&](unsigned pas) { return pasParMm > 0 ? pas / pasParMm : 0.0; };
-        const std::string boite = [&] {
-            char texte[32];
-            std::snprintf(texte, sizeof texte, "%.3f x %.3f", mm(marque.xMax - marque.xMin), mm(marque.yMax - marque.yMin));
-            return std::string(texte);
-        }();
+        char boite[32];
+        std::snprintf(boite, sizeof boite, "%.3f x %.3f", mm(marque.xMax - marque.xMin), mm(marque.yMax - marque.yMin));
         char dessine[32];
         std::snprintf(dessine, sizeof dessine, "%.3f x %.3f", demande.largeur * demande.mmParUnite,
                       demande.hauteur * demande.mmParUnite);
-        std::printf("%-28s %16s %16s\n", "marked box (mm)", dessine, boite.c_str());
+        std::printf("%-28s %16s %16s\n", "marked box (mm)", dessine, boite);
         std::printf("\nmarked box in the %.0f mm lens field: X %.3f to %.3f mm, Y %.3f to %.3f mm\n",
                     route::ChampMm(texte), mm(marque.xMin), mm(marque.xMax), mm(marque.yMin), mm(marque.yMax));
         std::printf("\njob file %s (%ju bytes); single marking: tmpprn.prn %s\n", job.filename().c_str(),

@@ -216,7 +216,8 @@ public:
                 }
             }
             if (maintenant - pairs_[i].dernierOctet > Silence()) {
-                std::printf("Client TCP silencieux depuis %ld ms -> connexion fermée\n", static_cast<long>(DelaiSilenceTCP));
+                std::printf("Client TCP silencieux depuis %ld ms -> connexion fermée\n",
+                            static_cast<long>(DelaiSilenceTCP));
                 Retire(i);
             }
         }

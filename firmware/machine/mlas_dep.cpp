@@ -149,7 +149,10 @@ bool DansLaPlage(int64_t debut, int64_t fin, double demi)
     const int64_t base = (debut >= 0 ? debut / kPlage : (debut - kPlage + 1) / kPlage) * kPlage;
     const double bas = std::max(0.0, kCentre - demi);
     const double haut = std::min(static_cast<double>(kPlage - 1), kCentre + demi);
-    const auto dedans = [&](int64_t p) { return static_cast<double>(p - base) >= bas && static_cast<double>(p - base) <= haut; };
+    const auto dedans = [&](int64_t p) {
+        const auto r = static_cast<double>(p - base);
+        return r >= bas && r <= haut;
+    };
     return dedans(debut) && dedans(fin);
 }
 
