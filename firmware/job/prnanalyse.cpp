@@ -17,7 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <span>
-#include <string_view>
 
 uint8_t MemGrayLevel = 0xFF;
 int32_t MemX_PU = 0;
@@ -126,13 +125,6 @@ uint8_t FinDesDonnees(int32_t pos)
     return ArretSurEnregistrement();
 }
 
-// Raster records place dots at the pitch the header's resolution gives.
-bool CodeRaster(const char* code)
-{
-    return (code[0] == 'C' && code[1] >= '1' && code[1] <= '4') || std::string_view(code) == "R5" ||
-           std::string_view(code) == "RX";
-}
-
 // sign(e) x |e|^1.2 x 64^-0.2: 64 at |e| = 64, bent towards 0.
 float Fonction(int e)
 {
@@ -189,11 +181,6 @@ uint8_t SelectionFonction(int32_t pos, int32_t& consumed)
     for (const Enregistrement& e : Table()) {
         if (e.code[0] != code[0] || e.code[1] != code[1]) continue;
         if (!vue.Couvre(p, e.minimum)) return FinDesDonnees(pos);
-        if (CodeRaster(code) && (ResolutionDpiX == 0 || ResolutionDpiY == 0)) {
-            std::printf("Raster sans résolution dans l'entête (X=%lu Y=%lu) -> Arrêt du marquage adresse=%x\n",
-                        static_cast<unsigned long>(ResolutionDpiX), static_cast<unsigned long>(ResolutionDpiY), p);
-            return ArretSurEnregistrement();
-        }
         bool stop = false;
         consumed = e.traite(pos, stop);
         return stop ? 0 : 1;

@@ -282,7 +282,7 @@ TEST_F(Marche, AResolutionOfZeroStopsOnlyARasterRecord)
 
     std::string console;
     Marque(&console);
-    EXPECT_THAT(console, HasSubstr("Raster sans résolution dans l'entête (X=0 Y=254) -> Arrêt du marquage"));
+    EXPECT_THAT(console, HasSubstr("Ligne raster sans pas entre points (résolution) -> fin du marquage"));
     const auto traits = Traits();
     ASSERT_EQ(traits.size(), 1u) << "the vectors before it are marked, nothing after";
     EXPECT_TRUE(banc::SuitLeDessin(traits[0], {kOrigine.x + 1000, kOrigine.y}, {segment(2000, 0)}));
