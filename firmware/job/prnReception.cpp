@@ -397,9 +397,10 @@ unsigned char GetByteFromTCPIP_timeout(unsigned char* byte, uint32_t tries)
         }
         if (essai == tries) return kCalmeTCP;
         // A peer silent for DelaiSilenceTCP ms is a quiet link too.
+        const int32_t silence = std::max<int32_t>(DelaiSilenceTCP, 0);
         errno = 0;
-        const int n = ReceiveTCP_NoBlock(client, avanceTCP.octets, sizeof avanceTCP.octets, 0,
-                                         std::max<int32_t>(DelaiSilenceTCP, 0) * 1000);
+        const int n = ReceiveTCP_NoBlock(client, avanceTCP.octets, sizeof avanceTCP.octets, silence / 1000,
+                                         silence % 1000 * 1000);
         if (n > 0) {
             avanceTCP.Rempli(static_cast<size_t>(n));
         } else if (n < 0 && errno == 0) {
