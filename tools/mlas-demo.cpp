@@ -106,8 +106,12 @@ int main(int argc, char** argv)
         std::string erreurs;
         const fs::path job = route::Imprime(kBrevoltPrint, scratch.Chemin() / "spool", port, dessin, options, &erreurs);
         if (job.empty()) return Echec("brevolt-print failed:\n" + erreurs, console);
-        if (!firmware.Attend([&] { return Contient(console, "Plus de fichier de marquage"); }, 60s))
-            return Echec("the job was not marked", console);
+        // Marked and deleted, or stopped by a fault and kept.
+        const auto fini = [&] {
+            return Contient(console, "Plus de fichier de marquage") ||
+                   (Contient(console, "-> Arrêt du marquage") && Contient(console, "FIN DU MARQUAGE"));
+        };
+        if (!firmware.Attend(fini, 60s)) return Echec("the job was not marked", console);
         lignes.Vide(kPortPupitre);
         firmware.Signal(SIGINT);
         if (!firmware.Fin(30s)) return Echec("the firmware did not stop on Ctrl-C", console);
@@ -122,7 +126,8 @@ int main(int argc, char** argv)
         const route::Marquage& marque = marquages.front();
         const std::string texte = route::Contenu(console);
         const bool walkEntier = texte.find("COMMANDE INCONNUE") == std::string::npos &&
-                                texte.find("sans fin de fichier (JF)") == std::string::npos;
+                                texte.find("sans fin de fichier (JF)") == std::string::npos &&
+                                texte.find("-> Arrêt du marquage") == std::string::npos;
 
         std::printf("\n%-28s %16s %16s\n", "", "drawing asked", "firmware marked");
         std::printf("%-28s %16zu %16s\n", "records", demande.enregistrements,
@@ -134,17 +139,24 @@ int main(int argc, char** argv)
                     marque.pas);
         // Where the beam went, in mm from the corner of the lens field.
         const auto mm = [&](unsigned pas) { return pasParMm > 0 ? pas / pasParMm : 0.0; };
-        char boite[32];
-        std::snprintf(boite, sizeof boite, "%.3f x %.3f", mm(marque.xMax - marque.xMin), mm(marque.yMax - marque.yMin));
+        char boite[32] = "-";
+        if (marque.blocs > 0)
+            std::snprintf(boite, sizeof boite, "%.3f x %.3f", mm(marque.xMax - marque.xMin), mm(marque.yMax - marque.yMin));
         char dessine[32];
         std::snprintf(dessine, sizeof dessine, "%.3f x %.3f", demande.largeur * demande.mmParUnite,
                       demande.hauteur * demande.mmParUnite);
         std::printf("%-28s %16s %16s\n", "marked box (mm)", dessine, boite);
-        std::printf("\nmarked box in the %.0f mm lens field: X %.3f to %.3f mm, Y %.3f to %.3f mm\n",
-                    route::ChampMm(texte), mm(marque.xMin), mm(marque.xMax), mm(marque.yMin), mm(marque.yMax));
+        if (marque.blocs > 0) {
+            std::printf("\nmarked box in the %.0f mm lens field: X %.3f to %.3f mm, Y %.3f to %.3f mm\n",
+                        route::ChampMm(texte), mm(marque.xMin), mm(marque.xMax), mm(marque.yMin), mm(marque.yMax));
+        }
         std::printf("\njob file %s (%ju bytes); single marking: tmpprn.prn %s\n", job.filename().c_str(),
                     static_cast<uintmax_t>(fs::file_size(job)),
                     fs::exists(travail / "tmpprn.prn") ? "still there" : "deleted after marking");
+        if (const size_t arret = texte.find("-> Arrêt du marquage"); arret != std::string::npos) {
+            const size_t debut = texte.rfind('\n', arret) + 1;
+            std::printf("marking stopped: %s\n", texte.substr(debut, texte.find('\n', arret) - debut).c_str());
+        }
         std::printf("firmware %s\n", arrete ? "stopped by Ctrl-C: \"Programme arrêté\"" : "did not end by Ctrl-C");
         return arrete && walkEntier ? 0 : 1;
     } catch (const std::exception& e) {

@@ -63,6 +63,11 @@ int32_t dernierX = kCentre;
 int32_t dernierY = kCentre;
 // No block was freed in time: later waits look once and do not wait again.
 bool dspBloque = false;
+// The span of 65536 positions, on each axis, that the plate lies in. The DSP
+// takes targets modulo 65536, and in some orientations the plate goes on from
+// the corner of the origin return past 65535 or below 0.
+int64_t plageX = 0;
+int64_t plageY = 0;
 
 // A cylinder is marked: turned through the Y axis, or stepped by the rotation card.
 bool ModeRotation()
@@ -130,6 +135,25 @@ bool AttendBloc(uint16_t bloc)
     return false;
 }
 
+// Nanometres to steps by the orientation; false for an orientation that has none.
+bool EnPas(float dx, float dy, float& X, float& Y)
+{
+    const float mx = mmenpasX;
+    const float my = mmenpasY;
+    switch (Orientation) {
+    case 1: X = dy / 1000 / 1000 * my; Y = dx / 1000 / -1000 * mx; return true;
+    case 2: X = dx / 1000 / -1000 * mx; Y = dy / 1000 / -1000 * my; return true;
+    case 3: X = dy / 1000 / -1000 * my; Y = dx / 1000 / 1000 * mx; return true;
+    case 4: X = dx / 1000 / 1000 * mx; Y = dy / 1000 / 1000 * my; return true;
+    default: return false;
+    }
+}
+
+int64_t Plage(int64_t position)
+{
+    return position >= 0 ? position / kPlage : (position - kPlage + 1) / kPlage;
+}
+
 // Half the lens field in steps along the scanner's X and Y, mapped by the
 // orientation as the moves are.
 void DemiChamp(double& x, double& y)
@@ -141,23 +165,16 @@ void DemiChamp(double& x, double& y)
     y = croise ? largeur : hauteur;
 }
 
-// Start and end of a straight move inside the field, counted in the span of
-// 65536 positions the start lies in: the corner jump of the origin return
-// leaves coordinates that count on past 65535, and the DSP wraps them.
-bool DansLaPlage(int64_t debut, int64_t fin, double demi)
+// A position of the plate's span that the lens field covers.
+bool DansLeChamp(int64_t position, int64_t plage, double demi)
 {
-    const int64_t base = (debut >= 0 ? debut / kPlage : (debut - kPlage + 1) / kPlage) * kPlage;
-    const double bas = std::max(0.0, kCentre - demi);
-    const double haut = std::min(static_cast<double>(kPlage - 1), kCentre + demi);
-    const auto dedans = [&](int64_t p) {
-        const auto r = static_cast<double>(p - base);
-        return r >= bas && r <= haut;
-    };
-    return dedans(debut) && dedans(fin);
+    const auto r = static_cast<double>(position - plage * kPlage);
+    return r >= std::max(0.0, kCentre - demi) && r <= std::min(static_cast<double>(kPlage - 1), kCentre + demi);
 }
 
-// A marked move of (X, Y) steps from the beam's position stays in the field;
-// else the marking stops, with the beam where it is.
+// A marked move of (X, Y) steps from the beam's position starts and ends in
+// the field (a straight move between them stays in it); else the marking
+// stops, with the beam where it is.
 bool MarqueDansLeChamp(float X, float Y)
 {
     const int64_t x0 = X_courant;
@@ -167,7 +184,9 @@ bool MarqueDansLeChamp(float X, float Y)
     double demiX = 0.0;
     double demiY = 0.0;
     DemiChamp(demiX, demiY);
-    if (DansLaPlage(x0, x1, demiX) && DansLaPlage(y0, y1, demiY)) return true;
+    if (DansLeChamp(x0, plageX, demiX) && DansLeChamp(x1, plageX, demiX) && DansLeChamp(y0, plageY, demiY) &&
+        DansLeChamp(y1, plageY, demiY))
+        return true;
     std::printf("Vecteur marqué hors du champ de la lentille (de X=%lld Y=%lld à X=%lld Y=%lld pas) -> Arrêt du "
                 "marquage\n",
                 static_cast<long long>(x0), static_cast<long long>(y0), static_cast<long long>(x1),
@@ -233,6 +252,7 @@ void Centre(uint16_t diviseur)
 {
     X_courant = Y_courant = kCentre;
     PX_reel = PY_reel = kCentre;
+    plageX = plageY = 0;
     Deplacement(kSansFaisceau, diviseur, diviseur, kCentre, kCentre, 0);
     Attente_Fin_Comptage();
 }
@@ -377,6 +397,7 @@ void InterromptMarquage(ArretMarquage raison)
 void ReprendMarquage()
 {
     Interruption = ArretMarquage::Aucun;
+    plageX = plageY = 0;
 }
 
 void DoVecteurMicrons(int dx, int dy, char saut, char segment)
@@ -389,19 +410,10 @@ void DoVecteurMicrons(int dx, int dy, char saut, char segment)
     }
     if (bSimulation != 0) saut = 1;
 
-    const float mx = mmenpasX;
-    const float my = mmenpasY;
-    const auto fx = static_cast<float>(dx);
-    const auto fy = static_cast<float>(dy);
     float X = 0.0f;
     float Y = 0.0f;
-    switch (Orientation) {
-    case 1: X = fy / 1000 / 1000 * my; Y = fx / 1000 / -1000 * mx; break;
-    case 2: X = fx / 1000 / -1000 * mx; Y = fy / 1000 / -1000 * my; break;
-    case 3: X = fy / 1000 / -1000 * my; Y = fx / 1000 / 1000 * mx; break;
-    case 4: X = fx / 1000 / 1000 * mx; Y = fy / 1000 / 1000 * my; break;
-    default: return;  // no orientation, no move
-    }
+    if (!EnPas(static_cast<float>(dx), static_cast<float>(dy), X, Y)) return;  // no orientation, no move
+    const float mx = mmenpasX;
     if (saut == 0 && (MarquageInterrompu() || !MarqueDansLeChamp(X, Y))) return;
 
     if (segment == 0) {
@@ -549,8 +561,8 @@ void Gestion_Tempo_Ptir(int div_x, int div_y, int x, int y)
     double demiY = 0.0;
     DemiChamp(demiX, demiY);
     const auto pas = [&](unsigned delai) {
-        if (DansLaPlage(x, int64_t{x} + 1, demiX)) ++x;
-        if (DansLaPlage(y, int64_t{y} + 1, demiY)) ++y;
+        if (DansLeChamp(int64_t{x} + 1, plageX, demiX)) ++x;
+        if (DansLeChamp(int64_t{y} + 1, plageY, demiY)) ++y;
         Deplacement(kFaisceau, dx, dy, x, y, delai);
     };
     int64_t t = TempopTir;
@@ -594,12 +606,21 @@ int RetourOrigineInverse()
 
     const int32_t a = std::max(TronqueEntier(lasparam.LargeurChamp * 1000 * 1000 / 2), -INT32_MAX);
     const int32_t b = std::max(TronqueEntier(lasparam.HauteurChamp * 1000 * 1000 / 2), -INT32_MAX);
+    const int32_t centreX = X_courant;
+    const int32_t centreY = Y_courant;
     switch (Orientation) {
     case 1: DoVecteurMicrons(-a, b, 1, 0); break;
     case 2: DoVecteurMicrons(a, b, 1, 0); break;
     case 3: DoVecteurMicrons(a, -b, 1, 0); break;
     default: DoVecteurMicrons(-a, -b, 1, 0); break;
     }
+    // The plate's span holds the field centre as the plate goes from the
+    // corner; an axis that the jump left alone (step rotation) stays at the centre.
+    float X = 0.0f;
+    float Y = 0.0f;
+    EnPas(static_cast<float>(a), static_cast<float>(b), X, Y);
+    plageX = Plage(X_courant == centreX ? X_courant : X_courant + std::llround(X));
+    plageY = Plage(Y_courant == centreY ? Y_courant : Y_courant + std::llround(Y));
     return 1;
 }
 

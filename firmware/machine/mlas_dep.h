@@ -48,7 +48,9 @@ extern uint8_t FirstDeplacementCentreObjet;
 extern uint8_t RetourOrigineOK;
 
 // Why a marking ends before its end record. The first reason is kept until
-// the next marking starts (ReprendMarquage); meanwhile no marked move is made.
+// the next marking starts (ReprendMarquage, which also takes the plate back to
+// the positions around the centre until the origin return); meanwhile no
+// marked move is made.
 enum class ArretMarquage : uint8_t {
     Aucun,
     Reset,            // reset asked for while the next plane was awaited

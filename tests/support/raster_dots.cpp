@@ -120,14 +120,18 @@ std::vector<Dot> markedDots(const std::vector<std::string>& trace, const Grid& g
         if (std::sscanf(trace[i].c_str(), "BLOCK n=%*u ctl=0x%x x=%u y=%u dpd=%u delay=%u", &ctl, &bx, &by,
                         &divisor, &delay) != 5)
             continue;
+        // The card takes targets modulo 65536: a position counts in the span of
+        // the grid's origin, where the orientation may have put the plate.
+        const double ux = bx + 65536.0 * std::round((g.x0 - bx) / 65536.0);
+        const double uy = by + 65536.0 * std::round((g.y0 - by) / 65536.0);
         if ((ctl & 0x8000) != 0 && delay == 0) {
             const auto [c0, r0] = onGrid(x, y);
-            const auto [c1, r1] = onGrid(bx, by);
+            const auto [c1, r1] = onGrid(ux, uy);
             dots.push_back({static_cast<int>(std::lround(std::min(c0, c1))),
                             static_cast<int>(std::lround(std::min(r0, r1))), divisor});
         }
-        x = bx;
-        y = by;
+        x = ux;
+        y = uy;
     }
     return dots;
 }

@@ -52,6 +52,7 @@ protected:
         CUneRechercheOrgigine = bRechercheOrigine = 0;
         iTabD = NumblocDSP = 0;
         LPen_Up = DoSegment = 1;
+        ReprendMarquage();
         Place(kCentre, kCentre);
     }
     static void Place(int x, int y)
@@ -289,6 +290,7 @@ TEST_F(Deplacements, AResetEndsALongDelay)
 {
     TempoSaut = TempoTir = TempopTir = 1000000;
     dsp.FixeEntrees({.reset = true});
+    Place(kCentre - 20000, kCentre);  // the long jump ends in the field, where a mark may be made
     Sortie([] {
         DoVecteurMicrons(40000 * kMicron, 0, 1, 0);
         DoVecteurMicrons(10 * kMicron, 0, 0, 1);
@@ -364,18 +366,36 @@ TEST_F(Deplacements, AMarkWhoseStartOrEndLeavesTheFieldIsNotMadeAndStopsTheMarki
     ASSERT_EQ(creep.size(), marques + 4);
     for (size_t i = marques; i < creep.size(); ++i) EXPECT_LE(creep[i].first, 30000) << i;
 
-    // The corner of the origin return may leave the coordinates past 65535, the
-    // DSP wrapping them: a full field counts on from there.
+    // In orientation 1 the plate goes on from the corner of the origin return
+    // past 65535 along X, the DSP wrapping the targets: a full field counts on
+    // from there, and a mark back across the wrap is outside.
     ReprendMarquage();
     Orientation = 1;
     mmenpasX = mmenpasY = 65535.0f / 60;
-    Place(65534 + 1000, 65534 + 1000);
     Sortie([] {
-        DoVecteurMicrons(-10000 * kMicron, 10000 * kMicron, 0, 1);
+        RetourOrigineInverse();
+        DoVecteurMicrons(5000 * kMicron, 5000 * kMicron, 1, 0);
+        DoVecteurMicrons(10000 * kMicron, 10000 * kMicron, 0, 1);
         DepileTabPD();
     });
     EXPECT_EQ(Interruption, ArretMarquage::Aucun);
-    EXPECT_EQ(Marques().back(), std::make_pair(998 + 10923 - kCentre, 998 + 10923 - kCentre));
+    EXPECT_GT(X_courant, 65535) << "past the wrap";
+    EXPECT_EQ(Marques().back(), std::make_pair((X_courant & 0xFFFF) - kCentre, Y_courant - kCentre));
+    Sortie([] { DoVecteurMicrons(0, -20000 * kMicron, 0, 1); });
+    EXPECT_EQ(Interruption, ArretMarquage::HorsChamp);
+
+    // In step rotation the jumps leave X alone: the marks stay about the centre.
+    ReprendMarquage();
+    Orientation = 2;
+    bDMCpasApas = 1;
+    Sortie([] {
+        RetourOrigineInverse();
+        DoVecteurMicrons(5000 * kMicron, 5000 * kMicron, 1, 0);
+        DoVecteurMicrons(5000 * kMicron, 0, 0, 1);
+        DepileTabPD();
+    });
+    bDMCpasApas = 0;
+    EXPECT_EQ(Interruption, ArretMarquage::Aucun);
 }
 
 TEST_F(Deplacements, ADspThatStopsTakingBlocksEndsTheWaitsAndTheMarking)

@@ -126,13 +126,11 @@ TEST_F(Raster, AnImageIsMarkedDotByDotWhereItsLinesPutIt)
         EXPECT_EQ(LFNbrepointA, 30u + 10u) << "every grey dot, the marked 1-bit ones";
     }
 
-    // Each lens orientation lays the same image on other scanner axes; the
-    // plate origin puts it near the centre, away from the field's corner.
-    const int coin[4][2] = {{-1, 1}, {1, 1}, {1, -1}, {-1, -1}};
+    // Each lens orientation lays the same image on other scanner axes, from
+    // the field's corner that the orientation takes (past the card's wrap in some).
     for (uint8_t o = 1; o <= 4; ++o) {
         Orientation = o;
-        OrgXPlaque = -coin[o - 1][0] * 25000;
-        OrgYPlaque = -coin[o - 1][1] * 25000;
+        OrgXPlaque = OrgYPlaque = 10000;
         const size_t avant = carte.Trace().size();
         MarqueCorps(b.bytes());
         EXPECT_TRUE(MemeImage(b, avant)) << "orientation " << int{o};
