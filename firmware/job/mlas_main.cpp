@@ -169,6 +169,7 @@ void ModeDeMarquage(unsigned char mode)
 // Ctrl-C, but with success.
 int FinDeConsole()
 {
+    ArretSiDemande();  // Ctrl-C ended the read: it stops the program as such
     std::printf("\nFin de la saisie console\n");
     ArretProgramme();
     return 0;
@@ -428,7 +429,11 @@ int Demarrage()
     constexpr Id kId = build::kId;
 
     BrancheArretCtrlC(ArretCtrlC);
-    std::signal(SIGINT, OnSIGINT);
+    // Not restarted: a console read that Ctrl-C interrupts returns, and the stop is seen.
+    struct sigaction action {};
+    action.sa_handler = OnSIGINT;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
     std::snprintf(MainVersion, sizeof MainVersion, "%hhu.%02hhu", kVersionMajeure, kVersionMineure);
     std::printf(build::kFibreLine ? "QUILMARDE SOFTWARE  v%s %s - Précision 1/1000e et 1/100e - Pas de segmentation "
                                     "Horizontaux/verticaux\n"

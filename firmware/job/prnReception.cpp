@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -463,9 +464,16 @@ void DemarreEcouteurs(bool serie)
     ArreteEcouteurs();
     CommMode = kAttente;
     bStopReceptionThreads = 0;
+    // Ctrl-C is for the main thread, whose waits see it: the listeners block it.
+    sigset_t ctrlC;
+    sigset_t avant;
+    sigemptyset(&ctrlC);
+    sigaddset(&ctrlC, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &ctrlC, &avant);
     ecouteTCP = ThreadNew(DetectTCPIPConnection, nullptr);
     ecouteSerieActive = serie;
     if (serie) ecouteSerie = ThreadNew(DetectRS232Connection, nullptr);
+    pthread_sigmask(SIG_SETMASK, &avant, nullptr);
     ecouteursActifs = true;
 }
 

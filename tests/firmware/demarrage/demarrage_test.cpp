@@ -201,7 +201,7 @@ TEST(Arret, CtrlCStopsInOrderAndEndsByTheSignal)
             boardsim::Installe(boardsim::Reglages{});
             Init_Var();
             dup2(STDERR_FILENO, STDOUT_FILENO);
-            BrancheArretCtrlC(ArretProgramme);
+            BrancheArretCtrlC(ArretCtrlC);
             OnSIGINT(SIGINT);  // only recorded: the next wait stops the program
             Pause_Las(1);
         },

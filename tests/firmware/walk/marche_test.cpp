@@ -321,7 +321,7 @@ TEST_F(Marche, CtrlCDuringTheMarkingStopsTheProgramWithTheOutputsOff)
         EXPECT_EXIT(
             {
                 dup2(STDERR_FILENO, STDOUT_FILENO);
-                BrancheArretCtrlC(ArretProgramme);
+                BrancheArretCtrlC(ArretCtrlC);
                 std::signal(SIGINT, OnSIGINT);
                 Ecrire_Tor_Dsp(2, 1);
                 std::thread([this, essai] {
