@@ -198,8 +198,9 @@ void PositionnementYag(unsigned char* job)
 {
     Prepare(job, true);
     PrepareParcours(true);
-    std::printf("OrgXPlaque = %lu  OrgYPlaque = %lu\n", static_cast<unsigned long>(OrgXPlaque) * 10,
-                static_cast<unsigned long>(OrgYPlaque) * 10);
+    // Unsigned 32-bit arithmetic, as on the board.
+    std::printf("OrgXPlaque = %lu  OrgYPlaque = %lu\n", static_cast<unsigned long>(static_cast<uint32_t>(OrgXPlaque) * 10u),
+                static_cast<unsigned long>(static_cast<uint32_t>(OrgYPlaque) * 10u));
     DoVecteurMicrons(ArrondiEntier(static_cast<double>(OrgXPlaque) * 10000),
                      ArrondiEntier(static_cast<double>(OrgYPlaque) * 10000), 1, 0);
     Parcourt(true);

@@ -75,7 +75,7 @@ unsigned char* ReadAFile(const char* path, uint32_t* size)
         return nullptr;
     }
     const off_t total = FileSize(fd);
-    if (total < 0 || total > static_cast<off_t>(UINT32_MAX)) {
+    if (total < 0 || static_cast<uint64_t>(total) > UINT32_MAX) {
         ZK_TRACE(kSource, "File size failed");
         close(fd);
         return nullptr;

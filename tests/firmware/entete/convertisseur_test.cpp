@@ -64,7 +64,7 @@ TEST_F(JobConvertisseur, ThousandthsOfAMillimetreJob)
     RecoitSansInstruction(Convertit(r));
     EXPECT_EQ(Analyse(), 8 + 240 - 1) << "\"!KM 240;\" then the block; the body begins right after";
     EXPECT_EQ(FichierOK, 1);
-    EXPECT_THAT((std::vector<long>{UniteDeLg, TypeDuFichier, ModelDuLaser, OrgXPlaque, OrgYPlaque, ResolutionDpiX,
+    EXPECT_THAT((std::vector<int64_t>{UniteDeLg, TypeDuFichier, ModelDuLaser, OrgXPlaque, OrgYPlaque, ResolutionDpiX,
                                    ResolutionDpiY, BlackInitialpower, VitesseInitiale, DimXPlaque, NumFocale}),
                 ElementsAre(1, 0, build::kId == build::Id::Km250NoDmc || build::kViper ? 0 : 775, 22000, 44000,
                             254, 508, 40, 750, 100000, 2));
@@ -80,7 +80,7 @@ TEST_F(JobConvertisseur, HundredthsFibreCylinderJob)
     RecoitSansInstruction(Convertit(r, true));
     EXPECT_EQ(Analyse(), 8 + 200 - 1) << "\"!ZK 200;\"";
     // 40 mm across: 125.664 mm round, 12566 in 1/100 mm.
-    EXPECT_THAT((std::vector<long>{UniteDeLg, PerimetreCylindreAMarquer, OrgXPlaque, OrgYPlaque}),
+    EXPECT_THAT((std::vector<int64_t>{UniteDeLg, PerimetreCylindreAMarquer, OrgXPlaque, OrgYPlaque}),
                 ElementsAre(0, 12566, 1200 + 1000, 3400 + 12566 / 2));
     EXPECT_EQ(banc::kAvecCarte ? bDMCpasApas : bTC_DMC, 1);
 }

@@ -29,7 +29,7 @@ TEST_F(AnalyseEntete, EveryFieldLandsInItsGlobal)
     EXPECT_EQ(FichierOK, 1);
     // Lens 1 adds its 1/1000 mm margin to the origins; a marking sheet reads no position;
     // the jump speed goes x 10 into the header text and back to mm/s in FK_PP.
-    EXPECT_THAT((std::vector<long>{TypeDuFichier, UniteDeLg, MarquageUnique, ModelDuLaser, OrgXPlaque, OrgYPlaque,
+    EXPECT_THAT((std::vector<int64_t>{TypeDuFichier, UniteDeLg, MarquageUnique, ModelDuLaser, OrgXPlaque, OrgYPlaque,
                                    MargeFocaleCurrentUnit, DemiChampFocale, NumFocale, DimXPlaque, DimYPlaque,
                                    ResolutionDpiX, ResolutionDpiY, BlackInitialpower, VitesseInitiale, MarkingSpeed,
                                    lasparam.VitesseMarquage, OrientationMarquage, Orientation, TempoSaut, TempoTir,
@@ -68,10 +68,10 @@ TEST_F(AnalyseEntete, HundredthsOfAMillimetre)
 {
     Recoit(Job(Complet(0).set(Focal, 2)));
     Analyse();
-    EXPECT_THAT((std::vector<long>{UniteDeLg, OrgXPlaque, OrgYPlaque, DemiChampFocale}),
+    EXPECT_THAT((std::vector<int64_t>{UniteDeLg, OrgXPlaque, OrgYPlaque, DemiChampFocale}),
                 ElementsAre(0, 2000, 3000, 10000));
     if constexpr (banc::kFibre) {
-        EXPECT_THAT((std::vector<long>{CoefUnitVersNano, CoefUnitVersMicron}), ElementsAre(10000, 10));
+        EXPECT_THAT((std::vector<int64_t>{CoefUnitVersNano, CoefUnitVersMicron}), ElementsAre(10000, 10));
     }
 }
 
@@ -80,10 +80,10 @@ TEST_F(AnalyseEntete, LensFourAndUnknownLenses)
     Recoit(Job(Complet().set(Focal, 4)));
     Analyse();
     if constexpr (banc::kFibre) {
-        EXPECT_THAT((std::vector<long>{OrgXPlaque, OrgYPlaque, DemiChampFocale, CurrentParamCorrection.Focale}),
+        EXPECT_THAT((std::vector<int64_t>{OrgXPlaque, OrgYPlaque, DemiChampFocale, CurrentParamCorrection.Focale}),
                     ElementsAre(3000, 4000, 1, 420));
     } else {
-        EXPECT_THAT((std::vector<long>{OrgXPlaque, OrgYPlaque}), ElementsAre(1000, 2000)) << "no origin step";
+        EXPECT_THAT((std::vector<int64_t>{OrgXPlaque, OrgYPlaque}), ElementsAre(1000, 2000)) << "no origin step";
     }
     // An unknown lens keeps the lens loaded now.
     Recoit(Job(Complet().set(Focal, 0)));
@@ -104,7 +104,7 @@ TEST_F(AnalyseEntete, CylinderPerimeterInHundredthsWhateverTheUnit)
     Recoit(Job(Complet().set(CylinderRequested, 1)));
     Analyse();
     // 314.159 mm; the origin moves by half the perimeter in job units.
-    EXPECT_THAT((std::vector<long>{PerimetreCylindreAMarquer, SavePerimetreCylindre, OrgXPlaque, OrgYPlaque,
+    EXPECT_THAT((std::vector<int64_t>{PerimetreCylindreAMarquer, SavePerimetreCylindre, OrgXPlaque, OrgYPlaque,
                                    ModeTurboTCValide, TempoFinRotation, TempoInterligneTC}),
                 ElementsAre(31416, 777, 11000, 2000 + 314159 / 2, 1, 42, 43));
     EXPECT_FLOAT_EQ(fPerimetreEnmm, 314.159f);
@@ -126,7 +126,7 @@ TEST_F(AnalyseEntete, CylinderPerimeterInHundredthsWhateverTheUnit)
     Recoit(Job(Complet().set(CylinderRequested, 1)));
     Analyse();
     if constexpr (banc::kAvecCarte) {
-        EXPECT_THAT((std::vector<long>{bDMCpasApas, PerimetreCylindreAMarquer, OrgYPlaque, TempoFinRotation}),
+        EXPECT_THAT((std::vector<int64_t>{bDMCpasApas, PerimetreCylindreAMarquer, OrgYPlaque, TempoFinRotation}),
                     ElementsAre(0, 0, 12000, 0));
     }
 }
@@ -246,7 +246,7 @@ TEST_F(AnalyseEntete, ShortFormOfTheYagLoop)
     Recoit(Job(Complet().set(Positioning, 0)));
     EXPECT_EQ(Analyse(true), 247);
     // Unit factors from the unit field, so that moves are not all zero; gains in thousandths.
-    EXPECT_THAT((std::vector<long>{OrgXPlaque, OrgYPlaque, CoefUnitVersNano, CoefUnitVersMicron,
+    EXPECT_THAT((std::vector<int64_t>{OrgXPlaque, OrgYPlaque, CoefUnitVersNano, CoefUnitVersMicron,
                                    CurrentParamCorrection.Focale, lasparam.VitesseMarquage, MarkingSpeed}),
                 ElementsAre(1500, 2500, 1000, 1, 160, 123, 5000));
     EXPECT_FLOAT_EQ(GainXRectPosition, 1.25f);
@@ -267,7 +267,7 @@ TEST_F(AnalyseEntete, ShortFormOfTheYagLoop)
     b.tag("KM", 168).header(court).raw(std::vector<uint8_t>{0, 0, 0x10, 0}).end();
     Recoit(b.bytes());
     EXPECT_EQ(Analyse(true), 8 + 168 - 1);
-    EXPECT_THAT((std::vector<long>{PositionningTimeout, UniteDeLg, CoefUnitVersNano, OrgXPlaque}),
+    EXPECT_THAT((std::vector<int64_t>{PositionningTimeout, UniteDeLg, CoefUnitVersNano, OrgXPlaque}),
                 ElementsAre(0, 0, 10000, 1000));
 }
 
