@@ -21,7 +21,6 @@ namespace {
 
 constexpr int mnemo(char a, char b) { return (a << 8 | b) & 0xDFDF; }
 
-constexpr double kDegre = 0.017453292;
 constexpr std::size_t kTailleLabelInitiale = 151;
 constexpr std::uint32_t kSrcCopy = 0xCC0020;
 

@@ -97,8 +97,7 @@ constexpr const char* kNeerlandais[kNombreMessages] = {
 // Spanish (4)
 constexpr const char* kEspagnol[kNombreMessages] = {
     "Error bitmap",
-    "Error creaci\xF3"
-    "n archivo",
+    "Error creaci\xF3n archivo",
     "Error dimensiones placa",
     "Error DPI",
     "Error escritura archivo",

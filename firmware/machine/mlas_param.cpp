@@ -17,8 +17,9 @@ namespace {
 
 constexpr float kMmEnPas = 1000.0f / defaut::kPasNominal;
 
-constexpr void MetReserve(SansChamp&) {}
-constexpr void MetReserve(std::array<int32_t, 3>& reserve)
+// One of the two serves each build.
+[[maybe_unused]] constexpr void MetReserve(SansChamp&) {}
+[[maybe_unused]] constexpr void MetReserve(std::array<int32_t, 3>& reserve)
 {
     reserve = {1, 1, 1};
 }

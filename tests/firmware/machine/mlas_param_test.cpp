@@ -136,7 +136,7 @@ TEST_F(Parametres, TablesOfEachCorrectionType)
         {{100, 130.0f, 130.0f, 2, 1, 0.0f, 10.0f, 2.5f, 1.0f, 40}, "x0=65535 x1024=65535 x2047=65535 y0=32270 y1024=32395 y2047=32768"},
     };
     for (const auto& [p, valeurs] : cas) {
-        Sortie([&] { Charge_Table(p); });
+        Sortie([&, &p = p] { Charge_Table(p); });
         EXPECT_EQ(carte.Trace({"TABLE"}).back(), "TABLE " + valeurs);
     }
 }
