@@ -10,6 +10,8 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
+#include <iterator>
+#include <sstream>
 #include <thread>
 
 #include <fcntl.h>
@@ -39,14 +41,21 @@ public:
         std::vector<char*> envp;
         for (auto& v : variables) envp.push_back(v.data());
         envp.push_back(nullptr);
-        std::vector<char*> argv = {const_cast<char*>(chemin.c_str()), const_cast<char*>(option), nullptr};
+        // A cross-built program runs under the emulator that runs this test.
+        std::istringstream emulateur(MLAS_EMULATEUR);
+        std::vector<std::string> mots{std::istream_iterator<std::string>(emulateur), {}};
+        mots.push_back(chemin);
+        if (option != nullptr) mots.emplace_back(option);
+        std::vector<char*> argv;
+        for (auto& m : mots) argv.push_back(m.data());
+        argv.push_back(nullptr);
         pid_ = fork();
         if (pid_ == 0) {
             const int fd = open(sortie.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             const int vide = open("/dev/null", O_RDONLY);  // a console with nothing to type
             if (fd >= 0 && vide >= 0 && dup2(fd, STDOUT_FILENO) >= 0 && dup2(vide, STDIN_FILENO) >= 0 &&
                 chdir(dossier.c_str()) == 0) {
-                execve(argv[0], argv.data(), envp.data());
+                execvpe(argv[0], argv.data(), envp.data());
             }
             _exit(127);
         }
