@@ -97,6 +97,13 @@ void SchedulerPost(uint8_t id, void* argument)
         return;
     }
     const uint32_t before = entry->posted;
+    if (id_write == kStack && id_read > 0) {
+        // A runner that never ran dry still frees the room of the events it ran;
+        // the one running stays first, so that its end still counts it.
+        std::memmove(sched_stack, sched_stack + id_read, (id_write - id_read) * sizeof(SchedEvent));
+        id_write = static_cast<uint8_t>(id_write - id_read);
+        id_read = 0;
+    }
     if (id_write == kStack) {
         zk_trace(kSource, "SchedulerPost", 155, "Scheduler stack overflow !");
     } else {

@@ -35,6 +35,14 @@ void RecordTens(void* argument)
     Record(reinterpret_cast<void*>(reinterpret_cast<intptr_t>(argument) * 10));
 }
 
+// Posts the next number from the runner itself, so that the runner never runs dry.
+void RecordAndPostNext(void* argument)
+{
+    Record(argument);
+    const auto value = reinterpret_cast<intptr_t>(argument);
+    if (value < 600) SchedulerPost(1, reinterpret_cast<void*>(value + 1));
+}
+
 std::vector<intptr_t> Seen()
 {
     std::lock_guard<std::mutex> guard(seenLock);
@@ -89,6 +97,18 @@ TEST_F(Scheduler, RunsEventsInPostingOrderAndDropsWhatOverflows)
     }
     ASSERT_TRUE(WaitFor([&] { return Seen().size() == expected.size(); }));
     EXPECT_EQ(Seen(), expected);
+}
+
+TEST_F(Scheduler, AStreamOfEventsNeverOverflowsWhileFewAreWaiting)
+{
+    SchedulerAdd(1, RecordAndPostNext, 0, "next");
+    Start();
+    CaptureStdout();
+    SchedulerPost(1, Arg(1));
+    const bool all = WaitFor([] { return Seen().size() == 600; });
+    EXPECT_EQ(GetCapturedStdout(), "");
+    ASSERT_TRUE(all) << Seen().size();
+    EXPECT_EQ(Seen().back(), 600);
 }
 
 TEST_F(Scheduler, IdsArePositionsAndUnknownOnesAreRefused)
