@@ -40,10 +40,10 @@ TEST_F(Labels, CharsetsHaveTheirGlyphCountsAndEveryGlyphStartsWithAMove) {
     EXPECT_EQ(n, attendus[j]) << "charset " << j;
   }
   for (int c = 33; c < 127; ++c) EXPECT_NE(*JeuxCaracteresTrait[0][c], 0) << c;
-  EXPECT_STREQ(JeuxCaracteresTrait[0]['A'], "\x14\x99\xAA\xCA\xD9\xD4\x16\xD6");
-  EXPECT_STREQ(JeuxCaracteresTrait[0]['1'], "\x24\xC4\x34\xBA\xA9");
-  EXPECT_STREQ(JeuxCaracteresTrait[0]['.'], "\x34\xA4\xA5\xB5\xB4");
-  EXPECT_STREQ(JeuxCaracteresTrait[0][' '], "");
+  EXPECT_STREQ(JeuxCaracteresTrait[0][int{'A'}], "\x14\x99\xAA\xCA\xD9\xD4\x16\xD6");
+  EXPECT_STREQ(JeuxCaracteresTrait[0][int{'1'}], "\x24\xC4\x34\xBA\xA9");
+  EXPECT_STREQ(JeuxCaracteresTrait[0][int{'.'}], "\x34\xA4\xA5\xB5\xB4");
+  EXPECT_STREQ(JeuxCaracteresTrait[0][int{' '}], "");
   for (int j : {2, 3})
     for (int c : {126, 127}) EXPECT_STREQ(JeuxCaracteresTrait[j][c], "") << j << " " << c;
 }
@@ -130,8 +130,8 @@ TEST_F(Labels, TerminatorCharsetsAndUpperHalfCodes) {
   SetUp();
   execute("CA2;PA0,0;LB\x0E\\~\x0F\\\x03");
   const V b = apres(1);
-  const std::size_t cedille = std::strlen(JeuxCaracteresTrait[2]['\\']);
-  const std::size_t barre = std::strlen(JeuxCaracteresTrait[0]['\\']);
+  const std::size_t cedille = std::strlen(JeuxCaracteresTrait[2][int{'\\'}]);
+  const std::size_t barre = std::strlen(JeuxCaracteresTrait[0][int{'\\'}]);
   ASSERT_EQ(b.size(), 1 + cedille + 1 + 1 + 1 + barre + 1);
   EXPECT_EQ(b[cedille + 1], "M 75,0");
   EXPECT_EQ(b[cedille + 2], "M 150,0");
