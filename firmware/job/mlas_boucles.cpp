@@ -43,7 +43,7 @@ constexpr unsigned char kLampePrete = 1;
 constexpr unsigned char kLampeMarquage = 2;
 constexpr unsigned char kEntreeStart = 1;
 
-constexpr uint8_t kAttente = 1;
+[[maybe_unused]] constexpr uint8_t kAttente = 1;
 constexpr uint8_t kSerie = 2;
 constexpr uint8_t kTCP = 3;
 constexpr uint8_t kFermeAvantJob = 4;
