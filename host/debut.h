@@ -19,6 +19,16 @@
 extern "C" BREVOLT_EXPORT int debut(HANDLE imprimante, const void* donnees, std::uint32_t longueur,
                                     const void* parametres);
 
+// Rescales a device-independent bitmap from the source size and depth to the target's
+// through the printer's device contexts; the target rows are written bottom-up. At 1, 4
+// and 8 bits the source indexes the palette when the fourth byte of its entry 0 is set,
+// otherwise a grey ramp from white to black. Sizes below 1, depths other than 1, 4, 8, 24
+// and 32, a null pointer, a DIB over 4 GiB or a failed system call leave the target
+// untouched (with the last error set).
+extern "C" BREVOLT_EXPORT void StretchMaison(HANDLE imprimante, SIZE source, SIZE cible, WORD bitsSource,
+                                             WORD bitsCible, const void* pixelsSource, void* pixelsCible,
+                                             int hautEnBas, const RGBQUAD* palette);
+
 // The page buffer: its size at the start of a page, and the most it grows to when one
 // command is longer than what the buffer holds (beyond: "Memory error").
 constexpr std::size_t kTailleTamponPage = 10001000;

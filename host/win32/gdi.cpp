@@ -1,11 +1,14 @@
-// GDI, as much as the polygon fill draws with: device contexts, bitmaps, solid pens and
-// filled polygons. Every pixel rule is stated here, so results are exact and repeatable.
+// GDI, as much as the converter draws with: device contexts, bitmaps, solid pens, filled
+// polygons, device-independent bitmaps in and out, stretching and copying. Every pixel
+// rule is stated here or in win32.h, so results are exact and repeatable.
 #include "etat.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -45,6 +48,7 @@ struct Contexte : Objet {
   HBITMAP bitmap = nullptr, bitmapDefaut = nullptr;
   HPEN crayon = nullptr, crayonDefaut = nullptr;
   COLORREF pinceau = kBlanc;
+  int etirement = BLACKONWHITE;
 };
 
 bool echoue(Call appel, DWORD erreur = ERROR_INVALID_PARAMETER) {
@@ -207,6 +211,233 @@ BOOL dessine(HDC dc, const POINT* points, const INT* comptes, int nombre) {
   return TRUE;
 }
 
+
+// What StretchBlt and GetDIBits read: a bitmap's pixels, or a copy of them when a
+// bitmap is copied onto itself.
+struct Pixels {
+  explicit Pixels(const Bitmap& b) : octets(b.octets.data()), pas(static_cast<std::size_t>(b.pas)), bits(b.bits) {}
+  const std::uint8_t* octets;
+  std::size_t pas;
+  WORD bits;
+};
+
+constexpr COLORREF rvb(std::uint32_t r, std::uint32_t v, std::uint32_t b) { return r | v << 8 | b << 16; }
+constexpr std::uint32_t rouge(COLORREF c) { return c & 0xFF; }
+constexpr std::uint32_t vert(COLORREF c) { return (c >> 8) & 0xFF; }
+constexpr std::uint32_t bleu(COLORREF c) { return (c >> 16) & 0xFF; }
+
+COLORREF litPixel(const Pixels& b, std::int64_t x, std::int64_t y) {
+  const std::uint8_t* ligne = b.octets + static_cast<std::size_t>(y) * b.pas;
+  const auto i = static_cast<std::size_t>(x);
+  if (b.bits == 1) return (ligne[i >> 3] & (0x80 >> (i & 7))) ? kBlanc : 0;
+  const std::uint8_t* p = ligne + 4 * i;
+  return rvb(p[2], p[1], p[0]);
+}
+
+// A device-independent bitmap's layout, once its header is checked.
+struct FormatDib {
+  LONG largeur = 0, hauteur = 0;
+  bool hautEnBas = false;
+  WORD bits = 0;
+  std::size_t pas = 0;
+  const RGBQUAD* table = nullptr;
+  std::uint32_t couleurs = 0;
+
+  // The bitmap row (top row 0) that DIB row r holds, and the reverse.
+  LONG rang(LONG r) const { return hautEnBas ? r : hauteur - 1 - r; }
+};
+
+std::optional<FormatDib> formatDib(const BITMAPINFO* info, UINT usage) {
+  if (!info || usage != DIB_RGB_COLORS) return std::nullopt;
+  const BITMAPINFOHEADER& e = info->bmiHeader;
+  const WORD bits = e.biBitCount;
+  if (e.biSize < sizeof(BITMAPINFOHEADER) || e.biPlanes != 1 || e.biCompression != BI_RGB || e.biWidth < 0 ||
+      e.biHeight == INT32_MIN || (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32))
+    return std::nullopt;
+  FormatDib f;
+  f.largeur = e.biWidth;
+  f.hauteur = e.biHeight < 0 ? -e.biHeight : e.biHeight;
+  f.hautEnBas = e.biHeight < 0;
+  f.bits = bits;
+  const std::uint64_t pas = (static_cast<std::uint64_t>(e.biWidth) * bits + 31) / 32 * 4;
+  if (f.hauteur > 0 && pas > static_cast<std::uint64_t>(PTRDIFF_MAX) / static_cast<std::uint64_t>(f.hauteur))
+    return std::nullopt;
+  f.pas = static_cast<std::size_t>(pas);
+  if (bits <= 8) {
+    f.table = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(info) + e.biSize);
+    f.couleurs = e.biClrUsed != 0 && e.biClrUsed < (1u << bits) ? e.biClrUsed : 1u << bits;
+  }
+  return f;
+}
+
+COLORREF litDib(const FormatDib& f, const std::uint8_t* ligne, LONG x) {
+  const auto i = static_cast<std::size_t>(x);
+  std::uint32_t index = 0;
+  switch (f.bits) {
+    case 1:
+      index = (ligne[i >> 3] >> (7 - (i & 7))) & 1u;
+      break;
+    case 4:
+      index = (ligne[i >> 1] >> ((i & 1) ? 0 : 4)) & 0xFu;
+      break;
+    case 8:
+      index = ligne[i];
+      break;
+    case 24:
+      return rvb(ligne[3 * i + 2], ligne[3 * i + 1], ligne[3 * i]);
+    default:
+      return rvb(ligne[4 * i + 2], ligne[4 * i + 1], ligne[4 * i]);
+  }
+  if (index >= f.couleurs) return 0;
+  const RGBQUAD& q = f.table[index];
+  return rvb(q.rgbRed, q.rgbGreen, q.rgbBlue);
+}
+
+// The nearest colour of a DIB's table, remembered for the colours last asked for.
+class Proche {
+ public:
+  explicit Proche(const FormatDib& f) : f_(f), memoire_(4096) {}
+  std::uint8_t operator()(COLORREF c) {
+    Entree& e = memoire_[((c * 2654435761u) >> 20) & 4095u];
+    if (e.cle == c + 1) return e.index;
+    std::uint32_t meilleure = UINT32_MAX;
+    std::uint8_t index = 0;
+    for (std::uint32_t i = 0; i < f_.couleurs; ++i) {
+      const RGBQUAD& q = f_.table[i];
+      const auto ecart = [](std::uint32_t a, std::uint32_t b) { return (a - b) * (a - b); };
+      const std::uint32_t d = ecart(rouge(c), q.rgbRed) + ecart(vert(c), q.rgbGreen) + ecart(bleu(c), q.rgbBlue);
+      if (d < meilleure) {
+        meilleure = d;
+        index = static_cast<std::uint8_t>(i);
+      }
+    }
+    e = {c + 1, index};
+    return index;
+  }
+
+ private:
+  struct Entree {
+    std::uint32_t cle = 0;  // colour + 1; 0 = empty
+    std::uint8_t index = 0;
+  };
+  const FormatDib& f_;
+  std::vector<Entree> memoire_;
+};
+
+// Into a row cleared beforehand.
+void ecritDib(const FormatDib& f, std::uint8_t* ligne, LONG x, COLORREF c, Proche& proche) {
+  const auto i = static_cast<std::size_t>(x);
+  switch (f.bits) {
+    case 1:
+      ligne[i >> 3] = static_cast<std::uint8_t>(ligne[i >> 3] | proche(c) << (7 - (i & 7)));
+      break;
+    case 4:
+      ligne[i >> 1] = static_cast<std::uint8_t>(ligne[i >> 1] | proche(c) << ((i & 1) ? 0 : 4));
+      break;
+    case 8:
+      ligne[i] = proche(c);
+      break;
+    case 24:
+      ligne[3 * i] = static_cast<std::uint8_t>(bleu(c));
+      ligne[3 * i + 1] = static_cast<std::uint8_t>(vert(c));
+      ligne[3 * i + 2] = static_cast<std::uint8_t>(rouge(c));
+      break;
+    default:
+      ligne[4 * i] = static_cast<std::uint8_t>(bleu(c));
+      ligne[4 * i + 1] = static_cast<std::uint8_t>(vert(c));
+      ligne[4 * i + 2] = static_cast<std::uint8_t>(rouge(c));
+      ligne[4 * i + 3] = 0;
+  }
+}
+
+// The source pixels under each destination pixel of one axis, by the HALFTONE rule:
+// destination pixel i spans [i * ns, (i + 1) * ns) and source pixel s [s * nd, (s + 1) * nd),
+// in units of 1 / nd source pixel; the weight is the overlap, and the weights sum to ns.
+struct Portees {
+  std::vector<std::int64_t> premier;  // first source pixel of each destination pixel
+  std::vector<std::size_t> debut;     // its first weight in poids
+  std::vector<std::uint64_t> poids;
+
+  Portees(std::int64_t i0, std::int64_t i1, std::int64_t nd, std::int64_t ns) {
+    for (std::int64_t i = i0; i < i1; ++i) {
+      const std::int64_t bas = i * ns, haut = (i + 1) * ns;
+      premier.push_back(bas / nd);
+      debut.push_back(poids.size());
+      for (std::int64_t s = bas / nd; s * nd < haut; ++s)
+        poids.push_back(static_cast<std::uint64_t>(std::min((s + 1) * nd, haut) - std::max(s * nd, bas)));
+    }
+    debut.push_back(poids.size());
+  }
+};
+
+BOOL copie(HDC dest, int xd, int yd, int wd, int hd, HDC src, int xs, int ys, int ws, int hs, DWORD rop,
+           bool etire) {
+  if (echoue(Call::StretchBlt)) return FALSE;
+  Contexte* cd = contexte(dest);
+  Contexte* cs = contexte(src);
+  if (!cd || !cs) return FALSE;
+  const int mode = etire ? cd->etirement : COLORONCOLOR;
+  if (!cd->memoire || !cs->memoire || (rop != SRCCOPY && rop != NOTSRCCOPY) || wd < 1 || hd < 1 || ws < 1 ||
+      hs < 1 || (mode != COLORONCOLOR && mode != HALFTONE)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  Bitmap& bd = *bitmap(cd->bitmap);
+  const Bitmap& bs = *bitmap(cs->bitmap);
+  if (xs < 0 || ys < 0 || static_cast<std::int64_t>(xs) + ws > bs.largeur ||
+      static_cast<std::int64_t>(ys) + hs > bs.hauteur) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  std::vector<std::uint8_t> copieSource;
+  Pixels source(bs);
+  if (&bd == &bs) {
+    copieSource = bs.octets;
+    source.octets = copieSource.data();
+  }
+  const std::int64_t i0 = std::max<std::int64_t>(0, -static_cast<std::int64_t>(xd));
+  const std::int64_t i1 = std::min<std::int64_t>(wd, static_cast<std::int64_t>(bd.largeur) - xd);
+  const std::int64_t j0 = std::max<std::int64_t>(0, -static_cast<std::int64_t>(yd));
+  const std::int64_t j1 = std::min<std::int64_t>(hd, static_cast<std::int64_t>(bd.hauteur) - yd);
+  const COLORREF inverse = rop == NOTSRCCOPY ? kBlanc : 0;
+  const auto pose = [&](std::int64_t i, std::int64_t j, COLORREF c) {
+    metPixel(bd, static_cast<LONG>(xd + i), static_cast<LONG>(yd + j), c ^ inverse);
+  };
+  if (mode == COLORONCOLOR) {
+    std::vector<std::int64_t> colonnes;
+    for (std::int64_t i = i0; i < i1; ++i) colonnes.push_back(xs + (2 * i + 1) * ws / (2 * static_cast<std::int64_t>(wd)));
+    for (std::int64_t j = j0; j < j1; ++j) {
+      const std::int64_t y = ys + (2 * j + 1) * hs / (2 * static_cast<std::int64_t>(hd));
+      for (std::int64_t i = i0; i < i1; ++i) pose(i, j, litPixel(source, colonnes[static_cast<std::size_t>(i - i0)], y));
+    }
+    return TRUE;
+  }
+  if (i0 >= i1 || j0 >= j1) return TRUE;
+  const Portees px(i0, i1, wd, ws), py(j0, j1, hd, hs);
+  const std::uint64_t total = static_cast<std::uint64_t>(ws) * static_cast<std::uint64_t>(hs);
+  for (std::int64_t j = j0; j < j1; ++j) {
+    const auto pj = static_cast<std::size_t>(j - j0);
+    for (std::int64_t i = i0; i < i1; ++i) {
+      const auto pi = static_cast<std::size_t>(i - i0);
+      std::uint64_t r = 0, v = 0, b = 0;
+      for (std::size_t t = py.debut[pj]; t < py.debut[pj + 1]; ++t) {
+        const std::int64_t y = ys + py.premier[pj] + static_cast<std::int64_t>(t - py.debut[pj]);
+        for (std::size_t s = px.debut[pi]; s < px.debut[pi + 1]; ++s) {
+          const std::int64_t x = xs + px.premier[pi] + static_cast<std::int64_t>(s - px.debut[pi]);
+          const std::uint64_t w = py.poids[t] * px.poids[s];
+          const COLORREF c = litPixel(source, x, y);
+          r += w * rouge(c);
+          v += w * vert(c);
+          b += w * bleu(c);
+        }
+      }
+      const auto moyenne = [total](std::uint64_t somme) { return static_cast<std::uint32_t>((somme + total / 2) / total); };
+      pose(i, j, rvb(moyenne(r), moyenne(v), moyenne(b)));
+    }
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 HDC GetDC(HWND) {
@@ -329,4 +560,70 @@ LONG GetBitmapBits(HBITMAP bitmapHandle, LONG size, LPVOID bits) {
   const auto n = std::min<std::size_t>(static_cast<std::size_t>(size), b->octets.size());
   std::memcpy(bits, b->octets.data(), n);
   return static_cast<LONG>(n);
+}
+
+HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, LPCVOID bits, const BITMAPINFO* info,
+                       UINT usage) {
+  if (echoue(Call::CreateDIBitmap, ERROR_NOT_ENOUGH_MEMORY)) return nullptr;
+  Contexte* c = contexte(dc);
+  if (!c) return nullptr;
+  std::optional<FormatDib> f;
+  if (init & CBM_INIT) f = formatDib(info, usage);
+  if (!header || header->biSize < sizeof(BITMAPINFOHEADER) || header->biHeight == INT32_MIN ||
+      ((init & CBM_INIT) && (!f || !bits))) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  const WORD profondeur = c->memoire ? bitmap(c->bitmap)->bits : 32;
+  HBITMAP h = nouveauBitmap(header->biWidth, header->biHeight < 0 ? -header->biHeight : header->biHeight, profondeur);
+  if (!h || !f) return h;
+  Bitmap& b = *bitmap(h);
+  const LONG largeur = std::min(f->largeur, b.largeur), hauteur = std::min(f->hauteur, b.hauteur);
+  for (LONG y = 0; y < hauteur; ++y) {
+    const std::uint8_t* ligne = static_cast<const std::uint8_t*>(bits) + static_cast<std::size_t>(f->rang(y)) * f->pas;
+    for (LONG x = 0; x < largeur; ++x) metPixel(b, x, y, litDib(*f, ligne, x));
+  }
+  return h;
+}
+
+int SetStretchBltMode(HDC dc, int mode) {
+  Contexte* c = contexte(dc);
+  if (!c) return 0;
+  if (mode < BLACKONWHITE || mode > HALFTONE) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  return std::exchange(c->etirement, mode);
+}
+
+BOOL StretchBlt(HDC dest, int xDest, int yDest, int wDest, int hDest, HDC src, int xSrc, int ySrc, int wSrc, int hSrc,
+                DWORD rop) {
+  return copie(dest, xDest, yDest, wDest, hDest, src, xSrc, ySrc, wSrc, hSrc, rop, true);
+}
+
+BOOL BitBlt(HDC dest, int x, int y, int w, int h, HDC src, int xSrc, int ySrc, DWORD rop) {
+  return copie(dest, x, y, w, h, src, xSrc, ySrc, w, h, rop, false);
+}
+
+int GetDIBits(HDC dc, HBITMAP bitmapHandle, UINT start, UINT lines, LPVOID bits, LPBITMAPINFO info, UINT usage) {
+  if (echoue(Call::GetDIBits)) return 0;
+  if (!contexte(dc)) return 0;
+  const Bitmap* b = bitmap(bitmapHandle);
+  if (!b) return 0;
+  const std::optional<FormatDib> f = formatDib(info, usage);
+  if (!f || !bits || f->largeur != b->largeur || f->hauteur != b->hauteur) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (start >= static_cast<UINT>(b->hauteur)) return 0;
+  const UINT n = std::min(lines, static_cast<UINT>(b->hauteur) - start);
+  const Pixels source(*b);
+  Proche proche(*f);
+  for (UINT k = 0; k < n; ++k) {
+    auto* ligne = static_cast<std::uint8_t*>(bits) + static_cast<std::size_t>(k) * f->pas;
+    std::memset(ligne, 0, f->pas);
+    const LONG y = f->rang(static_cast<LONG>(start + k));
+    for (LONG x = 0; x < f->largeur; ++x) ecritDib(*f, ligne, x, litPixel(source, x, y), proche);
+  }
+  return static_cast<int>(n);
 }

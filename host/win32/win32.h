@@ -216,6 +216,78 @@ BOOL PolyPolygon(HDC dc, const POINT* points, const INT* counts, int polygons);
 int GetObjectA(HANDLE object, int size, LPVOID buffer);
 LONG GetBitmapBits(HBITMAP bitmap, LONG size, LPVOID bits);
 
+// Device-independent bitmaps: rows padded to 32 bits, bottom row first unless the height
+// is negative; 1, 4 or 8 bits index the colour table that follows the header (1 and 4
+// bits from the high bits of a byte), 24 and 32 bits hold blue, green, red (and a byte
+// that is ignored). Uncompressed only.
+struct SIZE {
+  LONG cx;
+  LONG cy;
+};
+
+struct RGBQUAD {
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
+};
+
+struct BITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+};
+
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
+};
+typedef BITMAPINFO* LPBITMAPINFO;
+
+#define BI_RGB 0u
+#define CBM_INIT 0x04u
+#define DIB_RGB_COLORS 0u
+#define DIB_PAL_COLORS 1u
+#define SRCCOPY 0x00CC0020u
+#define NOTSRCCOPY 0x00330008u
+#define BLACKONWHITE 1
+#define WHITEONBLACK 2
+#define COLORONCOLOR 3
+#define HALFTONE 4
+
+// A bitmap in the format of the context: mono for a memory context until a colour
+// bitmap is selected, 32 bits otherwise. With CBM_INIT its pixels come from the DIB
+// (a colour index beyond the table gives black); without it the bitmap is black.
+HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init, LPCVOID bits,
+                       const BITMAPINFO* info, UINT usage);
+// The mode is the destination context's; a new context is in BLACKONWHITE. Returns the
+// previous mode, 0 on failure.
+int SetStretchBltMode(HDC dc, int mode);
+// Between memory contexts, SRCCOPY or NOTSRCCOPY (every colour channel inverted); the
+// source rectangle lies inside the source bitmap, the destination is clipped to its own.
+// COLORONCOLOR: destination pixel i takes source pixel floor((2i + 1) * ws / (2 * wd)).
+// HALFTONE: destination pixel i covers the source span [i * ws / wd, (i + 1) * ws / wd),
+// and each channel is the area-weighted mean of the source pixels under it, rounded half
+// up. Other modes (AND and OR of eliminated scans) are refused, as are extents below 1.
+BOOL StretchBlt(HDC dest, int xDest, int yDest, int wDest, int hDest, HDC src, int xSrc, int ySrc,
+                int wSrc, int hSrc, DWORD rop);
+BOOL BitBlt(HDC dest, int x, int y, int w, int h, HDC src, int xSrc, int ySrc, DWORD rop);
+// Scan lines [start, start + lines) of the bitmap, counted in the DIB's own row order,
+// into the DIB format of the header, which has the bitmap's width and height. At 1, 4 and
+// 8 bits each pixel takes the nearest table colour (least sum of squared differences of
+// red, green and blue; the lowest index on a tie); padding bits are 0. The table is read,
+// not filled in. Returns the number of lines written.
+int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, LPBITMAPINFO info,
+              UINT usage);
+
 // C runtime: _tempnam, and the streams whose mode "D" deletes the file when it is closed.
 char* _tempnam(const char* folder, const char* prefix);
 FILE* CrtTmpfile();

@@ -51,6 +51,9 @@ enum class Call {
   Polygon,  // and PolyPolygon
   GetObject,
   GetBitmapBits,
+  CreateDIBitmap,
+  StretchBlt,  // and BitBlt
+  GetDIBits,
 };
 
 enum class Fault {
