@@ -148,6 +148,6 @@ extern "C" void StretchMaison(HANDLE imprimante, SIZE source, SIZE cible, WORD b
   }
 
   BITMAP b{};
-  if (!GetObjectA(r.bitmaps[2], sizeof b, &b) || b.bmHeight != cible.cy) return;
+  if (!GetObjectA(r.bitmaps[2], static_cast<int>(sizeof b), &b) || b.bmHeight != cible.cy) return;
   GetDIBits(r.memoires[2], r.bitmaps[2], 0, static_cast<UINT>(b.bmHeight), pixelsCible, infoCible, DIB_RGB_COLORS);
 }

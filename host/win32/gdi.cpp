@@ -404,11 +404,13 @@ BOOL copie(HDC dest, int xd, int yd, int wd, int hd, HDC src, int xs, int ys, in
     metPixel(bd, static_cast<LONG>(xd + i), static_cast<LONG>(yd + j), c ^ inverse);
   };
   if (mode == COLORONCOLOR) {
+    const auto centre = [](std::int64_t i, std::int64_t nd, std::int64_t ns) { return (2 * i + 1) * ns / (2 * nd); };
     std::vector<std::int64_t> colonnes;
-    for (std::int64_t i = i0; i < i1; ++i) colonnes.push_back(xs + (2 * i + 1) * ws / (2 * static_cast<std::int64_t>(wd)));
+    for (std::int64_t i = i0; i < i1; ++i) colonnes.push_back(xs + centre(i, wd, ws));
     for (std::int64_t j = j0; j < j1; ++j) {
-      const std::int64_t y = ys + (2 * j + 1) * hs / (2 * static_cast<std::int64_t>(hd));
-      for (std::int64_t i = i0; i < i1; ++i) pose(i, j, litPixel(source, colonnes[static_cast<std::size_t>(i - i0)], y));
+      const std::int64_t y = ys + centre(j, hd, hs);
+      for (std::int64_t i = i0; i < i1; ++i)
+        pose(i, j, litPixel(source, colonnes[static_cast<std::size_t>(i - i0)], y));
     }
     return TRUE;
   }
@@ -431,7 +433,7 @@ BOOL copie(HDC dest, int xd, int yd, int wd, int hd, HDC src, int xs, int ys, in
           b += w * bleu(c);
         }
       }
-      const auto moyenne = [total](std::uint64_t somme) { return static_cast<std::uint32_t>((somme + total / 2) / total); };
+      const auto moyenne = [total](std::uint64_t s) { return static_cast<std::uint32_t>((s + total / 2) / total); };
       pose(i, j, rvb(moyenne(r), moyenne(v), moyenne(b)));
     }
   }

@@ -144,8 +144,9 @@ TEST_F(Dib, AMemoryContextMakesMonoBitmapsKeepingOnlyWhite) {
   HDC m = CreateCompatibleDC(imprimante_);
   memoires_.push_back(m);
   Info i(3, 1, 24);
-  HBITMAP mono = garde(CreateDIBitmap(m, i.entete(), CBM_INIT, Octets{255, 255, 255, 254, 255, 255, 0, 0, 0, 0, 0, 0}.data(),
-                                      i.info(), DIB_RGB_COLORS));
+  const Octets blancPresqueBlancNoir{255, 255, 255, 254, 255, 255, 0, 0, 0, 0, 0, 0};
+  HBITMAP mono =
+      garde(CreateDIBitmap(m, i.entete(), CBM_INIT, blancPresqueBlancNoir.data(), i.info(), DIB_RGB_COLORS));
   BITMAP bm{};
   ASSERT_EQ(GetObjectA(mono, sizeof bm, &bm), static_cast<int>(sizeof bm));
   EXPECT_EQ(bm.bmBitsPixel, 1);
