@@ -211,7 +211,6 @@ BOOL dessine(HDC dc, const POINT* points, const INT* comptes, int nombre) {
   return TRUE;
 }
 
-
 // What StretchBlt and GetDIBits read: a bitmap's pixels, or a copy of them when a
 // bitmap is copied onto itself.
 struct Pixels {
@@ -260,7 +259,7 @@ std::optional<FormatDib> formatDib(const BITMAPINFO* info, UINT usage) {
   f.hautEnBas = e.biHeight < 0;
   f.bits = bits;
   const std::uint64_t pas = (static_cast<std::uint64_t>(e.biWidth) * bits + 31) / 32 * 4;
-  if (f.hauteur > 0 && pas > static_cast<std::uint64_t>(PTRDIFF_MAX) / static_cast<std::uint64_t>(f.hauteur))
+  if (pas > static_cast<std::uint64_t>(PTRDIFF_MAX) / static_cast<std::uint64_t>(std::max<LONG>(f.hauteur, 1)))
     return std::nullopt;
   f.pas = static_cast<std::size_t>(pas);
   if (bits <= 8) {
