@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -42,6 +43,17 @@ void EcritPointVecteur(const PointHPGL& p) {
   GrossitBoiteEnglobante(p);
 }
 
+void EcritCodePointVecteur(int code, const PointHPGL& p) {
+  if (DrapeauNouvellePage) return;
+  std::uint8_t octets[9];
+  octets[0] = static_cast<std::uint8_t>(code);
+  metFloat(octets + 1, p.x);
+  metFloat(octets + 5, p.y);
+  ecrit(octets, sizeof octets);
+  ++Analyse.Ecritures;
+  GrossitBoiteEnglobante(p);
+}
+
 void GrossitBoiteEnglobante(const PointHPGL& p) {
   BoiteEnglobante& b = Analyse.Boite;
   b.XMin = std::min<double>(b.XMin, p.x);
@@ -59,9 +71,9 @@ int LitCodeFichierVecteur(FILE* f, long long fin) {
   return c >= 0 && c < CodeFin ? c : CodeFin;
 }
 
-void HPGL_Pt_from_tmpfile(FILE* f, PointHPGL& p) {
-  std::uint8_t octets[8];
-  if (std::fread(octets, 1, sizeof octets, f) != sizeof octets) ErreurFatale(MsgFichierTemporaire);
+namespace {
+
+void litPoint(const std::uint8_t* octets, PointHPGL& p) {
   p.x = litFloat(octets);
   p.y = litFloat(octets + 4);
   const BoiteEnglobante& b = Analyse.Boite;
@@ -71,4 +83,56 @@ void HPGL_Pt_from_tmpfile(FILE* f, PointHPGL& p) {
   if (p.y < b.YMin || p.y > b.YMax)
     TraceDiagnostic("HPGL_Pt_from_tmpfile: y out of range (%g not in [%g, %g])\n", p.y, b.YMin,
                     b.YMax);
+}
+
+}  // namespace
+
+void HPGL_Pt_from_tmpfile(FILE* f, PointHPGL& p) {
+  std::uint8_t octets[8];
+  if (std::fread(octets, 1, sizeof octets, f) != sizeof octets) ErreurFatale(MsgFichierTemporaire);
+  litPoint(octets, p);
+}
+
+LecteurVecteurs::LecteurVecteurs(FILE* f, long long fin)
+    : f_(f), fin_(fin), tampon_(std::make_unique<std::uint8_t[]>(kTaille)) {
+  positionne(0);
+}
+
+bool LecteurVecteurs::remplit() {
+  base_ += static_cast<long long>(n_);
+  i_ = n_ = 0;
+  n_ = std::fread(tampon_.get(), 1, kTaille, f_);
+  return n_ > 0;
+}
+
+void LecteurVecteurs::positionne(long long p) {
+  const long long fin = base_ + static_cast<long long>(n_);
+  if (p >= base_ && p <= fin && n_ > 0) {
+    i_ = static_cast<std::size_t>(p - base_);
+    return;
+  }
+  if (fseeko(f_, static_cast<off_t>(p), SEEK_SET) != 0) ErreurFatale(MsgFichierTemporaire);
+  base_ = p;
+  i_ = n_ = 0;
+}
+
+int LecteurVecteurs::code() {
+  if (fin_ >= 0 && position() >= fin_) return CodeFin;
+  const int c = octet();
+  return c >= 0 && c < CodeFin ? c : CodeFin;
+}
+
+void LecteurVecteurs::point(PointHPGL& p) {
+  std::uint8_t octets[8];
+  if (n_ - i_ >= sizeof octets) {
+    std::memcpy(octets, tampon_.get() + i_, sizeof octets);
+    i_ += sizeof octets;
+  } else {
+    for (std::uint8_t& o : octets) {
+      const int c = octet();
+      if (c < 0) ErreurFatale(MsgFichierTemporaire);
+      o = static_cast<std::uint8_t>(c);
+    }
+  }
+  litPoint(octets, p);
 }

@@ -84,8 +84,7 @@ std::span<const std::int32_t> SousCheminsPolygone() {
 
 void TraceContourPolygone() {
   for (const PointHPGL& p : PointsTamponPolygone()) {
-    EcritCodeVecteur(EstDeplacementPolygone(p) ? CodeDeplacement : CodeTrace);
-    EcritPointVecteur(SansMarquePolygone(p));
+    EcritCodePointVecteur(EstDeplacementPolygone(p) ? CodeDeplacement : CodeTrace, SansMarquePolygone(p));
   }
 }
 

@@ -40,10 +40,7 @@ PointHPGL point(double x, double y) { return {static_cast<float>(x), static_cast
 
 bool memePoint(const PointHPGL& a, const PointHPGL& b) { return a.x == b.x && a.y == b.y; }
 
-void ecritPoint(int code, const PointHPGL& p) {
-  EcritCodeVecteur(code);
-  EcritPointVecteur(p);
-}
+void ecritPoint(int code, const PointHPGL& p) { EcritCodePointVecteur(code, p); }
 
 void coinsFenetre(PointHPGL& min, PointHPGL& max) {
   const PointHPGL* f = Interpreteur.Fenetre;

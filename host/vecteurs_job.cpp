@@ -13,6 +13,7 @@
 #include <memory>
 #include <numbers>
 #include <optional>
+#include <vector>
 
 std::int32_t EtendueVecteursX = 0, EtendueVecteursY = 0;
 
@@ -35,9 +36,12 @@ struct EtatSection {
 EtatSection Section;
 
 // The eight per-pen files of the page; closed with the section, also when it aborts.
+// Records gather in a buffer per pen and go to the file a buffer at a time.
 struct FichiersStylos {
+  static constexpr std::size_t kTampon = 65536;
   std::array<FILE*, 8> f{};
-  std::array<long long, 8> taille{};
+  std::array<long long, 8> taille{};  // bytes written, buffered ones included
+  std::array<std::vector<std::uint8_t>, 8> attente;
   FichiersStylos() = default;
   FichiersStylos(const FichiersStylos&) = delete;
   FichiersStylos& operator=(const FichiersStylos&) = delete;
@@ -70,20 +74,10 @@ bool styloVecteur(const ContexteConversion& ctx, int classe) {
   return type != 0 && type != 1;
 }
 
-int litOctet(ContexteConversion& ctx, FILE* f) {
-  const int c = std::fgetc(f);
-  if (c == EOF) ErreurFatale(ctx, MsgFichierTemporaire);
+int litOctet(ContexteConversion& ctx, LecteurVecteurs& f) {
+  const int c = f.octet();
+  if (c < 0) ErreurFatale(ctx, MsgFichierTemporaire);
   return c;
-}
-
-long long position(ContexteConversion& ctx, FILE* f) {
-  const off_t p = ftello(f);
-  if (p < 0) ErreurFatale(ctx, MsgFichierTemporaire);
-  return p;
-}
-
-void positionne(ContexteConversion& ctx, FILE* f, long long p) {
-  if (fseeko(f, static_cast<off_t>(p), SEEK_SET) != 0) ErreurFatale(ctx, MsgFichierTemporaire);
 }
 
 std::uint8_t indexVitesse(const EtatSortie& sortie, int valeur) {
@@ -100,6 +94,36 @@ int valeurAngle(const EtatSortie& sortie, int coin) {
   return 0;
 }
 
+// The speed index of every corner byte, made again only when the tables change: a block
+// often holds a few elements, and the search runs through up to 256 entries.
+struct IndexCoins {
+  std::array<std::uint16_t, 256> vitesses{};
+  std::array<std::int32_t, 30> angles{};
+  std::array<std::uint8_t, 256> index{};
+  std::uint8_t lent = 0;  // the index of the speed value 10
+  bool fait = false;
+};
+
+const IndexCoins& indexCoins(const EtatSortie& sortie) {
+  static IndexCoins c;
+  std::array<std::int32_t, 30> angles;
+  for (std::size_t i = 0; i < 15; ++i) {
+    angles[2 * i] = sortie.TableVitesseAngle[i].Angle;
+    angles[2 * i + 1] = sortie.TableVitesseAngle[i].Vitesse;
+  }
+  if (c.fait && angles == c.angles &&
+      std::equal(c.vitesses.begin(), c.vitesses.end(), sortie.TableVitesses))
+    return c;
+  std::copy(sortie.TableVitesses, sortie.TableVitesses + 256, c.vitesses.begin());
+  c.angles = angles;
+  for (int coin = 0; coin < 256; ++coin)
+    c.index[static_cast<std::size_t>(coin)] = indexVitesse(sortie, valeurAngle(sortie, coin));
+  c.lent = indexVitesse(sortie, 10);
+  c.fait = true;
+  return c;
+}
+
+// Direction in degrees, 0 to 360.
 double direction(const ElementVecteur& e) {
   double a = std::atan2(static_cast<double>(e.Dy), static_cast<double>(e.Dx)) * 180.0 / std::numbers::pi;
   return a < 0 ? a + 360.0 : a;
@@ -107,8 +131,11 @@ double direction(const ElementVecteur& e) {
 
 // Corner of each element to the next, in degrees, clamped to 120; split parts run straight on.
 void calculeCoins(ElementVecteur* e, std::size_t n) {
+  double suivante = direction(e[0]);
   for (std::size_t i = 0; i + 1 < n; ++i) {
-    int d = static_cast<int>(std::fabs(direction(e[i]) - direction(e[i + 1])));
+    const double a = suivante;
+    suivante = direction(e[i + 1]);
+    int d = static_cast<int>(std::fabs(a - suivante));
     if (d > 35) d = 360 - d;
     d = std::min(d, 120);
     e[i].Coin = static_cast<std::uint8_t>(e[i].Coin == 255 ? 0 : d);
@@ -284,14 +311,14 @@ void AjoutePointVecteurBrut(ContexteConversion& ctx, EtatSortie& sortie, BlocVec
 void VideBlocVecteurs(ContexteConversion& ctx, EtatSortie& sortie, BlocVecteurs& bloc) {
   const std::size_t n = bloc.Nombre;
   ElementVecteur* e = bloc.Elements;
-  const std::uint8_t lent = indexVitesse(sortie, 10);
   if (n >= 2) {
+    const IndexCoins& index = indexCoins(sortie);
     calculeCoins(e, n);
     lisseCoins(e, n);
     for (std::size_t i = 0; i < n; ++i) {
-      e[i].Coin = indexVitesse(sortie, valeurAngle(sortie, e[i].Coin));
+      e[i].Coin = index.index[e[i].Coin];
       if (e[i].Longueur < kSegmentCourt)
-        e[i].Court = e[i].Coin == 0 ? lent : std::min<std::uint8_t>(e[i].Coin, 254);
+        e[i].Court = e[i].Coin == 0 ? index.lent : std::min<std::uint8_t>(e[i].Coin, 254);
     }
     // Slow down ahead of a slow corner: a short element cannot shed much speed.
     for (std::size_t i = n - 1; i >= 1; --i) {
@@ -299,7 +326,7 @@ void VideBlocVecteurs(ContexteConversion& ctx, EtatSortie& sortie, BlocVecteurs&
       if (limite < e[i - 1].Coin) e[i - 1].Coin = static_cast<std::uint8_t>(limite);
     }
   } else if (n == 1 && e[0].Longueur < kSegmentCourt) {
-    e[0].Court = lent;
+    e[0].Court = indexCoins(sortie).lent;
   }
   if (n >= 1) {
     const bool premier = !Section.premierNote;
@@ -356,26 +383,41 @@ void LimiteDeplacementFocus(const ContexteConversion& ctx, int stylo, std::int64
 
 namespace {
 
+// The pen's buffered records to its file.
+void videAttente(ContexteConversion& ctx, FichiersStylos& fichiers, int classe) {
+  std::vector<std::uint8_t>& a = fichiers.attente[static_cast<std::size_t>(classe)];
+  if (!a.empty() && std::fwrite(a.data(), 1, a.size(), fichiers.f[classe]) != a.size())
+    ErreurFatale(ctx, MsgFichierTemporaire);
+  a.clear();
+}
+
+void ecritOctets(ContexteConversion& ctx, FichiersStylos& fichiers, int classe, const std::uint8_t* o,
+                 std::size_t n) {
+  std::vector<std::uint8_t>& a = fichiers.attente[static_cast<std::size_t>(classe)];
+  if (a.size() + n > FichiersStylos::kTampon) videAttente(ctx, fichiers, classe);
+  a.insert(a.end(), o, o + n);
+  fichiers.taille[classe] += static_cast<long long>(n);
+}
+
 void ecritCode(ContexteConversion& ctx, FichiersStylos& fichiers, int classe, int code) {
   const auto octet = static_cast<std::uint8_t>(code);
-  if (std::fwrite(&octet, 1, 1, fichiers.f[classe]) != 1) ErreurFatale(ctx, MsgFichierTemporaire);
-  fichiers.taille[classe] += 1;
+  ecritOctets(ctx, fichiers, classe, &octet, 1);
 }
 
 void ecritPoint(ContexteConversion& ctx, FichiersStylos& fichiers, int classe, int code,
                 const PointHPGL& p) {
-  ecritCode(ctx, fichiers, classe, code);
-  std::uint8_t octets[8];
-  std::memcpy(octets, &p.x, 4);
-  std::memcpy(octets + 4, &p.y, 4);
-  if (std::fwrite(octets, 1, 8, fichiers.f[classe]) != 8) ErreurFatale(ctx, MsgFichierTemporaire);
-  fichiers.taille[classe] += 8;
+  std::uint8_t octets[9];
+  octets[0] = static_cast<std::uint8_t>(code);
+  std::memcpy(octets + 1, &p.x, 4);
+  std::memcpy(octets + 5, &p.y, 4);
+  ecritOctets(ctx, fichiers, classe, octets, sizeof octets);
 }
 
 void ouvreFichierStylo(ContexteConversion& ctx, FichiersStylos& fichiers, int classe) {
   if (fichiers.f[classe]) return;
   fichiers.f[classe] = OuvreFichierBrouillon(ctx);
   if (!fichiers.f[classe]) throw AbandonJob{MsgFichierTemporaire};  // already shown
+  fichiers.attente[static_cast<std::size_t>(classe)].reserve(FichiersStylos::kTampon);
 }
 
 struct Boite {
@@ -396,13 +438,12 @@ struct Boite {
 };
 
 // From an MO group start to its end: which vector pens draw inside, and the group's centre.
-std::optional<PointHPGL> parcourtGroupe(ContexteConversion& ctx, int classe,
+std::optional<PointHPGL> parcourtGroupe(ContexteConversion& ctx, LecteurVecteurs& source, int classe,
                                         std::array<bool, 8>& dedans) {
-  FILE* source = ctx.FichierVecteurs;
   Boite boite;
   dedans.fill(false);
   for (;;) {
-    const int code = LitCodeFichierVecteur(source, ctx.FinVecteursPage);
+    const int code = source.code();
     if (code == 7) break;
     if (code == 4) {
       classe = litOctet(ctx, source);
@@ -410,7 +451,7 @@ std::optional<PointHPGL> parcourtGroupe(ContexteConversion& ctx, int classe,
       if (litOctet(ctx, source) == 0) break;
     } else if (code >= 1 && code <= 3) {
       PointHPGL p{};
-      HPGL_Pt_from_tmpfile(source, p);
+      source.point(p);
       boite.ajoute(p);
       if (code == 2 && styloVecteur(ctx, classe)) dedans[static_cast<std::size_t>(classe)] = true;
     }
@@ -422,12 +463,12 @@ std::optional<PointHPGL> parcourtGroupe(ContexteConversion& ctx, int classe,
 
 // Phase 1: the page's drawing split into one file per colour class.
 void trieParStylo(ContexteConversion& ctx, FichiersStylos& fichiers, std::array<bool, 8>& dessine) {
-  FILE* source = ctx.FichierVecteurs;
+  LecteurVecteurs source(ctx.FichierVecteurs, ctx.FinVecteursPage);
   int classe = kSansClasse;
   std::optional<PointHPGL> precedent, centre;
   std::array<bool, 8> groupe{};
   for (;;) {
-    const int code = LitCodeFichierVecteur(source, ctx.FinVecteursPage);
+    const int code = source.code();
     if (code == 7) return;
     switch (code) {
       case 4:
@@ -437,14 +478,14 @@ void trieParStylo(ContexteConversion& ctx, FichiersStylos& fichiers, std::array<
       case 1:
       case 3: {
         PointHPGL p{};
-        HPGL_Pt_from_tmpfile(source, p);
+        source.point(p);
         if (classe < kSansClasse) ecritPoint(ctx, fichiers, classe, code, p);
         precedent = p;
         break;
       }
       case 2: {
         PointHPGL p{};
-        HPGL_Pt_from_tmpfile(source, p);
+        source.point(p);
         if (styloVecteur(ctx, classe)) {
           // Each file starts with a move to where the pen stood.
           if (fichiers.taille[classe] == 0 && precedent) ecritPoint(ctx, fichiers, classe, 1, *precedent);
@@ -457,9 +498,9 @@ void trieParStylo(ContexteConversion& ctx, FichiersStylos& fichiers, std::array<
       case 5: {
         const int v = litOctet(ctx, source);
         if (v == 1) {
-          const long long retour = position(ctx, source);
-          centre = parcourtGroupe(ctx, classe, groupe);
-          positionne(ctx, source, retour);
+          const long long retour = source.position();
+          centre = parcourtGroupe(ctx, source, classe, groupe);
+          source.positionne(retour);
         }
         if (!centre) break;
         for (int s = 0; s < kSansClasse; ++s) {
@@ -485,22 +526,21 @@ void trieParStylo(ContexteConversion& ctx, FichiersStylos& fichiers, std::array<
 }  // namespace
 
 bool ContientVecteurs(ContexteConversion& ctx) {
-  FILE* f = ctx.FichierVecteurs;
-  std::rewind(f);
+  LecteurVecteurs f(ctx.FichierVecteurs, ctx.FinVecteursPage);
   int classe = kSansClasse;
   bool trouve = false;
-  for (int code = 0; !trouve && (code = LitCodeFichierVecteur(f, ctx.FinVecteursPage)) != 7;) {
+  for (int code = 0; !trouve && (code = f.code()) != 7;) {
     if (code == 4) {
       classe = litOctet(ctx, f);
     } else if (code == 5) {
       litOctet(ctx, f);
     } else if (code >= 1 && code <= 3) {
       PointHPGL p{};
-      HPGL_Pt_from_tmpfile(f, p);
+      f.point(p);
       trouve = code == 2 && styloVecteur(ctx, classe);
     }
   }
-  std::rewind(f);
+  std::rewind(ctx.FichierVecteurs);
   return trouve;
 }
 
@@ -511,7 +551,7 @@ class EcrivainStylo {
  public:
   EcrivainStylo(ContexteConversion& ctx, EtatSortie& sortie, BlocVecteurs& bloc, FILE* f,
                 long long fin, int stylo)
-      : ctx_(ctx), sortie_(sortie), bloc_(bloc), f_(f), fin_(fin), stylo_(stylo),
+      : ctx_(ctx), sortie_(sortie), bloc_(bloc), f_(f, fin), stylo_(stylo),
         slot_(ctx.Slots[stylo]),
         dp_(slot_.TypeStylo == 3 || slot_.TypeStylo == 5 ? 50 : ctx.Entete.Champs[ChDpiX]),
         optionWB_(slot_.TypeStylo == 12 || slot_.TypeStylo == 13),
@@ -522,14 +562,13 @@ class EcrivainStylo {
   }
 
   void ecrit() {
-    positionne(ctx_, f_, 0);
     for (;;) {
-      const int code = LitCodeFichierVecteur(f_, fin_);
+      const int code = f_.code();
       switch (code) {
         case 1:
         case 3:
           cible_.emplace();
-          HPGL_Pt_from_tmpfile(f_, *cible_);
+          f_.point(*cible_);
           break;
         case 2:
           trace();
@@ -540,7 +579,7 @@ class EcrivainStylo {
           if (passeSuivante()) break;
           commenceGroupe();
           EcritFonction(ctx_, sortie_, "MO", static_cast<std::uint16_t>(litOctet(ctx_, f_)));
-          debutPasse_ = position(ctx_, f_);
+          debutPasse_ = f_.position();
           break;
         case 6:
           vide();
@@ -595,7 +634,7 @@ class EcrivainStylo {
     }
     cible_.reset();
     wbPasse_ = false;
-    positionne(ctx_, f_, debutPasse_);
+    f_.positionne(debutPasse_);
     return true;
   }
 
@@ -667,7 +706,7 @@ class EcrivainStylo {
       pdAvant_ = false;
     }
     PointHPGL p{};
-    HPGL_Pt_from_tmpfile(f_, p);
+    f_.point(p);
     bloc_.Trace = 1;
     AjoutePointVecteur(ctx_, sortie_, bloc_, p.x, p.y);
   }
@@ -675,8 +714,7 @@ class EcrivainStylo {
   ContexteConversion& ctx_;
   EtatSortie& sortie_;
   BlocVecteurs& bloc_;
-  FILE* f_;
-  long long fin_;
+  LecteurVecteurs f_;
   int stylo_;
   const SlotStylo& slot_;
   std::int32_t dp_;
@@ -721,6 +759,7 @@ void EcritVecteursJob(ContexteConversion& ctx, EtatSortie& sortie) {
   for (int s = 0; s < kSansClasse; ++s) {
     FILE* f = fichiers.f[static_cast<std::size_t>(s)];
     if (!f || !dessine[static_cast<std::size_t>(s)]) continue;
+    videAttente(ctx, fichiers, s);
     if (std::fflush(f) != 0) ErreurFatale(ctx, MsgFichierTemporaire);
     EcrivainStylo(ctx, sortie, bloc, f, fichiers.taille[static_cast<std::size_t>(s)], s).ecrit();
   }
