@@ -237,12 +237,15 @@ bool ouvrePage(const std::uint8_t* donnees, std::size_t longueur, const Parametr
 
 void ajouteMorceau(const std::uint8_t* donnees, std::uint32_t longueur) {
   const auto reste = static_cast<std::size_t>(Analyse.Fin - Analyse.Curseur);
-  if (Analyse.Curseur != Analyse.Tampon) {
+  const auto lu = static_cast<std::size_t>(Analyse.Curseur - Analyse.Tampon);
+  // What is parsed goes only when the chunk does not fit after it: the bytes kept unparsed
+  // (the reserve) then move once per buffer's worth of data, not once per chunk.
+  if (lu != 0 && lu + reste + longueur > Analyse.Capacite) {
     std::memmove(Analyse.Tampon, Analyse.Curseur, reste);
     Analyse.Curseur = Analyse.Tampon;
     Analyse.Fin = Analyse.Tampon + reste;
   }
-  reserveTampon(reste + longueur);
+  reserveTampon(static_cast<std::size_t>(Analyse.Fin - Analyse.Tampon) + longueur);
   if (longueur) std::memcpy(Analyse.Fin, donnees, longueur);
   Analyse.Fin += longueur;
 }

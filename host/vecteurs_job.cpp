@@ -195,23 +195,45 @@ void ajouteElements(ContexteConversion& ctx, EtatSortie& sortie, BlocVecteurs& b
   if (bloc.Nombre + kMargeBloc > kTailleBlocVecteurs) VideBlocVecteurs(ctx, sortie, bloc);
 }
 
-// Position in working units of a point of the vector temp file.
-std::pair<std::int32_t, std::int32_t> convertitPoint(const ContexteConversion& ctx, float fx,
-                                                     float fy) {
-  const std::int32_t* ch = ctx.Entete.Champs;
-  double x = fx, y = fy;
-  if (!ctx.MotifTest) AppliqueOrigine(x, y);
-  if (ctx.MotifTest)
-    AppliqueOrientation(ctx, x, y, ch[ChPlaqueX], ch[ChPlaqueY]);
-  else
-    AppliqueOrientation(ctx, x, y, EtendueVecteursX, EtendueVecteursY);
-  std::int32_t X = ctx.MotifTest ? Arrondit(x) : Arrondit(unites(ctx, x));
-  std::int32_t Y = ctx.MotifTest ? Arrondit(y) : Arrondit(unites(ctx, y));
-  const bool echange = orientationEchangee(ctx);
-  X = std::min(X, echange ? ch[ChPlaqueY] : ch[ChPlaqueX]);
-  Y = std::min(Y, echange ? ch[ChPlaqueX] : ch[ChPlaqueY]);
-  X = Arrondit(X * std::cos(ctx.AngleMarquage));
-  return {X, Y};
+// What turns a point of the vector temp file into working units; none of it changes while
+// a section is written, so the section takes it once.
+struct ConversionPoint {
+  explicit ConversionPoint(const ContexteConversion& ctx)
+      : motifTest(ctx.MotifTest), origine(OrigineCourante()), cosAngle(std::cos(ctx.AngleMarquage)) {
+    const std::int32_t* ch = ctx.Entete.Champs;
+    const bool echange = orientationEchangee(ctx);
+    px = motifTest ? ch[ChPlaqueX] : EtendueVecteursX;
+    py = motifTest ? ch[ChPlaqueY] : EtendueVecteursY;
+    limiteX = echange ? ch[ChPlaqueY] : ch[ChPlaqueX];
+    limiteY = echange ? ch[ChPlaqueX] : ch[ChPlaqueY];
+  }
+
+  // Position in working units of a point of the vector temp file.
+  std::pair<std::int32_t, std::int32_t> operator()(const ContexteConversion& ctx, float fx, float fy) const {
+    double x = fx, y = fy;
+    if (!motifTest) origine.applique(x, y);
+    AppliqueOrientation(ctx, x, y, px, py);
+    std::int32_t X = motifTest ? Arrondit(x) : Arrondit(unites(ctx, x));
+    std::int32_t Y = motifTest ? Arrondit(y) : Arrondit(unites(ctx, y));
+    X = std::min(X, limiteX);
+    Y = std::min(Y, limiteY);
+    X = Arrondit(X * cosAngle);
+    return {X, Y};
+  }
+
+  bool motifTest;
+  OriginePage origine;
+  double cosAngle;
+  double px = 0, py = 0;
+  std::int32_t limiteX = 0, limiteY = 0;
+};
+
+void ajoutePoint(ContexteConversion& ctx, EtatSortie& sortie, BlocVecteurs& bloc,
+                 const ConversionPoint& conversion, float x, float y) {
+  const auto [X, Y] = conversion(ctx, x, y);
+  deplace(bloc, X, Y);
+  if ((ctx.Options & kOptionZoneInterdite) && bloc.Trace) VerifieZoneInterditeSegment(ctx, bloc);
+  ajouteElements(ctx, sortie, bloc);
 }
 
 // Closed intervals [a0, a1] and [b0, b1] meet.
@@ -242,7 +264,7 @@ bool segmentsSeCoupent(std::int64_t px, std::int64_t py, std::int64_t qx, std::i
 
 }  // namespace
 
-void AppliqueOrigine(double& x, double& y) {
+OriginePage OrigineCourante() {
   const EtatInterpreteur& hp = Interpreteur;
   // The page as the commands see it: l along x, w along y (RO 90 and 270 exchanged them).
   double l = hp.LongueurPage, w = hp.LargeurPage;
@@ -267,15 +289,21 @@ void AppliqueOrigine(double& x, double& y) {
     xMax = std::max(xMax, c * cx - s * cy);
     yMin = std::min(yMin, s * cx + c * cy);
   }
+  return {xMin, yMin, xMax - xMin, paysage};
+}
+
+void OriginePage::applique(double& x, double& y) const {
   x -= xMin;
   y -= yMin;
   if (paysage)
     std::swap(x, y);
   else
-    x = xMax - xMin - x;
+    x = largeur - x;
   x = std::max(x, 0.0);
   y = std::max(y, 0.0);
 }
+
+void AppliqueOrigine(double& x, double& y) { OrigineCourante().applique(x, y); }
 
 void AppliqueOrientation(const ContexteConversion& ctx, double& x, double& y, double px,
                          double py) {
@@ -296,10 +324,7 @@ void AppliqueOrientation(const ContexteConversion& ctx, double& x, double& y, do
 
 void AjoutePointVecteur(ContexteConversion& ctx, EtatSortie& sortie, BlocVecteurs& bloc, float x,
                         float y) {
-  const auto [X, Y] = convertitPoint(ctx, x, y);
-  deplace(bloc, X, Y);
-  if ((ctx.Options & kOptionZoneInterdite) && bloc.Trace) VerifieZoneInterditeSegment(ctx, bloc);
-  ajouteElements(ctx, sortie, bloc);
+  ajoutePoint(ctx, sortie, bloc, ConversionPoint(ctx), x, y);
 }
 
 void AjoutePointVecteurBrut(ContexteConversion& ctx, EtatSortie& sortie, BlocVecteurs& bloc,
@@ -549,9 +574,10 @@ namespace {
 // Phase 2 for one pen: its file pass by pass.
 class EcrivainStylo {
  public:
-  EcrivainStylo(ContexteConversion& ctx, EtatSortie& sortie, BlocVecteurs& bloc, FILE* f,
+  EcrivainStylo(ContexteConversion& ctx, EtatSortie& sortie, BlocVecteurs& bloc,
+                const ConversionPoint& conversion, FILE* f,
                 long long fin, int stylo)
-      : ctx_(ctx), sortie_(sortie), bloc_(bloc), f_(f, fin), stylo_(stylo),
+      : ctx_(ctx), sortie_(sortie), bloc_(bloc), conversion_(conversion), f_(f, fin), stylo_(stylo),
         slot_(ctx.Slots[stylo]),
         dp_(slot_.TypeStylo == 3 || slot_.TypeStylo == 5 ? 50 : ctx.Entete.Champs[ChDpiX]),
         optionWB_(slot_.TypeStylo == 12 || slot_.TypeStylo == 13),
@@ -640,7 +666,7 @@ class EcrivainStylo {
 
   void sautEnAttente() {
     if (!cible_) return;
-    const auto [x, y] = convertitPoint(ctx_, cible_->x, cible_->y);
+    const auto [x, y] = conversion_(ctx_, cible_->x, cible_->y);
     cible_.reset();
     if (x == bloc_.X && y == bloc_.Y) return;
     vide();
@@ -708,12 +734,13 @@ class EcrivainStylo {
     PointHPGL p{};
     f_.point(p);
     bloc_.Trace = 1;
-    AjoutePointVecteur(ctx_, sortie_, bloc_, p.x, p.y);
+    ajoutePoint(ctx_, sortie_, bloc_, conversion_, p.x, p.y);
   }
 
   ContexteConversion& ctx_;
   EtatSortie& sortie_;
   BlocVecteurs& bloc_;
+  const ConversionPoint& conversion_;
   LecteurVecteurs f_;
   int stylo_;
   const SlotStylo& slot_;
@@ -756,12 +783,14 @@ void EcritVecteursJob(ContexteConversion& ctx, EtatSortie& sortie) {
   sortie.EtatStylo = 0;
   EcritFonction(ctx, sortie, "V2", 0);
 
+  const ConversionPoint conversion(ctx);
+
   for (int s = 0; s < kSansClasse; ++s) {
     FILE* f = fichiers.f[static_cast<std::size_t>(s)];
     if (!f || !dessine[static_cast<std::size_t>(s)]) continue;
     videAttente(ctx, fichiers, s);
     if (std::fflush(f) != 0) ErreurFatale(ctx, MsgFichierTemporaire);
-    EcrivainStylo(ctx, sortie, bloc, f, fichiers.taille[static_cast<std::size_t>(s)], s).ecrit();
+    EcrivainStylo(ctx, sortie, bloc, conversion, f, fichiers.taille[static_cast<std::size_t>(s)], s).ecrit();
   }
   VideBlocVecteurs(ctx, sortie, bloc);
   if (ctx.NombreRepetitions > 0 && Section.premierNote) {

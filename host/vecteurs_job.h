@@ -29,6 +29,13 @@ void EcritVecteursJob(ContexteConversion& ctx, EtatSortie& sortie);
 
 // Page normalisation of a plotter point with the interpreter's page extent.
 void AppliqueOrigine(double& x, double& y);
+// The same normalisation, its shift taken once for many points.
+struct OriginePage {
+  double xMin, yMin, largeur;
+  bool paysage;
+  void applique(double& x, double& y) const;
+};
+OriginePage OrigineCourante();
 // Marking orientation 0-7 within a plate of px x py points.
 void AppliqueOrientation(const ContexteConversion& ctx, double& x, double& y, double px, double py);
 

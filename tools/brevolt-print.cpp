@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <set>
 #include <string>
@@ -127,7 +126,13 @@ std::vector<std::uint8_t> litFichier(const std::string& chemin, const char* quoi
   if (e) echec(std::string("cannot read ") + quoi + " " + chemin + ": " + e.message());
   if (taille > kTailleMaxEntree) echec(std::string(quoi) + " " + chemin + " is too large");
   std::ifstream f(chemin, std::ios::binary);
-  std::vector<std::uint8_t> octets((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  std::vector<std::uint8_t> octets;
+  octets.reserve(static_cast<std::size_t>(taille));
+  std::vector<char> tampon(65536);
+  while (f.read(tampon.data(), static_cast<std::streamsize>(tampon.size())) || f.gcount() > 0) {
+    octets.insert(octets.end(), tampon.begin(), tampon.begin() + f.gcount());
+    if (octets.size() > kTailleMaxEntree) echec(std::string(quoi) + " " + chemin + " is too large");
+  }
   if (f.bad()) echec(std::string("cannot read ") + quoi + " " + chemin);
   return octets;
 }

@@ -158,10 +158,32 @@ TEST_F(Entree, NothingIsInterpretedBelowFiveMillionBytes) {
   EXPECT_GT(tailleVecteurs(), 0);
   const auto reste = Analyse.Fin - Analyse.Curseur;
 
-  // The rest moves to the buffer start, ahead of the next chunk.
+  // The rest waits where it is, the next chunk after it: it moves to the buffer start only
+  // when a chunk would not fit behind it.
+  const std::uint8_t* curseur = Analyse.Curseur;
   EXPECT_EQ(i.appel("PD400,800;", r), 1);
-  EXPECT_EQ(Analyse.Curseur, Analyse.Tampon);
-  EXPECT_EQ(Analyse.Fin - Analyse.Tampon, reste + 10);
+  EXPECT_EQ(Analyse.Curseur, curseur);
+  EXPECT_EQ(Analyse.Fin - Analyse.Curseur, reste + 10);
+  EXPECT_EQ(i.appel("PG;", r), 1);
+  EXPECT_EQ(i.termine(r), 1);
+  const auto p = parcours(i.job());
+  EXPECT_EQ(p.back(), (Position{20000, 10000, true}));
+  EXPECT_EQ(p.size(), 4u);
+}
+
+TEST_F(Entree, TheRestMovesToTheBufferStartWhenAChunkWouldNotFitBehindIt) {
+  Impression i;
+  const Record r = Record::typical();
+  const std::string tete = "IN;SP1;PA;PU400,400;PD800,400;";
+  EXPECT_EQ(i.appel(tete + std::string(kReserveAnalyse - 1 - tete.size(), ' '), r), 1);
+  EXPECT_EQ(i.appel("PD800,800;", r), 1);
+  ASSERT_GT(Analyse.Curseur, Analyse.Tampon);
+  const std::size_t capacite = Analyse.Capacite;
+  // One byte more than the room behind the buffered bytes.
+  const auto place = capacite - static_cast<std::size_t>(Analyse.Fin - Analyse.Tampon);
+  const std::string morceau = "PD400,800;" + std::string(place + 1 - 10, ' ');
+  EXPECT_EQ(i.appel(morceau, r), 1);
+  EXPECT_EQ(Analyse.Capacite, capacite);
   EXPECT_EQ(i.appel("PG;", r), 1);
   EXPECT_EQ(i.termine(r), 1);
   const auto p = parcours(i.job());
