@@ -129,16 +129,37 @@ double direction(const ElementVecteur& e) {
   return a < 0 ? a + 360.0 : a;
 }
 
+// Whether the two directions are more than 121 degrees apart: their difference is then
+// between 121 and 239 degrees either way round, and the corner is 120 whatever the
+// rounding of the directions. The bound leaves a wide margin over the rounding here.
+bool angleObtus(const ElementVecteur& u, const ElementVecteur& v) {
+  const std::int64_t scalaire = std::int64_t{u.Dx} * v.Dx + std::int64_t{u.Dy} * v.Dy;
+  if (scalaire >= 0) return false;
+  const double nu = static_cast<double>(std::int64_t{u.Dx} * u.Dx + std::int64_t{u.Dy} * u.Dy);
+  const double nv = static_cast<double>(std::int64_t{v.Dx} * v.Dx + std::int64_t{v.Dy} * v.Dy);
+  constexpr double kCos121 = 0.5160;  // cos 121 degrees is 0.51504
+  const auto s = static_cast<double>(scalaire);
+  return s * s > kCos121 * kCos121 * nu * nv;
+}
+
 // Corner of each element to the next, in degrees, clamped to 120; split parts run straight on.
+// A direction is worked out only for a corner that needs it, and once.
 void calculeCoins(ElementVecteur* e, std::size_t n) {
-  double suivante = direction(e[0]);
+  double suivante = 0;
+  bool connue = false;
   for (std::size_t i = 0; i + 1 < n; ++i) {
-    const double a = suivante;
+    if (e[i].Coin == 255 || angleObtus(e[i], e[i + 1])) {
+      e[i].Coin = static_cast<std::uint8_t>(e[i].Coin == 255 ? 0 : 120);
+      connue = false;
+      continue;
+    }
+    const double a = connue ? suivante : direction(e[i]);
     suivante = direction(e[i + 1]);
+    connue = true;
     int d = static_cast<int>(std::fabs(a - suivante));
     if (d > 35) d = 360 - d;
     d = std::min(d, 120);
-    e[i].Coin = static_cast<std::uint8_t>(e[i].Coin == 255 ? 0 : d);
+    e[i].Coin = static_cast<std::uint8_t>(d);
   }
   e[n - 1].Coin = 120;
 }
@@ -182,15 +203,21 @@ void deplace(BlocVecteurs& bloc, std::int32_t x, std::int32_t y) {
 void ajouteElements(ContexteConversion& ctx, EtatSortie& sortie, BlocVecteurs& bloc) {
   const std::int64_t dx = static_cast<std::int64_t>(bloc.X) - bloc.XPrec;
   const std::int64_t dy = static_cast<std::int64_t>(bloc.Y) - bloc.YPrec;
-  const std::int32_t xPrec = bloc.XPrec, yPrec = bloc.YPrec;
-  DecoupeSegment(dx, dy, [&](const ElementVecteur& e) {
+  struct Cible {
+    ContexteConversion& ctx;
+    EtatSortie& sortie;
+    BlocVecteurs& bloc;
+    std::int32_t xPrec, yPrec;
+  } c{ctx, sortie, bloc, bloc.XPrec, bloc.YPrec};
+  // One reference captured: small enough for the std::function to hold without allocating.
+  DecoupeSegment(dx, dy, [&c](const ElementVecteur& e) {
     // A long segment splits into many parts: flush on the way rather than overrun the block.
-    if (bloc.Nombre + kMargeBloc > kTailleBlocVecteurs) VideBlocVecteurs(ctx, sortie, bloc);
-    if (bloc.Nombre == 0) {
-      bloc.XDebut = xPrec;
-      bloc.YDebut = yPrec;
+    if (c.bloc.Nombre + kMargeBloc > kTailleBlocVecteurs) VideBlocVecteurs(c.ctx, c.sortie, c.bloc);
+    if (c.bloc.Nombre == 0) {
+      c.bloc.XDebut = c.xPrec;
+      c.bloc.YDebut = c.yPrec;
     }
-    bloc.Elements[bloc.Nombre++] = e;
+    c.bloc.Elements[c.bloc.Nombre++] = e;
   });
   if (bloc.Nombre + kMargeBloc > kTailleBlocVecteurs) VideBlocVecteurs(ctx, sortie, bloc);
 }
