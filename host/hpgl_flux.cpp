@@ -4,6 +4,7 @@
 #include "hpgl_commandes.h"
 #include "rtl.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -145,9 +146,22 @@ int LitNombreHPGL(float& valeur) {
   RemetOctetFlux();
   // As "%f" reads it in the C locale; a value out of the float range does not convert.
   const char* debut = texte[0] == '+' ? texte + 1 : texte;
+  // A whole number of up to nine digits, the usual coordinate: the float nearest to it is
+  // what the integer converts to.
+  const bool negatif = *debut == '-';
+  const char* chiffres = debut + (negatif ? 1 : 0);
+  const char* fin = texte + n;
+  if (fin - chiffres >= 1 && fin - chiffres <= 9 &&
+      std::all_of(chiffres, fin, [](char x) { return x >= '0' && x <= '9'; })) {
+    std::int32_t entier = 0;
+    for (const char* p = chiffres; p < fin; ++p) entier = entier * 10 + (*p - '0');
+    const auto v = static_cast<float>(entier);
+    valeur = negatif ? -v : v;
+    return NombreLu;
+  }
   float v = 0;
-  const auto [fin, erreur] = std::from_chars(debut, texte + n, v);
-  if (erreur != std::errc{} || fin == debut || !std::isfinite(v)) return NombreInvalide;
+  const auto [arret, erreur] = std::from_chars(debut, fin, v);
+  if (erreur != std::errc{} || arret == debut || !std::isfinite(v)) return NombreInvalide;
   valeur = v;
   return NombreLu;
 }

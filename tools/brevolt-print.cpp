@@ -213,7 +213,7 @@ std::vector<std::pair<std::size_t, std::size_t>> decoupe(const std::vector<std::
     std::size_t fin = std::min(flux.size(), debut + n);
     // A "PG;" begun in the previous chunk ends this one too.
     for (std::size_t i = std::max<std::size_t>(debut + 1, 3); i <= fin; ++i)
-      if (finitPage(flux.data() + i)) {
+      if (flux[i - 1] == ';' && finitPage(flux.data() + i)) {
         fin = i;
         break;
       }
