@@ -2,6 +2,8 @@
 #include "hpgl_flux.h"
 #include "traceur.h"
 
+#include <cmath>
+
 namespace {
 
 using V = std::vector<std::string>;
@@ -43,6 +45,25 @@ TEST_F(Flux, ALoneSignOrPointIsNotANumber) {
   // In a line list a lone minus ends the list; its pair is not drawn.
   execute("PA-,5;PA7,8;");
   EXPECT_EQ(lisible(enregistrements()), (V{"M 7,8"}));
+}
+
+TEST_F(Flux, WholeNumbersReadAsTheGeneralReaderReadsThem) {
+  std::string texte = "-0 +0 -00 123456789 -987654321 16777217 1234567890 0999999999 +7;";
+  auto* debut = reinterpret_cast<std::uint8_t*>(texte.data());
+  Analyse.Tampon = Analyse.Curseur = debut;
+  Analyse.Fin = debut + texte.size();
+  Analyse.FinDePage = 1;
+  // The nearest float, with the sign of a negative zero; ten digits take the other road.
+  const float attendus[] = {-0.0f, 0.0f, -0.0f, 123456792.0f, -987654336.0f, 16777216.0f, 1234567936.0f,
+                            1000000000.0f, 7.0f};
+  for (const float attendu : attendus) {
+    float v = 42;
+    ASSERT_EQ(LitNombreHPGL(v), NombreLu);
+    EXPECT_EQ(v, attendu);
+    EXPECT_EQ(std::signbit(v), std::signbit(attendu)) << attendu;
+  }
+  float v = 42;
+  EXPECT_EQ(LitNombreHPGL(v), PasDeNombre);
 }
 
 TEST_F(Flux, ANumberLongerThanItsBufferKeepsItsFirstCharactersAndIsReadWhole) {
