@@ -83,4 +83,78 @@ TEST_F(FichierVecteurs, PointsReadBackAsWrittenAndAShortPointEndsTheJob) {
   EXPECT_EQ(abandon([&] { HPGL_Pt_from_tmpfile(Contexte.FichierVecteurs, p); }), MsgFichierTemporaire);
 }
 
+TEST_F(FichierVecteurs, TheBufferedReaderStopsWhereTheCodeReaderStops) {
+  remplace({0, 6, 9, 5, 2});
+  LecteurVecteurs borne(Contexte.FichierVecteurs, 4);
+  for (int attendu : {0, 6, 7, 5, 7, 7}) EXPECT_EQ(borne.code(), attendu);
+  LecteurVecteurs libre(Contexte.FichierVecteurs, -1);
+  for (int attendu : {0, 6, 7, 5, 2, 7, 7}) EXPECT_EQ(libre.code(), attendu);
+  EXPECT_EQ(libre.octet(), -1);
+}
+
+TEST_F(FichierVecteurs, TheBufferedReaderReadsWhatTheFileReadersRead) {
+  // Several buffers' worth of points and one-byte records, so that points straddle the
+  // buffer's end; the last byte lies past the end position.
+  std::vector<std::uint8_t> octets;
+  for (int i = 0; i < 30000; ++i) {
+    if (i % 7 == 3) octets.insert(octets.end(), {4, static_cast<std::uint8_t>(i % 9)});
+    octets.push_back(static_cast<std::uint8_t>(1 + i % 3));
+    const float xy[2] = {static_cast<float>(i) * 0.5f, -static_cast<float>(i)};
+    const auto* o = reinterpret_cast<const std::uint8_t*>(xy);
+    octets.insert(octets.end(), o, o + 8);
+  }
+  octets.push_back(6);
+  remplace(octets);
+  FILE* f = Contexte.FichierVecteurs;
+  const auto fin = static_cast<long long>(octets.size()) - 1;
+
+  std::vector<double> attendu;
+  for (int code; (code = LitCodeFichierVecteur(f, fin)) != 7;) {
+    attendu.push_back(code);
+    if (code == 4) {
+      attendu.push_back(std::fgetc(f));
+    } else {
+      PointHPGL p{};
+      HPGL_Pt_from_tmpfile(f, p);
+      attendu.insert(attendu.end(), {p.x, p.y});
+    }
+  }
+  LecteurVecteurs l(f, fin);
+  auto lit = [&](std::size_t n) {
+    std::vector<double> v;
+    while (v.size() < n) {
+      const int code = l.code();
+      if (code == 7) break;
+      v.push_back(code);
+      if (code == 4) {
+        v.push_back(l.octet());
+      } else {
+        PointHPGL p{};
+        l.point(p);
+        v.insert(v.end(), {p.x, p.y});
+      }
+    }
+    return v;
+  };
+  std::vector<double> lu = lit(3000);
+  // Back a little (inside the buffer) and back to the start (outside it): the same again.
+  const long long repere = l.position();
+  const std::vector<double> suite = lit(30);
+  l.positionne(repere);
+  EXPECT_EQ(lit(30), suite);
+  const std::vector<double> reste = lit(SIZE_MAX);
+  EXPECT_EQ(l.position(), fin);
+  EXPECT_EQ(l.code(), 7);
+  l.positionne(0);
+  EXPECT_EQ(lit(lu.size()), lu);
+  lu.insert(lu.end(), suite.begin(), suite.end());
+  lu.insert(lu.end(), reste.begin(), reste.end());
+  EXPECT_EQ(lu, attendu);
+
+  remplace({1, 2, 3});
+  LecteurVecteurs court(Contexte.FichierVecteurs, -1);
+  PointHPGL p{};
+  EXPECT_EQ(abandon([&] { court.point(p); }), MsgFichierTemporaire);
+}
+
 }  // namespace

@@ -48,14 +48,14 @@ TEST_F(Flux, ALoneSignOrPointIsNotANumber) {
 }
 
 TEST_F(Flux, WholeNumbersReadAsTheGeneralReaderReadsThem) {
-  std::string texte = "-0 +0 -00 123456789 -987654321 16777217 1234567890 0999999999 +7;";
+  std::string texte = "-0 +0 -00 123456789 -987654321 16777217 1234567890 0999999999 9999999999 +7;";
   auto* debut = reinterpret_cast<std::uint8_t*>(texte.data());
   Analyse.Tampon = Analyse.Curseur = debut;
   Analyse.Fin = debut + texte.size();
   Analyse.FinDePage = 1;
   // The nearest float, with the sign of a negative zero; ten digits take the other road.
   const float attendus[] = {-0.0f, 0.0f, -0.0f, 123456792.0f, -987654336.0f, 16777216.0f, 1234567936.0f,
-                            1000000000.0f, 7.0f};
+                            1000000000.0f, 1e10f, 7.0f};
   for (const float attendu : attendus) {
     float v = 42;
     ASSERT_EQ(LitNombreHPGL(v), NombreLu);

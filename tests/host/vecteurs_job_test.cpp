@@ -2,7 +2,10 @@
 // forbidden zone. Plotter point (x, y) lands at (25 y, 25 x) job units on a page without PS.
 #include "impression.h"
 
+#include <algorithm>
+#include <cmath>
 #include <map>
+#include <numbers>
 
 namespace {
 
@@ -218,6 +221,96 @@ TEST_F(Entree, OrientationMirrorsWithinThePlate) {
   // Orientation 1: x mirrored within the 4000-point plate, after the page's exchange of x and y.
   const jobfile::Job j = imprime(page("PU400,400;PD400,800;"), Record::typical().orientation(1));
   EXPECT_EQ(parcours(j).back(), (Position{80000, 10000, true}));
+}
+
+// The speed bytes of one block as the corner rules give them, from its elements' dx, dy and
+// length, each direction taken with atan2.
+std::vector<Element> vitessesAttendues(std::vector<Element> e) {
+  const EtatSortie& so = Sortie;
+  auto index = [&](int valeur) {
+    for (int i = 0; i < 256; ++i)
+      if (so.TableVitesses[i] >= valeur) return i;
+    return 255;
+  };
+  auto direction = [](const Element& x) {
+    const double a = std::atan2(static_cast<double>(x.dy), static_cast<double>(x.dx)) * 180.0 / std::numbers::pi;
+    return a < 0 ? a + 360.0 : a;
+  };
+  for (Element& x : e) x.coin = x.court = 0;
+  const std::size_t n = e.size();
+  if (n == 1 && e[0].longueur < 500) e[0].court = index(10);
+  if (n < 2) return e;
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    int d = static_cast<int>(std::fabs(direction(e[i]) - direction(e[i + 1])));
+    if (d > 35) d = 360 - d;
+    e[i].coin = std::min(d, 120);
+  }
+  e[n - 1].coin = 120;
+  std::size_t debutGroupe = 0;
+  int mini = e[0].coin, maxi = e[0].coin, somme = e[0].coin, compte = 1;
+  for (std::size_t i = 1; i < n; ++i) {
+    const int c = e[i].coin;
+    if (std::max(maxi, c) - std::min(mini, c) >= 15) {
+      for (std::size_t k = debutGroupe; k < i; ++k) e[k].coin = somme / compte;
+      debutGroupe = i;
+      mini = maxi = somme = c;
+      compte = 1;
+    } else {
+      mini = std::min(mini, c);
+      maxi = std::max(maxi, c);
+      somme += c;
+      ++compte;
+    }
+  }
+  for (Element& x : e) {
+    const PaireVitesseAngle* t = so.TableVitesseAngle;
+    int valeur = 0;
+    if (x.coin == t[0].Angle) {
+      valeur = t[0].Vitesse;
+    } else {
+      for (int i = 1; i < 15; ++i)
+        if (t[i].Angle >= x.coin && t[i - 1].Angle < x.coin) {
+          valeur = t[i].Vitesse;
+          break;
+        }
+    }
+    x.coin = index(valeur);
+    if (x.longueur < 500) x.court = x.coin == 0 ? index(10) : std::min(x.coin, 254);
+  }
+  for (std::size_t i = n - 1; i >= 1; --i)
+    if (e[i].longueur + e[i].coin < e[i - 1].coin) e[i - 1].coin = e[i].longueur + e[i].coin;
+  return e;
+}
+
+TEST_F(Entree, EveryCornerOfRandomPolylinesTakesItsSpeedFromTheDirections) {
+  // A corner table kept from the host (flag 8) that tells corners up to 120 degrees apart
+  // in steps of 8, so that each corner byte shows in the job.
+  for (int i = 0; i < 15; ++i) Sortie.TableVitesseAngle[i] = {8 * i, i == 0 ? 200 : 150 - 10 * i};
+  std::uint64_t etat = 12345;
+  auto hasard = [&](int n) {
+    etat = etat * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<int>((etat >> 33) % static_cast<std::uint64_t>(n));
+  };
+  std::string dessin;
+  for (int trait = 0; trait < 60; ++trait) {
+    int x = 1000 + hasard(2000), y = 1000 + hasard(2000);
+    dessin += "PU" + std::to_string(x) + "," + std::to_string(y) + ";PD";
+    for (int k = 0; k < 25; ++k) {
+      // Mostly long steps in any direction, some of them short.
+      const int pas = hasard(4) == 0 ? 30 : 900;
+      x = std::clamp(x + hasard(2 * pas + 1) - pas, 0, 4000);
+      y = std::clamp(y + hasard(2 * pas + 1) - pas, 0, 4000);
+      dessin += (k ? "," : "") + std::to_string(x) + "," + std::to_string(y);
+    }
+    dessin += ";";
+  }
+  const jobfile::Job j = imprime(page(dessin), Record::typical().flags(8));
+  const auto traces = j.find("PD");
+  ASSERT_EQ(traces.size(), 60u);
+  for (const auto* r : traces) {
+    const std::vector<Element> e = elements(*r);
+    EXPECT_EQ(e, vitessesAttendues(e));
+  }
 }
 
 }  // namespace
