@@ -4,6 +4,8 @@
 #include "fichiers_raster.h"
 #include "hpgl_commandes.h"
 #include "hpgl_flux.h"
+#include "preparation_image.h"
+#include "raster_job.h"
 #include "vecteurs_job.h"
 
 #include <algorithm>
@@ -255,6 +257,20 @@ bool finDePage(const std::uint8_t* debut, const std::uint8_t* fin) {
   return std::memcmp(fin - 3, "PG;", 3) == 0 || std::memcmp(fin - 3, "pg;", 3) == 0;
 }
 
+// The settings records of the pen about to mark an image.
+void ecritReglagesStylo(ContexteConversion& ctx, EtatSortie& sortie, int stylo) {
+  const SlotStylo& s = ctx.Slots[stylo];
+  EcritFonction(ctx, sortie, "PW", static_cast<std::uint16_t>(s.Puissance));
+  EcritFonction32(ctx, sortie, "FR", static_cast<std::uint32_t>(s.Frequence));
+  EcritFonction(ctx, sortie, "VD", s.Vitesse);
+  EcritFonction(ctx, sortie, "AI", static_cast<std::uint16_t>(s.AirAssist));
+}
+
+bool styloRaster(const ContexteConversion& ctx, int s) {
+  const std::int16_t t = ctx.Slots[s].TypeStylo;
+  return t == 1 || t == 4 || t == 5 || t == 13;
+}
+
 // Content bits of the page (1 pen rasters, 2 grey raster, 4 vector drawing); the vector
 // file's end becomes the end of the page's drawing.
 std::uint32_t contenuPage(ContexteConversion& ctx, EtatSortie& sortie) {
@@ -262,14 +278,10 @@ std::uint32_t contenuPage(ContexteConversion& ctx, EtatSortie& sortie) {
   if (!vecteurs || std::fflush(vecteurs) != 0 || fseeko(vecteurs, 0, SEEK_END) != 0)
     ErreurFatale(ctx, MsgFichierTemporaire);
   ctx.FinVecteursPage = ftello(vecteurs);
-  auto typeRaster = [&](int s) {
-    const std::int16_t t = ctx.Slots[s].TypeStylo;
-    return t == 1 || t == 4 || t == 5 || t == 13;
-  };
   std::uint32_t masque = 0;
   for (int s = 0; s < 8; ++s)
-    if (sortie.hRastersClasse[s] && typeRaster(s)) masque |= 1;
-  if (sortie.hRasterGris && typeRaster(0)) masque |= 2;
+    if (sortie.hRastersClasse[s] && styloRaster(ctx, s)) masque |= 1;
+  if (sortie.hRasterGris && styloRaster(ctx, 0)) masque |= 2;
   if (ContientVecteurs(ctx)) masque |= 4;
   return masque;
 }
@@ -383,6 +395,7 @@ void EcritPageJob(ContexteConversion& ctx, EtatSortie& sortie) {
   const bool echange = ch[ChOrientation] > 3;
   sortie.DernierX = sortie.DernierY = 0;
   sortie.PositionDebutRaster = -1;
+  sortie.DebutRasterX = sortie.DebutRasterY = -1.0;
   const int typeJob = ch[ChTypeFichier];
   if (ch[ChTypeMarquageDemande] == 2 && (typeJob == 0 || typeJob == 10))
     sortie.DernierY = echange ? ConvertitUnitesEnPoints(ch[ChPlaqueX] / 2.0, static_cast<float>(ch[ChDpiX]))
@@ -395,8 +408,23 @@ void EcritPageJob(ContexteConversion& ctx, EtatSortie& sortie) {
 
   if (ctx.Options & kOptionAZ)
     EcritFonction32(ctx, sortie, "AZ", static_cast<std::uint32_t>(-ctx.DecalageAZ));
-  // Raster images are not converted: no pen or grey raster band comes before the vectors.
+  if (sortie.MasqueContenu & 1) {
+    for (int s = 0; s < 8; ++s) {
+      if (!sortie.hRastersClasse[s] || !styloRaster(ctx, s)) continue;
+      sortie.ClasseCourante = static_cast<std::uint8_t>(s);
+      PrepareImage(ctx, sortie, 0);
+      ecritReglagesStylo(ctx, sortie, s);
+      EcritRasterStylo(ctx, Analyse, sortie);
+    }
+  }
   sortie.DernierX *= 8;
+  if (sortie.MasqueContenu & 2) {
+    const OptionsImage o = LitOptionsImage(ctx);
+    if ((o.puissance || o.gris) && !o.relief && !o.trame) DiffusePuissance(ctx, sortie);
+    PrepareImage(ctx, sortie, 1);
+    ecritReglagesStylo(ctx, sortie, 0);
+    EcritRasterGris(ctx, Analyse, sortie);
+  }
   if (sortie.MasqueContenu & 4) {
     std::rewind(ctx.FichierVecteurs);
     EtendueVecteursX = ConvertitUnitesEnPoints(ch[ChPlaqueX], static_cast<float>(ctx.ResolutionVecteurs));
