@@ -28,9 +28,9 @@ void transfere(ContexteConversion& ctx, bool ecriture, HANDLE& h, std::int64_t l
     LitFichierTemp(ctx, h, static_cast<DWORD>(n), tampon, bas, haut);
 }
 
-// A row buffer; no memory: "Memory error".
+// A row or block buffer; no memory: "Memory error".
 std::vector<std::uint8_t> tampon(ContexteConversion& ctx, std::uint64_t n) {
-  if (n > static_cast<std::uint64_t>(kCoteMaxMarquage) * 8) ErreurFatale(ctx, MsgMemoire);
+  if (n > std::uint64_t{1} << 31) ErreurFatale(ctx, MsgMemoire);
   try {
     return std::vector<std::uint8_t>(static_cast<std::size_t>(n));
   } catch (const std::bad_alloc&) {
@@ -192,74 +192,111 @@ constexpr std::uint8_t kSeuilsTrame[8][8] = {
     {59, 45, 35, 1, 7, 33, 47, 63},   {64, 48, 34, 8, 2, 36, 46, 60},  {55, 14, 10, 28, 26, 11, 16, 54},
     {30, 4, 24, 43, 42, 22, 6, 32},   {19, 40, 51, 62, 58, 50, 38, 20}};
 
-// Relief rings over rows [0, n) of a block of w-byte rows: ring k labels, in rows [de, a),
-// the 0 pixels that touch ink or an earlier ring, along the rows then down the columns.
-void anneaux(std::uint8_t* bloc, std::int64_t w, std::int64_t de, std::int64_t a, std::uint8_t etiquette,
-             std::vector<std::uint8_t>& drapeaux) {
-  if (w <= 0 || de >= a) return;
-  auto mot = [](const std::uint8_t* p) {
-    std::uint64_t v;
-    std::memcpy(&v, p, 8);
-    return v;
-  };
+std::uint64_t mot64(const std::uint8_t* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+// Eight neighbour pairs at once: nothing happens where they are equal or where none is 0.
+bool rienAFaire(std::uint64_t g, std::uint64_t d) {
   constexpr std::uint64_t kUns = 0x0101010101010101ull, kHauts = 0x8080808080808080ull;
-  auto sansZero = [&](std::uint64_t v) { return ((v - kUns) & ~v & kHauts) == 0; };
-  for (std::int64_t y = de; y < a; ++y) {
-    std::uint8_t* p = bloc + y * w;
-    int s = p[0] != 0;
-    std::int64_t x = 0;
-    while (x + 1 < w) {
-      // Eight pairs at once: nothing happens where neighbours are equal or where none is 0.
-      if (x + 9 <= w) {
-        const std::uint64_t g = mot(p + x), d = mot(p + x + 1);
-        if (g == d || (sansZero(g) && sansZero(d))) {
-          x += 8;
-          continue;
-        }
-      }
-      const std::int64_t fin = std::min(x + 8, w - 1);
-      for (; x < fin; ++x) {
-        if (p[x] == p[x + 1]) continue;
-        if (p[x] == 0 && s == 0) {
-          p[x] = etiquette;
-          s = 1;
-        } else if (p[x + 1] == 0 && s == 1) {
-          p[x + 1] = etiquette;
-          s = 0;
-        }
+  auto sansZero = [](std::uint64_t v) { return ((v - kUns) & ~v & kHauts) == 0; };
+  return g == d || (sansZero(g) && sansZero(d));
+}
+
+// One ring along a row: the 0 pixels that touch ink or an earlier ring take the label.
+// Only pairs from column de on can act, and the flag is still that of the row's start there.
+void anneauLigne(std::uint8_t* p, std::int64_t de, std::int64_t w, std::uint8_t etiquette) {
+  int s = p[0] != 0;
+  for (std::int64_t x = de; x + 1 < w;) {
+    if (x + 9 <= w && rienAFaire(mot64(p + x), mot64(p + x + 1))) {
+      x += 8;
+      continue;
+    }
+    for (const std::int64_t fin = std::min(x + 8, w - 1); x < fin; ++x) {
+      if (p[x] == p[x + 1]) continue;
+      if (p[x] == 0 && s == 0) {
+        p[x] = etiquette;
+        s = 1;
+      } else if (p[x + 1] == 0 && s == 1) {
+        p[x + 1] = etiquette;
+        s = 0;
       }
     }
   }
-  // Down the columns in one pass over the rows, a flag per column.
-  drapeaux.assign(static_cast<std::size_t>(w), 0);
-  const std::uint8_t* premiere = bloc + de * w;
-  for (std::int64_t x = 0; x < w; ++x) drapeaux[static_cast<std::size_t>(x)] = premiere[x] != 0;
-  for (std::int64_t y = de; y + 1 < a; ++y) {
-    std::uint8_t* h = bloc + y * w;
-    std::uint8_t* b = h + w;
-    std::int64_t x = 0;
-    while (x < w) {
-      if (x + 8 <= w) {
-        const std::uint64_t g = mot(h + x), d = mot(b + x);
-        if (g == d || (sansZero(g) && sansZero(d))) {
-          x += 8;
-          continue;
-        }
-      }
-      const std::int64_t fin = std::min(x + 8, w);
-      for (; x < fin; ++x) {
-        if (h[x] == b[x]) continue;
-        std::uint8_t& s = drapeaux[static_cast<std::size_t>(x)];
-        if (h[x] == 0 && s == 0) {
-          h[x] = etiquette;
-          s = 1;
-        } else if (b[x] == 0 && s == 1) {
-          b[x] = etiquette;
-          s = 0;
-        }
+}
+
+// The same down the columns between rows h and b, with a flag per column.
+void anneauColonnes(std::uint8_t* h, std::uint8_t* b, std::int64_t de, std::int64_t w, std::uint8_t etiquette,
+                    std::uint8_t* s) {
+  for (std::int64_t x = de; x < w;) {
+    if (x + 8 <= w && rienAFaire(mot64(h + x), mot64(b + x))) {
+      x += 8;
+      continue;
+    }
+    for (const std::int64_t fin = std::min(x + 8, w); x < fin; ++x) {
+      if (h[x] == b[x]) continue;
+      if (h[x] == 0 && s[x] == 0) {
+        h[x] = etiquette;
+        s[x] = 1;
+      } else if (b[x] == 0 && s[x] == 1) {
+        b[x] = etiquette;
+        s[x] = 0;
       }
     }
   }
+}
+
+// n rings over a block of nb rows: ring k works on rows [n - k - 1, nb - k) unless the block
+// starts or ends the image. Every ring runs a row behind the one before it, in one pass over
+// the rows, so that the rows being worked on stay in the cache; each ring sees exactly what
+// it would after the whole of the ring before.
+// Columns [debut, fin) of a row that hold its 0 pixels; only pairs touching them can act,
+// and labels only ever fill them.
+struct Zeros {
+  std::int64_t debut, fin;
+};
+
+void resserre(const std::uint8_t* l, Zeros& z) {
+  while (z.debut < z.fin && l[z.debut] != 0) ++z.debut;
+  while (z.fin > z.debut && l[z.fin - 1] != 0) --z.fin;
+}
+
+void anneaux(std::uint8_t* bloc, std::int64_t w, std::int64_t nb, int n, bool premier, bool dernier,
+             std::vector<std::uint8_t>& drapeaux) {
+  drapeaux.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(n), 0);
+  std::vector<Zeros> zeros(static_cast<std::size_t>(nb));
+  for (std::int64_t r = 0; r < nb; ++r) {
+    zeros[static_cast<std::size_t>(r)] = {0, w};
+    resserre(bloc + r * w, zeros[static_cast<std::size_t>(r)]);
+  }
+  for (std::int64_t t = 0; t < nb + n; ++t)
+    for (int k = 0; k < n; ++k) {
+      const std::int64_t r = t - k;
+      const std::int64_t de = premier ? 0 : n - k - 1, a = dernier ? nb : nb - k;
+      if (r < de || r >= a) continue;
+      const auto etiquette = static_cast<std::uint8_t>(k + 2);
+      std::uint8_t* ligne = bloc + r * w;
+      std::uint8_t* s = drapeaux.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(w);
+      Zeros& z = zeros[static_cast<std::size_t>(r)];
+      if (z.debut < z.fin) {
+        anneauLigne(ligne, std::max<std::int64_t>(z.debut - 1, 0), std::min(z.fin + 1, w), etiquette);
+        resserre(ligne, z);
+      }
+      if (r == de) {
+        for (std::int64_t x = 0; x < w; ++x) s[x] = ligne[x] != 0;
+        continue;
+      }
+      Zeros& zh = zeros[static_cast<std::size_t>(r - 1)];
+      const std::int64_t c0 = std::min(zh.fin > zh.debut ? zh.debut : w, z.fin > z.debut ? z.debut : w);
+      const std::int64_t c1 = std::max(zh.fin > zh.debut ? zh.fin : 0, z.fin > z.debut ? z.fin : 0);
+      if (c0 < c1) {
+        anneauColonnes(ligne - w, ligne, c0, c1, etiquette, s);
+        resserre(ligne - w, zh);
+        resserre(ligne, z);
+      }
+    }
 }
 
 }  // namespace
@@ -462,11 +499,7 @@ void AppliqueContourPuissance(ContexteConversion& ctx, EtatSortie& sortie) {
     const std::int64_t nb = std::min(lignes, h - debut);
     const bool premier = debut == 0, dernier = debut + nb >= h;
     transfere(ctx, false, f, debut, w, 0, static_cast<std::size_t>(nb * w), bloc.data());
-    for (int k = 0; k < n; ++k) {
-      const std::int64_t de = premier ? 0 : n - k - 1;
-      const std::int64_t a = dernier ? nb : nb - k;
-      anneaux(bloc.data(), w, de, a, static_cast<std::uint8_t>(k + 2), drapeaux);
-    }
+    anneaux(bloc.data(), w, nb, n, premier, dernier, drapeaux);
     if (dernier) {
       for (std::int64_t i = 0; i < nb * w; ++i) bloc[static_cast<std::size_t>(i)] = tab[bloc[static_cast<std::size_t>(i)]];
       transfere(ctx, true, f, debut, w, 0, static_cast<std::size_t>(nb * w), bloc.data());
