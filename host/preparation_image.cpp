@@ -419,32 +419,38 @@ void DiffusePuissance(ContexteConversion& ctx, EtatSortie& sortie) {
     return;
   }
   // A neighbour takes its share of the error unless it is pure white; clamped, truncated.
-  auto ajoute = [](std::uint8_t& v, float e) {
-    if (v == 255) return;
-    const float n = std::clamp(static_cast<float>(v) + e, 0.0f, 255.0f);
-    v = static_cast<std::uint8_t>(n);
+  auto ajoute = [](int v, float e) {
+    if (v == 255) return v;
+    return static_cast<int>(std::clamp(static_cast<float>(v) + e, 0.0f, 255.0f));
   };
   transfere(ctx, false, f, 0, w, 0, static_cast<std::size_t>(w), prec.data());
   for (std::int64_t r = 1; r < h; ++r) {
     transfere(ctx, false, f, r, w, 0, static_cast<std::size_t>(w), cour.data());
     std::uint8_t* p = prec.data();
     std::uint8_t* c = cour.data();
+    // The pixel to the right and the three below travel in registers along the row.
+    int droite = p[0];
+    int basG = 0, bas = c[0], basD = w > 1 ? c[1] : 0;
     for (std::int64_t x = 0; x < w; ++x) {
-      const int v = p[x];
-      float e;
-      if (v < 128) {
-        p[x] = 0;
-        e = static_cast<float>(v);
-      } else {
-        p[x] = 255;
-        e = static_cast<float>(v - 255);
+      const int v = droite;
+      const bool noir = v < 128;
+      p[x] = noir ? 0 : 255;
+      const float e = static_cast<float>(noir ? v : v - 255);
+      droite = x + 1 < w ? p[x + 1] : 0;
+      if (e != 0.0f) {
+        if (x + 1 < w) {
+          droite = ajoute(droite, e * 7.0f / 16.0f);
+          basD = ajoute(basD, e * 1.0f / 16.0f);
+        }
+        if (x > 0) basG = ajoute(basG, e * 3.0f / 16.0f);
+        bas = ajoute(bas, e * 5.0f / 16.0f);
       }
-      if (e == 0.0f) continue;
-      if (x + 1 < w) ajoute(p[x + 1], e * 7.0f / 16.0f);
-      if (x > 0) ajoute(c[x - 1], e * 3.0f / 16.0f);
-      ajoute(c[x], e * 5.0f / 16.0f);
-      if (x + 1 < w) ajoute(c[x + 1], e * 1.0f / 16.0f);
+      if (x > 0) c[x - 1] = static_cast<std::uint8_t>(basG);
+      basG = bas;
+      bas = basD;
+      basD = x + 2 < w ? c[x + 2] : 0;
     }
+    c[w - 1] = static_cast<std::uint8_t>(basG);
     ecrit(r - 1, prec);
     std::swap(prec, cour);
   }

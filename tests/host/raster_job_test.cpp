@@ -200,6 +200,24 @@ TEST_F(ImageRaster, TurnedImagesKeepTheirDotsWhereTheOrientationPutsThem) {
     }
 }
 
+TEST_F(ImageRaster, TurningInBlocksOfFewRowsGivesTheSameDots) {
+  // So little memory that the transposing reads a block of 8 rows (one for greys) at a time.
+  std::vector<std::string> dessin;
+  for (int y = 0; y < 13; ++y) dessin.push_back(std::string(static_cast<std::size_t>(y % 5), '.') + "#..#");
+  for (bool gris : {false, true}) {
+    SCOPED_TRACE(gris ? "grey" : "pen");
+    settings::Record r = gris ? reglagesGris() : reglagesStylo();
+    r.orientation(5).plate(1440, 1440);
+    win32test::setAvailablePhysical(24);
+    const jobfile::Job j = imprime(gris ? pageGris(dessin) : pageBits(dessin), r);
+    win32test::setAvailablePhysical(0);
+    EXPECT_TRUE(messages().empty());
+    Cases attendu;
+    for (auto [c, l] : cases(dessin)) attendu.insert({15 - l, c});
+    EXPECT_EQ(demandees(j), attendu);
+  }
+}
+
 TEST_F(ImageRaster, RepeatCopiesComeBackToTheRasterStartAndTheNextPenStartsFromThere) {
   const std::string classe1 = esc("*v255a0b0c1I");
   std::string s = "IN;" + esc("%1A") + esc("*r8S") + esc("*b" + transfert(rangeeBits("..##"))) +
