@@ -35,7 +35,7 @@ const std::map<std::string, Empreinte> kExemples = {
     {"passes.hpgl", {748, 0xD80B0DCC}},     {"pens.hpgl", {492, 0xACF04D4C}},
     {"plotutils.hpgl", {20644, 0x4B4D562A}}, {"scaled.hpgl", {440, 0xD163FAF4}},
     {"square.hpgl", {484, 0xCABF53CB}},     {"wedges.hpgl", {884, 0x45101BE0}},
-    {"zone.hpgl", {532, 0x6EB5047A}},       {"lines.rtl", {290, 0x2987B80F}},
+    {"zone.hpgl", {532, 0x6EB5047A}},       {"lines.rtl", {290, 0x2987B80F}}, {"badge.rtl", {2726, 0x78DC6132}},
 };
 
 struct Variante {
