@@ -445,15 +445,16 @@ def ecrit_planche(chemin):
     """Every code of every charset on a grid of 16 columns, a block of 8 rows per charset;
     the label controls (BS, HT, LF, VT, CR, SO, SI) and the terminator ETX are left out.
     Charset 7 is shown as charset 0's codes 128 to 255, which reach all of it."""
-    sortie = [b"IN;SP1;SI0.25,0.375;"]
+    # About 62 x 93 mm: the sheet fits the default 100 mm plate and the lens field.
+    sortie = [b"IN;SP1;SI0.08,0.12;"]
     for n in range(8):
-        x0, y0 = 400 + (n % 2) * 4000, 11400 - (n // 2) * 2900
+        x0, y0 = 128 + (n % 2) * 1280, 3648 - (n // 2) * 928
         sortie.append(b"CS%d;" % (0 if n == 7 else n))
         for code in range(128):
             octet = code + 128 if n == 7 else code
             if octet in (3, 8, 9, 10, 11, 13, 14, 15, 32):
                 continue
-            x, y = x0 + (code % 16) * 220, y0 - (code // 16) * 330
+            x, y = x0 + (code % 16) * 70, y0 - (code // 16) * 106
             sortie.append(b"PU%d,%d;LB%s\x03" % (x, y, bytes([octet])))
     sortie.append(b"CS0;PG;")
     with open(chemin, 'wb') as f:

@@ -49,16 +49,6 @@ int Echec(const std::string& texte, const fs::path& console = {})
     return 1;
 }
 
-std::vector<std::string> Reglages(const fs::path& dessin)
-{
-    fs::path fichier = dessin;
-    fichier.replace_extension(".set");
-    std::vector<std::string> options;
-    std::istringstream texte(route::Contenu(fichier));
-    for (std::string mot; texte >> mot;) options.push_back(mot);
-    return options;
-}
-
 bool Contient(const fs::path& console, const std::string& texte)
 {
     return route::Contenu(console).find(texte) != std::string::npos;
@@ -74,7 +64,7 @@ int main(int argc, char** argv)
     }
     const fs::path dessin = argc == 2 ? fs::path(argv[1]) : kExemples / "square.hpgl";
     if (!fs::is_regular_file(dessin)) return Echec("no drawing " + dessin.string());
-    std::vector<std::string> options = Reglages(dessin);
+    std::vector<std::string> options = route::Reglages(dessin);
     options.insert(options.end(), kMarquageUnique.begin(), kMarquageUnique.end());
 
     try {

@@ -256,6 +256,16 @@ fs::path Imprime(const fs::path& brevoltPrint, const fs::path& spool, int port, 
     return spoule;
 }
 
+std::vector<std::string> Reglages(const fs::path& dessin)
+{
+    fs::path fichier = dessin;
+    fichier.replace_extension(".set");
+    std::vector<std::string> options;
+    std::istringstream texte(Contenu(fichier));
+    for (std::string mot; texte >> mot;) options.push_back(mot);
+    return options;
+}
+
 std::vector<Marquage> Marquages(const std::vector<std::string>& trace)
 {
     std::vector<Marquage> marquages;

@@ -100,6 +100,10 @@ private:
 fs::path Imprime(const fs::path& brevoltPrint, const fs::path& spool, int port, const fs::path& dessin,
                  const std::vector<std::string>& options, std::string* erreurs = nullptr);
 
+// The --set options of a drawing's settings file (the drawing's name with
+// ".set", one option or value a word); none when there is no such file.
+std::vector<std::string> Reglages(const fs::path& dessin);
+
 // One marking in the board's trace: the blocks run while the marking lamp was lit.
 struct Marquage {
     size_t blocs = 0;         // with the beam on

@@ -116,6 +116,10 @@ public:
     {
         return processus_->Attend([&] { return Occurrences(Console(), texte) >= fois; }, kDelai);
     }
+    bool AttendConsole(const std::function<bool(const std::string&)>& condition)
+    {
+        return processus_->Attend([&] { return condition(Console()); }, kDelai);
+    }
     bool AttendTrace(const std::function<bool(const std::vector<std::string>&)>& condition)
     {
         return processus_->Attend([&] { return condition(Trace()); }, kDelai);

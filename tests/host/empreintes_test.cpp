@@ -30,10 +30,10 @@ struct Empreinte {
 const std::map<std::string, Empreinte> kExemples = {
     {"arcs.hpgl", {1136, 0x8EA64B7A}},      {"circles.hpgl", {1980, 0x38EDE446}},
     {"dashes.hpgl", {1172, 0x0536A402}},    {"fills.hpgl", {468, 0x8A52A199}},
-    {"glyphs.hpgl", {65872, 0x06E03510}},   {"gnuplot.hpgl", {12232, 0x9E560508}},
+    {"glyphs.hpgl", {64968, 0x795DEC56}},   {"gnuplot.hpgl", {10520, 0x85B4FBF9}},
     {"labels.hpgl", {10632, 0x703D5AAE}},   {"lowercase.hpgl", {420, 0x336EB0D0}},
     {"passes.hpgl", {748, 0xD80B0DCC}},     {"pens.hpgl", {492, 0xACF04D4C}},
-    {"plotutils.hpgl", {20644, 0x4B4D562A}}, {"scaled.hpgl", {440, 0xD163FAF4}},
+    {"plotutils.hpgl", {19124, 0x0A143E19}}, {"scaled.hpgl", {440, 0xD163FAF4}},
     {"square.hpgl", {484, 0xCABF53CB}},     {"wedges.hpgl", {884, 0x45101BE0}},
     {"zone.hpgl", {532, 0x6EB5047A}},       {"lines.rtl", {290, 0x2987B80F}}, {"badge.rtl", {2726, 0x78DC6132}},
 };

@@ -197,12 +197,10 @@ class Lecteur {
 
 class ExemplesReels : public Entree {
  protected:
-  // The job of an example on a 600 mm plate, which holds these pages as the converter
-  // lays them out.
+  // The job of an example on the default 100 mm plate, which holds these pages whole as
+  // the converter lays them out: nothing is cut at its edges.
   std::vector<Position> marque(const std::string& flux) {
-    settings::Record r = settings::Record::typical();
-    r.plate(600000, 600000);
-    return parcours(imprime(flux + "PG;", r));
+    return parcours(imprime(flux + "PG;", settings::Record::typical()));
   }
 
   static double longueurMarquee(const std::vector<Position>& p) {
@@ -217,7 +215,7 @@ class ExemplesReels : public Entree {
 TEST_F(ExemplesReels, PlotutilsStrokesAndLetteringInPolygonModeAreAllMarked) {
   const std::string flux = lis("plotutils.hpgl");
   const Lecteur source(flux);
-  ASSERT_GT(source.longueurTraits, 100000);
+  ASSERT_GT(source.longueurTraits, 30000);
   EXPECT_EQ(source.labels, 0);  // graph letters with strokes of its own
   const double attendu = source.longueurTraits * 25;
   EXPECT_NEAR(longueurMarquee(marque(flux)), attendu, attendu * 0.005);
