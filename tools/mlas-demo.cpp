@@ -8,7 +8,6 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,11 +29,11 @@ const std::vector<std::string> kMarquageUnique = {"--set", "+824:u32=8"};
 void Usage()
 {
     std::cerr << "usage: mlas-demo [DRAWING]\n"
-                 "  Runs mlas-fibre on the simulated board, converts the HP-GL/2 drawing (default\n"
-                 "  examples/square.hpgl; the --set options of DRAWING.set when that file exists) with\n"
-                 "  brevolt-print to a printer whose port is the firmware's, presses start, stops the\n"
+                 "  Runs mlas-fibre on the simulated board, converts the HP-GL/2 drawing or PCL/RTL image\n"
+                 "  (default examples/square.hpgl; the --set options of DRAWING.set when that file exists)\n"
+                 "  with brevolt-print to a printer whose port is the firmware's, presses start, stops the\n"
                  "  firmware with Ctrl-C once the job is marked, and shows what was marked beside what\n"
-                 "  the drawing asked for.\n";
+                 "  the drawing asked for: vectors, and the raster dots of an image.\n";
 }
 
 int Echec(const std::string& texte, const fs::path& console = {})
@@ -119,23 +118,36 @@ int main(int argc, char** argv)
                                 texte.find("sans fin de fichier (JF)") == std::string::npos &&
                                 texte.find("-> Arrêt du marquage") == std::string::npos;
 
+        const route::Image image = route::ImageMarquee(decode, route::Lignes(trace), texte, marque.premiereLigne);
+
         std::printf("\n%-28s %16s %16s\n", "", "drawing asked", "firmware marked");
         std::printf("%-28s %16zu %16s\n", "records", demande.enregistrements,
                     walkEntier ? (std::to_string(demande.enregistrements) + " walked").c_str() : "walk cut short");
-        std::printf("%-28s %16zu %16zu\n", "pen-down elements / blocks", demande.elements, marque.blocs);
-        std::printf("%-28s %16.3f %16.3f\n", "marked length (mm)", demande.longueur * demande.mmParUnite,
-                    pasParMm > 0 ? marque.pas / pasParMm : 0.0);
-        std::printf("%-28s %16.0f %16.0f\n", "marked length (steps)", demande.longueur * demande.mmParUnite * pasParMm,
-                    marque.pas);
+        const bool vecteurs = demande.elements > 0 || image.lignes == 0;
         // Where the beam went, in mm from the corner of the lens field.
         const auto mm = [&](unsigned pas) { return pasParMm > 0 ? pas / pasParMm : 0.0; };
-        char boite[32] = "-";
-        if (marque.blocs > 0)
-            std::snprintf(boite, sizeof boite, "%.3f x %.3f", mm(marque.xMax - marque.xMin), mm(marque.yMax - marque.yMin));
-        char dessine[32];
-        std::snprintf(dessine, sizeof dessine, "%.3f x %.3f", demande.largeur * demande.mmParUnite,
-                      demande.hauteur * demande.mmParUnite);
-        std::printf("%-28s %16s %16s\n", "marked box (mm)", dessine, boite);
+        if (vecteurs) {
+            std::printf("%-28s %16zu %16zu\n", "pen-down elements / blocks", demande.elements, marque.blocs);
+            std::printf("%-28s %16.3f %16.3f\n", "marked length (mm)", demande.longueur * demande.mmParUnite,
+                        pasParMm > 0 ? marque.pas / pasParMm : 0.0);
+            std::printf("%-28s %16.0f %16.0f\n", "marked length (steps)",
+                        demande.longueur * demande.mmParUnite * pasParMm, marque.pas);
+            char boite[32] = "-";
+            if (marque.blocs > 0)
+                std::snprintf(boite, sizeof boite, "%.3f x %.3f", mm(marque.xMax - marque.xMin),
+                              mm(marque.yMax - marque.yMin));
+            char dessine[32];
+            std::snprintf(dessine, sizeof dessine, "%.3f x %.3f", demande.largeur * demande.mmParUnite,
+                          demande.hauteur * demande.mmParUnite);
+            std::printf("%-28s %16s %16s\n", "marked box (mm)", dessine, boite);
+        }
+        if (image.lignes > 0) {
+            const rasterdots::Comparison& c = image.comparaison;
+            std::printf("%-28s %16zu %16zu\n", "raster dots", image.demandes.size(), image.marques.size());
+            std::printf("%-28s %16s %16zu\n", "dots in their place", "", c.both.size());
+            std::printf("%-28s %16zu %16zu\n", "dots missing / not asked", c.onlyAsked.size(), c.onlyMarked.size());
+            std::printf("%-28s %16s %15.3f%%\n", "image identical", "", 100 * c.identical());
+        }
         if (marque.blocs > 0) {
             std::printf("\nmarked box in the %.0f mm lens field: X %.3f to %.3f mm, Y %.3f to %.3f mm\n",
                         route::ChampMm(texte), mm(marque.xMin), mm(marque.xMax), mm(marque.yMin), mm(marque.yMax));

@@ -256,6 +256,30 @@ fs::path Imprime(const fs::path& brevoltPrint, const fs::path& spool, int port, 
     return spoule;
 }
 
+bool Envoie(int port, std::span<const uint8_t> job)
+{
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    if (s < 0) Echec("socket");
+    sockaddr_in adresse{};
+    adresse.sin_family = AF_INET;
+    adresse.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    adresse.sin_port = htons(static_cast<uint16_t>(port));
+    bool ok = connect(s, reinterpret_cast<sockaddr*>(&adresse), sizeof adresse) == 0;
+    for (size_t envoye = 0; ok && envoye < job.size();) {
+        const ssize_t n = send(s, job.data() + envoye, job.size() - envoye, MSG_NOSIGNAL);
+        ok = n > 0;
+        if (ok) envoye += static_cast<size_t>(n);
+    }
+    if (ok) ok = shutdown(s, SHUT_WR) == 0;
+    const auto fin = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    char poubelle[256];
+    for (pollfd p{s, POLLIN, 0}; ok && std::chrono::steady_clock::now() < fin;) {
+        if (poll(&p, 1, 100) == 1 && recv(s, poubelle, sizeof poubelle, 0) <= 0) break;
+    }
+    close(s);
+    return ok;
+}
+
 std::vector<std::string> Reglages(const fs::path& dessin)
 {
     fs::path fichier = dessin;
@@ -363,6 +387,39 @@ double NombreApres(const std::string& console, std::string_view repere)
 }
 
 }  // namespace
+
+Image ImageMarquee(const jobfile::Job& job, const std::vector<std::string>& trace, const std::string& console,
+                   size_t depuis)
+{
+    constexpr int kChampDpiX = 6, kChampDpiY = 7, kChampOrientation = 37, kChampUnite = 44;
+    Image image;
+    for (const jobfile::Record& r : job.records)
+        if (r.code.size() == 2 && r.code[0] == 'C' && r.code[1] >= '1' && r.code[1] <= '4') ++image.lignes;
+    image.demandes = rasterdots::askedDots(job);
+
+    const size_t pas = console.rfind("Nbre de Pas par mm ->  X : ");
+    const size_t courses = console.rfind("Courses MAX -> X= ");
+    const size_t origine = console.rfind("Origine dans la Pratique : X=");
+    rasterdots::Scanner scanner{job.field(kChampOrientation) + 1, 0, 0, 0, 0};
+    long orgX = 0, orgY = 0;
+    if (pas == std::string::npos || courses == std::string::npos || origine == std::string::npos ||
+        std::sscanf(console.c_str() + pas, "Nbre de Pas par mm ->  X : %lf (mmenpasX)  -  Y : %lf", &scanner.stepsPerMmX,
+                    &scanner.stepsPerMmY) != 2 ||
+        std::sscanf(console.c_str() + courses, "Courses MAX -> X= %lf mm  -  Y= %lf", &scanner.fieldWidthMm,
+                    &scanner.fieldHeightMm) != 2 ||
+        std::sscanf(console.c_str() + origine, "Origine dans la Pratique : X=%ld Y=%ld", &orgX, &orgY) != 2)
+        return image;
+    // As the firmware lays its dots: a single-precision pitch rounded to nanometres.
+    const auto pitch = [](int32_t dpi) {
+        return dpi <= 0 ? 0.0 : static_cast<double>(std::lround(static_cast<double>(25400.0f / static_cast<float>(dpi)) * 1000));
+    };
+    const double nmParUnite = job.field(kChampUnite) != 0 ? 1000 : 10000;
+    const rasterdots::Grid grille = rasterdots::plateGrid(scanner, orgX * nmParUnite, orgY * nmParUnite,
+                                                          pitch(job.field(kChampDpiX)), pitch(job.field(kChampDpiY)));
+    image.marques = rasterdots::markedDots(trace, grille, depuis);
+    image.comparaison = rasterdots::compare(image.demandes, image.marques);
+    return image;
+}
 
 double PasParMm(const std::string& console)
 {

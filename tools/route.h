@@ -5,6 +5,7 @@
 #pragma once
 
 #include "job_file.h"
+#include "raster_dots.h"
 
 #include <chrono>
 #include <cstdint>
@@ -100,6 +101,11 @@ private:
 fs::path Imprime(const fs::path& brevoltPrint, const fs::path& spool, int port, const fs::path& dessin,
                  const std::vector<std::string>& options, std::string* erreurs = nullptr);
 
+// Sends a job file to a controller's port on the loopback interface as a
+// printer's port does: connect, every byte, the end of the write side, then
+// until the controller closes (at most 10 s). False when it did not all go.
+bool Envoie(int port, std::span<const uint8_t> job);
+
 // The --set options of a drawing's settings file (the drawing's name with
 // ".set", one option or value a word); none when there is no such file.
 std::vector<std::string> Reglages(const fs::path& dessin);
@@ -129,6 +135,18 @@ struct Dessin {
     double mmParUnite = 0; // 0.001 or 0.01
 };
 Dessin DessinDuJob(const jobfile::Job& job);
+
+// The raster image of a job and the dots the trace shows marked from line
+// `depuis` on, on the dot grid of the lens and plate origin that the
+// firmware's console reports last and of the job's resolution and orientation.
+struct Image {
+    size_t lignes = 0;  // raster line records of the job
+    std::vector<rasterdots::Dot> demandes;
+    std::vector<rasterdots::Dot> marques;
+    rasterdots::Comparison comparaison;
+};
+Image ImageMarquee(const jobfile::Job& job, const std::vector<std::string>& trace, const std::string& console,
+                   size_t depuis = 0);
 
 // Steps per millimetre of the lens the firmware set up last (its console); 0 when none.
 double PasParMm(const std::string& console);

@@ -110,6 +110,7 @@ public:
     std::string Console() const { return route::Contenu(ConsoleFichier()); }
     std::vector<std::string> Trace() const { return route::Lignes(TraceFichier()); }
     const route::LignesSerie& Lignes() const { return lignes_; }
+    int Port() const { return port_; }
 
     // Until the console shows the text `fois` times.
     bool AttendConsole(const std::string& texte, size_t fois = 1)

@@ -204,4 +204,31 @@ TEST(Demo, ShowsWhatWasMarkedBesideWhatTheDrawingAskedFor)
     EXPECT_THAT(sortie, EndsWith("firmware stopped by Ctrl-C: \"Programme arrêté\"\n"));
 }
 
+TEST(Demo, ShowsTheDotsAnImageAskedBesideTheDotsMarked)
+{
+    const auto exemple = banc::kExemples / "badge.rtl";
+    if (!std::filesystem::exists(exemple)) GTEST_SKIP() << "no examples/badge.rtl: it comes with the converter's raster job writer";
+    route::Dossier dossier;
+    const auto job = route::Imprime(banc::kBrevoltPrint, dossier.Chemin() / "spool", 0, exemple, route::Reglages(exemple));
+    ASSERT_FALSE(job.empty());
+    if (jobfile::decodeFile(job.string()).find("C3").empty())
+        GTEST_SKIP() << "brevolt-print writes no raster line records yet: the converter's raster job writer is missing";
+    route::Programme demo(MLAS_DEMO, {exemple.string()}, dossier.Chemin(), {}, dossier.Chemin() / "sortie.txt",
+                          dossier.Chemin() / "erreurs.txt");
+    ASSERT_TRUE(demo.Fin(banc::kDelai));
+    const std::string sortie = route::Contenu(dossier.Chemin() / "sortie.txt");
+    const size_t ligne = sortie.find("raster dots");
+    ASSERT_TRUE(WIFEXITED(demo.Statut()) && WEXITSTATUS(demo.Statut()) == 0)
+        << sortie << route::Contenu(dossier.Chemin() / "erreurs.txt");
+    ASSERT_NE(ligne, std::string::npos) << sortie;
+    size_t demandes = 0, marques = 0;
+    ASSERT_EQ(std::sscanf(sortie.c_str() + ligne, "raster dots %zu %zu", &demandes, &marques), 2) << sortie;
+    EXPECT_GT(demandes, 1000u) << sortie;
+    EXPECT_EQ(marques, demandes) << sortie;
+    double identique = 0;
+    ASSERT_EQ(std::sscanf(sortie.c_str() + sortie.find("image identical"), "image identical %lf", &identique), 1);
+    EXPECT_GE(identique, 99.9) << sortie;
+    EXPECT_THAT(sortie, HasSubstr("marked box in the 130 mm lens field: X "));
+}
+
 }  // namespace
