@@ -48,29 +48,31 @@ protected:
         if (firmware_) firmware_->Lignes().Vide(kPortPupitre);
     }
 
-    // Waits for the single marking of the job; its image and the dots marked.
-    route::Image Marquee(const jobfile::Job& job)
+    // Waits for the n-th job's single marking; its image and the dots marked.
+    route::Image Marquee(const jobfile::Job& job, size_t n = 1)
     {
         Firmware& f = *firmware_;
-        EXPECT_TRUE(f.AttendConsole(kFini)) << f.Console();
+        EXPECT_TRUE(f.AttendConsole(kFini, n)) << f.Console();
         const std::string console = f.Console();
         EXPECT_EQ(console.find("-> Arrêt du marquage"), std::string::npos) << console;
         EXPECT_EQ(console.find("COMMANDE INCONNUE"), std::string::npos) << console;
         const auto trace = f.Trace();
         const auto marquages = route::Marquages(trace);
-        EXPECT_EQ(marquages.size(), 1u);
-        return route::ImageMarquee(job, trace, console, marquages.empty() ? trace.size() : marquages[0].premiereLigne);
+        EXPECT_EQ(marquages.size(), n);
+        return route::ImageMarquee(job, trace, console, marquages.size() < n ? trace.size() : marquages[n - 1].premiereLigne);
     }
 
     std::unique_ptr<Firmware> firmware_;
 };
 
-// The converter's header for a 300 dpi job (a single marking), then a body
-// made here: two bands of lines, grey and 1-bit, each line alternately
-// forward and reverse, as the converter writes them.
-std::vector<uint8_t> JobImage(Firmware& f)
+// The converter's header for a job of that resolution (a single marking),
+// then a body made here: two bands of lines, grey and 1-bit, each line
+// alternately forward and reverse, as the converter writes them.
+std::vector<uint8_t> JobImage(Firmware& f, int dpi)
 {
-    const fs::path modele = f.Imprime("square.hpgl", kMarquageUnique, false);
+    std::vector<std::string> options = kMarquageUnique;
+    for (const char* champ : {"+44", "+46"}) options.insert(options.end(), {"--set", std::string(champ) + ":u16=" + std::to_string(dpi)});
+    const fs::path modele = f.Imprime("square.hpgl", options, false);
     const std::string texte = route::Contenu(modele);
     const std::vector<uint8_t> octets(texte.begin(), texte.end());
     const jobfile::Job entete = jobfile::decode(octets);
@@ -105,26 +107,33 @@ std::vector<uint8_t> JobImage(Firmware& f)
     return job;
 }
 
+// At 300 dpi each dot is one move over its pitch; at 100 dpi (a pitch above
+// 150 micrometres) a 40 micrometre move and a jump over the rest.
 TEST_P(Image, AnImageSentToThePortIsMarkedDotForDot)
 {
-    const std::vector<uint8_t> octets = JobImage(*firmware_);
-    const jobfile::Job job = jobfile::decode(octets);
-    ASSERT_EQ(job.field(jobfile::FileSize), static_cast<int32_t>(octets.size()));
-    ASSERT_TRUE(route::Envoie(firmware_->Port(), octets));
+    size_t n = 0;
+    for (const int dpi : {300, 100}) {
+        SCOPED_TRACE(std::to_string(dpi) + " dpi");
+        const std::vector<uint8_t> octets = JobImage(*firmware_, dpi);
+        const jobfile::Job job = jobfile::decode(octets);
+        ASSERT_EQ(job.field(jobfile::FileSize), static_cast<int32_t>(octets.size()));
+        ASSERT_EQ(job.field(jobfile::DpiX), dpi);
+        ASSERT_TRUE(route::Envoie(firmware_->Port(), octets));
 
-    const route::Image image = Marquee(job);
-    std::printf("%s: %s\n", GetParam(), Resume(image).c_str());
-    SCOPED_TRACE(Resume(image));
-    ASSERT_EQ(image.lignes, 9u);
-    ASSERT_GT(image.demandes.size(), 200u);
-    EXPECT_TRUE(image.comparaison.onlyAsked.empty());
-    EXPECT_TRUE(image.comparaison.onlyMarked.empty());
-    EXPECT_EQ(image.marques.size(), image.demandes.size()) << "one beam-on move a dot";
-    // The speed follows the grey level: one divisor a level, a level 1-bit dots share.
-    std::map<unsigned, std::set<unsigned>> diviseurs;
-    for (const auto& [demande, marque] : image.comparaison.both) diviseurs[demande.value].insert(marque.value);
-    for (const auto& [niveau, d] : diviseurs) EXPECT_EQ(d.size(), 1u) << "level " << niveau;
-    EXPECT_GT(diviseurs.size(), 20u);
+        const route::Image image = Marquee(job, ++n);
+        std::printf("%s, %d dpi: %s\n", GetParam(), dpi, Resume(image).c_str());
+        SCOPED_TRACE(Resume(image));
+        ASSERT_EQ(image.lignes, 9u);
+        ASSERT_GT(image.demandes.size(), 200u);
+        EXPECT_TRUE(image.comparaison.onlyAsked.empty());
+        EXPECT_TRUE(image.comparaison.onlyMarked.empty());
+        EXPECT_EQ(image.marques.size(), image.demandes.size()) << "one beam-on move a dot";
+        // The speed follows the grey level: one divisor a level, a level 1-bit dots share.
+        std::map<unsigned, std::set<unsigned>> diviseurs;
+        for (const auto& [demande, marque] : image.comparaison.both) diviseurs[demande.value].insert(marque.value);
+        for (const auto& [niveau, d] : diviseurs) EXPECT_EQ(d.size(), 1u) << "level " << niveau;
+        EXPECT_GT(diviseurs.size(), 20u);
+    }
 }
 
 // The raster example that Ghostscript made, converted by brevolt-print.
