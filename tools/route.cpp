@@ -403,15 +403,19 @@ Image ImageMarquee(const jobfile::Job& job, const std::vector<std::string>& trac
     rasterdots::Scanner scanner{job.field(kChampOrientation) + 1, 0, 0, 0, 0};
     long orgX = 0, orgY = 0;
     if (pas == std::string::npos || courses == std::string::npos || origine == std::string::npos ||
-        std::sscanf(console.c_str() + pas, "Nbre de Pas par mm ->  X : %lf (mmenpasX)  -  Y : %lf", &scanner.stepsPerMmX,
-                    &scanner.stepsPerMmY) != 2 ||
+        std::sscanf(console.c_str() + pas, "Nbre de Pas par mm ->  X : %lf (mmenpasX)  -  Y : %lf",
+                    &scanner.stepsPerMmX, &scanner.stepsPerMmY) != 2 ||
         std::sscanf(console.c_str() + courses, "Courses MAX -> X= %lf mm  -  Y= %lf", &scanner.fieldWidthMm,
                     &scanner.fieldHeightMm) != 2 ||
-        std::sscanf(console.c_str() + origine, "Origine dans la Pratique : X=%ld Y=%ld", &orgX, &orgY) != 2)
+        std::sscanf(console.c_str() + origine, "Origine dans la Pratique : X=%ld Y=%ld", &orgX, &orgY) != 2) {
+        // No lens or origin set up: nothing can be placed, every dot asked is missing.
+        image.comparaison = rasterdots::compare(image.demandes, {});
         return image;
+    }
     // As the firmware lays its dots: a single-precision pitch rounded to nanometres.
     const auto pitch = [](int32_t dpi) {
-        return dpi <= 0 ? 0.0 : static_cast<double>(std::lround(static_cast<double>(25400.0f / static_cast<float>(dpi)) * 1000));
+        if (dpi <= 0) return 0.0;
+        return static_cast<double>(std::lround(static_cast<double>(25400.0f / static_cast<float>(dpi)) * 1000));
     };
     const double nmParUnite = job.field(kChampUnite) != 0 ? 1000 : 10000;
     const rasterdots::Grid grille = rasterdots::plateGrid(scanner, orgX * nmParUnite, orgY * nmParUnite,

@@ -26,7 +26,8 @@ std::string Resume(const route::Image& image)
 {
     const rasterdots::Comparison& c = image.comparaison;
     char texte[200];
-    std::snprintf(texte, sizeof texte, "%zu lines, %zu dots asked, %zu marked, %zu in their place, %zu missing, %zu not asked",
+    std::snprintf(texte, sizeof texte,
+                  "%zu lines, %zu dots asked, %zu marked, %zu in their place, %zu missing, %zu not asked",
                   image.lignes, image.demandes.size(), image.marques.size(), c.both.size(), c.onlyAsked.size(),
                   c.onlyMarked.size());
     return texte;
@@ -59,7 +60,8 @@ protected:
         const auto trace = f.Trace();
         const auto marquages = route::Marquages(trace);
         EXPECT_EQ(marquages.size(), n);
-        return route::ImageMarquee(job, trace, console, marquages.size() < n ? trace.size() : marquages[n - 1].premiereLigne);
+        const size_t depuis = marquages.size() < n ? trace.size() : marquages[n - 1].premiereLigne;
+        return route::ImageMarquee(job, trace, console, depuis);
     }
 
     std::unique_ptr<Firmware> firmware_;
@@ -71,7 +73,8 @@ protected:
 std::vector<uint8_t> JobImage(Firmware& f, int dpi)
 {
     std::vector<std::string> options = kMarquageUnique;
-    for (const char* champ : {"+44", "+46"}) options.insert(options.end(), {"--set", std::string(champ) + ":u16=" + std::to_string(dpi)});
+    for (const char* champ : {"+44", "+46"})
+        options.insert(options.end(), {"--set", std::string(champ) + ":u16=" + std::to_string(dpi)});
     const fs::path modele = f.Imprime("square.hpgl", options, false);
     const std::string texte = route::Contenu(modele);
     const std::vector<uint8_t> octets(texte.begin(), texte.end());
@@ -83,7 +86,8 @@ std::vector<uint8_t> JobImage(Firmware& f, int dpi)
     corps.pair("RX", 12).pair("RY", 8);
     for (int ligne = 0; ligne < 5; ++ligne) {
         std::vector<uint8_t> niveaux(48);
-        for (int i = 0; i < 48; ++i) niveaux[static_cast<size_t>(i)] = static_cast<uint8_t>((i * 37 + ligne * 11) % 256);
+        for (int i = 0; i < 48; ++i)
+            niveaux[static_cast<size_t>(i)] = static_cast<uint8_t>((i * 37 + ligne * 11) % 256);
         // Long runs of one level as well, which PackBits repeats.
         for (int i = 20; i < 30; ++i) niveaux[static_cast<size_t>(i)] = static_cast<uint8_t>(ligne * 30 + 1);
         corps.line(ligne % 2 == 0 ? "C3" : "C4", niveaux);
@@ -103,7 +107,8 @@ std::vector<uint8_t> JobImage(Firmware& f, int dpi)
     // The size field of the header (offset 200 of a 240-byte block after the
     // pre-header and its tag) announces the whole file.
     const size_t taille = entete.preHeader.size() + entete.tag.size() + 200;
-    for (int i = 0; i < 4; ++i) job.at(taille + static_cast<size_t>(i)) = static_cast<uint8_t>(job.size() >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+        job.at(taille + static_cast<size_t>(i)) = static_cast<uint8_t>(job.size() >> (24 - 8 * i));
     return job;
 }
 
