@@ -445,7 +445,7 @@ def ecrit_planche(chemin):
     """Every code of every charset on a grid of 16 columns, a block of 8 rows per charset;
     the label controls (BS, HT, LF, VT, CR, SO, SI) and the terminator ETX are left out.
     Charset 7 is shown as charset 0's codes 128 to 255, which reach all of it."""
-    # About 62 x 93 mm: the sheet fits the default 100 mm plate and the lens field.
+    # About 60 x 85 mm: the sheet fits the default 100 mm plate and the lens field.
     sortie = [b"IN;SP1;SI0.08,0.12;"]
     for n in range(8):
         x0, y0 = 128 + (n % 2) * 1280, 3648 - (n // 2) * 928
