@@ -192,7 +192,7 @@ struct ContexteConversion {
   std::int32_t ResolutionVecteurs;
   std::int32_t NombreRepetitions;
   bool ModeleLimite;
-  void* ContexteImprimante;
+  HDC ContexteImprimante;
   std::int32_t DecalageAZ;
   std::int32_t FocusCourant;  // sum of the focus moves written since the page set-up
   std::int32_t PasFocusMin;

@@ -93,7 +93,7 @@ void fermePage() {
   libereLigneTampon(Sortie);
   fermeRasters(Sortie);
   LibereRasters();
-  if (Contexte.ContexteImprimante) DeleteDC(static_cast<HDC>(Contexte.ContexteImprimante));
+  if (Contexte.ContexteImprimante) DeleteDC(Contexte.ContexteImprimante);
   Contexte.ContexteImprimante = nullptr;
 }
 
@@ -275,9 +275,9 @@ bool styloRaster(const ContexteConversion& ctx, int s) {
 // file's end becomes the end of the page's drawing.
 std::uint32_t contenuPage(ContexteConversion& ctx, EtatSortie& sortie) {
   FILE* vecteurs = ctx.FichierVecteurs;
-  if (!vecteurs || std::fflush(vecteurs) != 0 || fseeko(vecteurs, 0, SEEK_END) != 0)
+  if (!vecteurs || std::fflush(vecteurs) != 0 || CrtFseek64(vecteurs, 0, SEEK_END) != 0)
     ErreurFatale(ctx, MsgFichierTemporaire);
-  ctx.FinVecteursPage = ftello(vecteurs);
+  ctx.FinVecteursPage = CrtFtell64(vecteurs);
   std::uint32_t masque = 0;
   for (int s = 0; s < 8; ++s)
     if (sortie.hRastersClasse[s] && styloRaster(ctx, s)) masque |= 1;
@@ -347,7 +347,7 @@ void copiesRepetees(ContexteConversion& ctx, EtatSortie& sortie) {
   const std::int32_t n = ctx.NombreRepetitions;
   FILE* f = sortie.FichierMachine;
   if (n <= 0 || sortie.PositionDebutRaster < 0 || !f) return;
-  const off_t fin = ftello(f);
+  const long long fin = CrtFtell64(f);
   if (fin < 0) ErreurFatale(ctx, MsgLectureFichier);
   const long long taille = fin - sortie.PositionDebutRaster;
   if (taille <= 0) return;
@@ -368,9 +368,9 @@ void copiesRepetees(ContexteConversion& ctx, EtatSortie& sortie) {
     AfficheMessage(ctx, MsgMemoire);
     return;
   }
-  if (std::fflush(f) != 0 || fseeko(f, static_cast<off_t>(sortie.PositionDebutRaster), SEEK_SET) != 0 ||
+  if (std::fflush(f) != 0 || CrtFseek64(f, sortie.PositionDebutRaster, SEEK_SET) != 0 ||
       std::fread(bloc.get(), 1, static_cast<std::size_t>(taille), f) != static_cast<std::size_t>(taille) ||
-      fseeko(f, 0, SEEK_END) != 0)
+      CrtFseek64(f, 0, SEEK_END) != 0)
     ErreurFatale(ctx, MsgLectureFichier);
   const std::int32_t focusFin = ctx.FocusCourant;
   for (std::int32_t i = 0; i < n; ++i) {
@@ -384,7 +384,7 @@ void copiesRepetees(ContexteConversion& ctx, EtatSortie& sortie) {
 
 void NoteDebutRepetition(ContexteConversion& ctx, EtatSortie& sortie) {
   if (sortie.PositionDebutRaster >= 0 || !sortie.FichierMachine) return;
-  const off_t p = ftello(sortie.FichierMachine);
+  const long long p = CrtFtell64(sortie.FichierMachine);
   if (p < 0) ErreurFatale(ctx, MsgLectureFichier);
   sortie.PositionDebutRaster = p;
   FocusDebutRepetition = ctx.FocusCourant;

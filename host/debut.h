@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #if defined(_WIN32)
-#define BREVOLT_EXPORT __declspec(dllexport)
+#define BREVOLT_EXPORT  // Brevolt.def names the exports
 #else
 #define BREVOLT_EXPORT __attribute__((visibility("default")))
 #endif

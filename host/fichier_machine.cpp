@@ -194,8 +194,8 @@ void PatchTailleFichier(ContexteConversion& ctx, EtatSortie& sortie) {
   const std::uint32_t n = sortie.CompteurOctets;
   const std::uint8_t taille[4] = {static_cast<std::uint8_t>(n >> 24), static_cast<std::uint8_t>(n >> 16),
                                   static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)};
-  if (std::fflush(f) != 0 || fseeko(f, static_cast<off_t>(sortie.PositionTaille), SEEK_SET) != 0 ||
-      std::fwrite(taille, 1, 4, f) != 4 || std::fflush(f) != 0 || fseeko(f, 0, SEEK_END) != 0)
+  if (std::fflush(f) != 0 || CrtFseek64(f, sortie.PositionTaille, SEEK_SET) != 0 ||
+      std::fwrite(taille, 1, 4, f) != 4 || std::fflush(f) != 0 || CrtFseek64(f, 0, SEEK_END) != 0)
     ErreurFatale(ctx, MsgEcritureFichier);
 }
 
@@ -205,14 +205,14 @@ void EnvoieFichierMachine(ContexteConversion& ctx, EtatSortie& sortie) {
   Bloc tampon = alloueGlobal(ctx, GMEM_FIXED, kPieceSpouleur);
   // Buffered bytes that cannot reach the disk would make a short file: never send one.
   if (std::fflush(f) != 0 || std::ferror(f)) ErreurFatale(ctx, MsgEcritureFichier);
-  const off_t longueur = ftello(f);
+  const long long longueur = CrtFtell64(f);
   if (longueur < 0) ErreurFatale(ctx, MsgLectureFichier);
   if (!ctx.ModeleLimite) PatchTailleFichier(ctx, sortie);
   if (!sortie.Imprimante) return;
-  if (fseeko(f, 0, SEEK_SET) != 0) ErreurFatale(ctx, MsgLectureFichier);
+  if (CrtFseek64(f, 0, SEEK_SET) != 0) ErreurFatale(ctx, MsgLectureFichier);
   auto* octets = static_cast<std::uint8_t*>(tampon.get());
-  for (off_t reste = longueur; reste > 0;) {
-    const auto k = static_cast<DWORD>(std::min<off_t>(reste, kPieceSpouleur));
+  for (long long reste = longueur; reste > 0;) {
+    const auto k = static_cast<DWORD>(std::min<long long>(reste, kPieceSpouleur));
     if (std::fread(octets, 1, k, f) != k) ErreurFatale(ctx, MsgLectureFichier);
     DWORD ecrits = 0;
     if (!WritePrinter(sortie.Imprimante, octets, k, &ecrits) || ecrits != k)

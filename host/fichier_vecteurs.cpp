@@ -64,7 +64,7 @@ void GrossitBoiteEnglobante(const PointHPGL& p) {
 
 int LitCodeFichierVecteur(FILE* f, long long fin) {
   if (fin >= 0) {
-    const long long position = ftello(f);
+    const long long position = CrtFtell64(f);
     if (position < 0 || position >= fin) return CodeFin;
   }
   const int c = std::fgetc(f);
@@ -111,7 +111,7 @@ void LecteurVecteurs::positionne(long long p) {
     i_ = static_cast<std::size_t>(p - base_);
     return;
   }
-  if (fseeko(f_, static_cast<off_t>(p), SEEK_SET) != 0) ErreurFatale(MsgFichierTemporaire);
+  if (CrtFseek64(f_, p, SEEK_SET) != 0) ErreurFatale(MsgFichierTemporaire);
   base_ = p;
   i_ = n_ = 0;
 }

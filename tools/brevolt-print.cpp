@@ -263,6 +263,15 @@ int main(int argc, char** argv) {
   if (!OpenPrinterA(nom.data(), &imprimante, nullptr)) echec("cannot open the printer " + o.imprimante);
   char nomDocument[] = "brevolt-print", typeDonnees[] = "RAW";
   DOC_INFO_1A document{nomDocument, nullptr, typeDonnees};
+#ifdef _WIN32
+  // Windows sends the job to the printer's port; the spooler's print to file keeps it
+  // in the folder instead, as the stand-in's printers do.
+  std::string fichierJob;
+  for (unsigned n = 1; fichierJob.empty(); ++n)
+    if (!avant.contains("job-" + std::to_string(n) + ".prn"))
+      fichierJob = fs::absolute(dossier / ("job-" + std::to_string(n) + ".prn")).string();
+  document.pOutputFile = fichierJob.data();
+#endif
   if (StartDocPrinterA(imprimante, 1, reinterpret_cast<LPBYTE>(&document)) == 0) {
     ClosePrinter(imprimante);
     echec("the printer " + o.imprimante + " refused the document");

@@ -13,6 +13,8 @@
 // Stream temporary files through the C runtime as it is.
 inline FILE* CrtTmpfile() { return tmpfile(); }
 inline FILE* CrtFopen(const char* nom, const char* mode) { return fopen(nom, mode); }
+inline long long CrtFtell64(FILE* f) { return _ftelli64(f); }
+inline int CrtFseek64(FILE* f, long long position, int origine) { return _fseeki64(f, position, origine); }
 
 #else
 
@@ -292,5 +294,8 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, LPBIT
 char* _tempnam(const char* folder, const char* prefix);
 FILE* CrtTmpfile();
 FILE* CrtFopen(const char* name, const char* mode);
+// 64-bit positions in those streams.
+inline long long CrtFtell64(FILE* f) { return ftello(f); }
+inline int CrtFseek64(FILE* f, long long position, int origine) { return fseeko(f, position, origine); }
 
 #endif

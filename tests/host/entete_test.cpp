@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <iomanip>
 
 namespace {
 
@@ -18,6 +19,19 @@ settings::Record complet() {
   const char tete[] = "HEAD0123456789AB";
   std::memcpy(r.data() + 396, tete, 16);
   return r;
+}
+
+// The printer's Unit100 value.
+void valeurUnit100(const DossierSpool& spool, HANDLE imprimante, DWORD valeur) {
+#ifdef _WIN32
+  (void)spool;
+  char nom[] = "Unit100";
+  SetPrinterDataA(imprimante, nom, REG_DWORD, reinterpret_cast<LPBYTE>(&valeur), sizeof valeur);
+#else
+  (void)imprimante;
+  std::ofstream(spool.imprimante() / "values.txt")
+      << "Unit100=dword:" << std::hex << std::setw(8) << std::setfill('0') << valeur << "\n";
+#endif
 }
 
 }  // namespace
@@ -67,8 +81,8 @@ TEST_F(Convertisseur, MarkingAngleCorrectsResolutionXAfterTheExchange) {
 
 TEST_F(Convertisseur, Unit100PrinterValueSelectsHundredthsOfAMillimetre) {
   DossierSpool spool;
-  std::ofstream(spool.imprimante() / "values.txt") << "Unit100=dword:00000001\n";
   Sortie.Imprimante = spool.ouvre();
+  valeurUnit100(spool, Sortie.Imprimante, 1);
   const jobfile::Job j = jobAvec(complet().forbidden(-15, 25, 1000, 2009).focusOffset(12345));
   EXPECT_EQ(j.field(0), 100);
   EXPECT_EQ(j.field(5), 12566);
@@ -80,11 +94,17 @@ TEST_F(Convertisseur, Unit100PrinterValueSelectsHundredthsOfAMillimetre) {
   EXPECT_EQ(ConvertitUnitesEnPoints(2540, 300), 300);
 
   // Any other value, or none, keeps 1/1000 mm; the offset is divided by 10 all the same.
-  std::ofstream(spool.imprimante() / "values.txt") << "Unit100=dword:00000002\n";
+  valeurUnit100(spool, Sortie.Imprimante, 2);
   importe(complet().focusOffset(12345));
   EXPECT_EQ(Contexte.Entete.Champs[ChUnite], 1);
   EXPECT_EQ(Contexte.Entete.Champs[ChPlaqueX], 100000);
   EXPECT_EQ(Contexte.DecalageAZ, 1234);
+#ifndef _WIN32
+  // No value at all (Wine cannot remove one).
+  std::filesystem::remove(spool.imprimante() / "values.txt");
+  importe(complet());
+  EXPECT_EQ(Contexte.Entete.Champs[ChUnite], 1);
+#endif
   ClosePrinter(Sortie.Imprimante);
   Sortie.Imprimante = nullptr;
 }

@@ -8,6 +8,11 @@ Impression::Impression() {
   imprimante_ = dossier_.ouvre();
   char nom[] = "test", type[] = "RAW";
   DOC_INFO_1A doc{nom, nullptr, type};
+#ifdef _WIN32
+  // The spooler's print to file puts the job where the stand-in's printers do.
+  fichierJob_ = (dossier_.imprimante() / "job-1.prn").string();
+  doc.pOutputFile = fichierJob_.data();
+#endif
   EXPECT_NE(StartDocPrinterA(imprimante_, 1, reinterpret_cast<LPBYTE>(&doc)), 0u);
 }
 

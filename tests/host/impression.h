@@ -31,6 +31,9 @@ class Impression {
  private:
   DossierSpool dossier_;
   HANDLE imprimante_ = nullptr;
+#ifdef _WIN32
+  std::string fichierJob_;
+#endif
 };
 
 // A whole job through debut and the spooler, decoded.

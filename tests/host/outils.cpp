@@ -1,9 +1,11 @@
 #include "outils.h"
 
+#ifndef _WIN32
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +15,20 @@
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+DossierSpool::DossierSpool() {
+  static unsigned compteur = 0;
+  do
+    racine_ = fs::temp_directory_path() /
+              ("spool" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++compteur));
+  while (!fs::create_directory(racine_));
+  fs::create_directory(imprimante());
+  _putenv_s("BREVOLT_SPOOL_DIR", racine_.string().c_str());
+}
+
+DossierSpool::~DossierSpool() {
+  _putenv_s("BREVOLT_SPOOL_DIR", "");
+#else
 DossierSpool::DossierSpool() {
   std::string modele = (fs::temp_directory_path() / "spoolXXXXXX").string();
   racine_ = ::mkdtemp(modele.data());
@@ -22,13 +38,14 @@ DossierSpool::DossierSpool() {
 
 DossierSpool::~DossierSpool() {
   ::unsetenv("BREVOLT_SPOOL_DIR");
+#endif
   std::error_code e;
   fs::remove_all(racine_, e);
 }
 
 std::vector<std::string> DossierSpool::fichiers() const {
   std::vector<std::string> noms;
-  for (const auto& e : fs::directory_iterator(imprimante())) noms.push_back(e.path().filename());
+  for (const auto& e : fs::directory_iterator(imprimante())) noms.push_back(e.path().filename().string());
   std::sort(noms.begin(), noms.end());
   return noms;
 }
@@ -40,6 +57,7 @@ HANDLE DossierSpool::ouvre() const {
   return h;
 }
 
+#ifndef _WIN32
 Ecouteur::Ecouteur(bool ecoute) {
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in a{};
@@ -81,6 +99,7 @@ bool Ecouteur::connexionEnAttente() const {
   pollfd p{fd_, POLLIN, 0};
   return ::poll(&p, 1, 0) == 1;
 }
+#endif
 
 void Convertisseur::SetUp() {
   win32test::reset();

@@ -29,6 +29,7 @@ class DossierSpool {
   std::filesystem::path racine_;
 };
 
+#ifndef _WIN32
 // A loopback TCP peer on a free port of 127.0.0.1, standing for the controller.
 // Without listening, connections to its port are refused.
 class Ecouteur {
@@ -50,6 +51,7 @@ class Ecouteur {
   int port_ = 0;
   std::future<std::string> service_;
 };
+#endif
 
 class Convertisseur : public ::testing::Test {
  protected:
