@@ -1,0 +1,140 @@
+// A received job as the marking loop of this build takes it: the bytes as the
+// reception leaves them in RecepBuff (start instruction eaten), the header
+// analysis, then the help sheet or the body walk with the marking output on.
+// The simulated board runs on virtual clocks, with the rotation card fitted in
+// the builds that have one, so marking costs no real time.
+#include "AidePositionnement.h"
+#include "AnalyseEnteteFichier.h"
+#include "boardsim.h"
+#include "build.h"
+#include "fuzz_outils.h"
+#include "mk_dmc.h"
+#include "mlas_dmc.h"
+#include "mlas_etat.h"
+#include "mlas_func.h"
+#include "mlas_main.h"
+#include "prnReception.h"
+#include "prnanalyse.h"
+#include "prnbuffer.h"
+#include "watchdog.h"
+
+#include <sanitizer/asan_interface.h>
+
+#include <filesystem>
+
+namespace {
+
+clock_t horloge = 0;
+clock_t HorlogeVirtuelle()
+{
+    return horloge += 500;
+}
+
+void Ferme(libdevmem_handle*& fenetre)
+{
+    if (fenetre != nullptr) libdevmem_close(fenetre);
+    fenetre = nullptr;
+}
+
+// A fresh board and the firmware's start-up values, as after a power-up.
+void Demarre()
+{
+    Ferme(h);
+    Ferme(handleOSTimer);
+    Ferme(hOSTimer);
+    if constexpr (build::kDmc) Ferme(handleDMC);
+    // The operator presses start whenever the ready lamp lights (the next page of a job).
+    boardsim::Reglages reglages;
+    reglages.startAuto = true;
+    boardsim::Installe(reglages);
+    LireHorloge = HorlogeVirtuelle;
+    Init_Var();
+    boardsim::Dsp().Demarre();
+    hOSTimer = libdevmem_open(0x40A00010, 4);
+    boardsim::Timer().Virtuel(3686);
+    TypeCarteCPU = 1;
+    if constexpr (build::kDmc) {
+        boardsim::AjouteCarteDmc().Virtuel(20000);
+        Ferme(handleDMC);
+        handleDMC = libdevmem_open(0x300002C0, 8);
+        DMC_X = SUPPRIMER_RAMPE = Reset_presse = 0;
+        DMC_Y = Origine_DMC = 1;
+        FDEPLDMC = 1583;
+        // A ramp waits a real microsecond a step: a steep one costs no time.
+        FACCELDMC = 302000;
+        PDMC_reel = 0.0;
+        init_DMC_Laser();
+    }
+    TypeDuFichier = 0;
+    UniteDeLg = MarquageUnique = 55;
+    bSimulation = bReceptionFirmware = bPositionningFleche = bChangementIP = bPreChauffe = 0;
+    bTCReglageMinMax = bFocalisationAPlat = bFocalisationTC = bPositionnementTC = bPositionTC2 = 0;
+    bPositionXEtau = bPositionYEtau = bTestInscription = 0;
+    bTC_DMC = bDMCpasApas = bDdeRetourOrigine = bFirstRotationPU = 0;
+    PerimetreCylindreAMarquer = SavePerimetreCylindre = 0;
+    CurrentParamCorrection = {};
+    LgEntete = 0;
+}
+
+// The help sheets by file type, as the marking loops dispatch them.
+void Aide(unsigned char* fiche)
+{
+    switch (TypeDuFichier) {
+    case 1:
+        if constexpr (build::kFibreLine) LFPositionningHelp(fiche);
+        else PositionningHelp(fiche);
+        break;
+    case 3:
+        if constexpr (build::kFibreLine) LFFocalisationHelp(fiche);
+        else FocalisationHelp(fiche);
+        break;
+    case 5: TCHelp(fiche); break;
+    case 6: FocalisationTCHelp(fiche); break;
+    case 7:
+        if constexpr (build::kDmc) TCHelp(fiche);
+        break;
+    case 8:
+        if constexpr (build::kDmc) PositionningEtauSarvelSelonX(fiche);
+        break;
+    default:
+        if constexpr (build::kDmc) PositionningEtauSarvelSelonY(fiche);
+        break;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    std::filesystem::current_path(fuzz::Dossier());
+    fuzz::FaitTaireConsole();
+    // Bytes past the received count are never the job's: poisoned, as in the walk tests.
+    ASAN_POISON_MEMORY_REGION(RecepBuff.data, kTaillePRNBuff);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* donnees, size_t taille)
+{
+    if (taille == 0 || taille > kTaillePRNBuff) return 0;
+    Demarre();
+    ASAN_UNPOISON_MEMORY_REGION(RecepBuff.data, taille);
+    PRNBuffClear(&RecepBuff);
+    PRNBuffWriteBuff(&RecepBuff, donnees, static_cast<uint32_t>(taille));
+    FichierOK = 1;
+    CurrentBufferIndex = static_cast<uint32_t>(build::kFibreLine ? LFAnalyseEntete(RecepBuff.data)
+                                                                 : AnalyseEntete(RecepBuff.data));
+    unsigned char* fiche = RecepBuff.data + CurrentBufferIndex;
+    if (FichierOK == 0) {
+        // Refused: nothing runs.
+    } else if (bSimulation != 0) {
+        Aide(fiche);
+    } else if (bReceptionFirmware != 0) {
+        // An upload writes a program file: not a marking path.
+    } else if (build::kDmc && bPositionningFleche != 0) {
+        PositionningOrigineFleche(fiche);
+    } else {
+        AnalysePRN(fiche);
+    }
+    ASAN_POISON_MEMORY_REGION(RecepBuff.data, taille);
+    return 0;
+}
