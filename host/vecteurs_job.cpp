@@ -622,9 +622,11 @@ class EcrivainStylo {
         case 3:
           cible_.emplace();
           f_.point(*cible_);
+          ++pointsPasse_;
           break;
         case 2:
           trace();
+          ++pointsPasse_;
           break;
         case 5:
           sautEnAttente();
@@ -658,6 +660,8 @@ class EcrivainStylo {
   void commenceGroupe() {
     restantes_ = slot_.Passes;
     debutOctetsPasse_ = sortie_.CompteurOctets;
+    pointsPasse_ = 0;
+    chargePasses_ = 0;
     focus_ = static_cast<std::int64_t>(slot_.FocusDebut) - ctx_.FocusCourant;
     fraction_ = 0;
     wbPasse_ = false;
@@ -667,8 +671,15 @@ class EcrivainStylo {
   bool passeSuivante() {
     if (--restantes_ <= 0) return false;
     // A pass as long as the last one must fit in the job the controller takes; the
-    // passes that would not are dropped.
-    if (!TientDansLeJob(sortie_, sortie_.CompteurOctets - debutOctetsPasse_)) {
+    // passes that would not are dropped. A pass counts at least what its points would
+    // write as elements: one whose points all fall on the same spot writes nothing, and
+    // would otherwise be read again for every pass asked.
+    const std::uint64_t passe = std::max<std::uint64_t>(sortie_.CompteurOctets - debutOctetsPasse_,
+                                                        pointsPasse_ * sizeof(ElementVecteur));
+    chargePasses_ += passe;
+    pointsPasse_ = 0;
+    if (!TientDansLeJob(sortie_, sortie_.CompteurOctets - debutOctetsPasse_) ||
+        chargePasses_ + passe > kTailleJobMax) {
       if (!Section.plafondSignale) AfficheMessage(ctx_, MsgMemoire);
       Section.plafondSignale = true;
       restantes_ = 0;
@@ -776,6 +787,8 @@ class EcrivainStylo {
   std::int64_t pas_;
   int restantes_ = 0;
   std::uint32_t debutOctetsPasse_ = 0;
+  std::uint64_t pointsPasse_ = 0;   // points read since the pass began
+  std::uint64_t chargePasses_ = 0;  // what the passes done so far count toward the job
   long long debutPasse_ = 0;
   std::optional<std::int64_t> focus_;
   std::int64_t fraction_ = 0;

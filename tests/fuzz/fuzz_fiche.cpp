@@ -20,6 +20,7 @@
 
 #include <sanitizer/asan_interface.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -54,7 +55,7 @@ void Demarre()
     boardsim::Timer().Virtuel(3686);
     TypeCarteCPU = 1;
     if constexpr (build::kDmc) {
-        boardsim::AjouteCarteDmc().Virtuel(20000);
+        boardsim::AjouteCarteDmc().Virtuel(200000);
         Ferme(handleDMC);
         handleDMC = libdevmem_open(0x300002C0, 8);
         DMC_X = SUPPRIMER_RAMPE = Reset_presse = 0;
@@ -127,10 +128,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* donnees, size_t taille)
     if (FichierOK == 0) {
         // Refused: nothing runs.
     } else if (bSimulation != 0) {
+        // The sheet's outline is traced for as long as it asks (up to 49 days): a glimpse is enough.
+        PositionningTimeout = std::min<uint32_t>(PositionningTimeout, 50);
         Aide(fiche);
     } else if (bReceptionFirmware != 0) {
         // An upload writes a program file: not a marking path.
     } else if (build::kDmc && bPositionningFleche != 0) {
+        // The axis turns as far as the job asks (2^31 steps: weeks): a few turns are enough.
+        NbrePasRotation = std::clamp<int32_t>(NbrePasRotation, -100000, 100000);
         PositionningOrigineFleche(fiche);
     } else {
         AnalysePRN(fiche);

@@ -71,4 +71,16 @@ TEST_F(Entree, RepeatsAndPassesStayWithinTheLargestJobTheControllerTakes) {
   EXPECT_TRUE(passes.codes().ends_with("PU TE TE OP JF")) << "the page ends as usual";
 }
 
+// Points far off the plate all land on its corner and write nothing, pass after pass:
+// 32,767 passes read them again and again (minutes for a 280 KB stream). The passes
+// count what their points would write, so they stop at the largest job.
+TEST_F(Entree, PassesThatWriteNothingStillStopAtTheLargestJob) {
+  std::string dessin = "PU200000,200000;PD";
+  for (int i = 0; i < 20000; ++i) dessin += std::to_string(200000 + i % 2) + ",200000,";
+  dessin.back() = ';';
+  const jobfile::Job passes = imprime(page(dessin), Record::typical().pen(0, 500, 32767, 2, 20000, 50));
+  EXPECT_EQ(messages(), std::vector<std::string>{"Memory error"});
+  EXPECT_TRUE(passes.codes().ends_with("OP JF")) << "the job is written";
+}
+
 }  // namespace
