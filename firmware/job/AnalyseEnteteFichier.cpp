@@ -647,8 +647,9 @@ void LitPuissanceEtVitesse(bool full)
 // Correction types, angles, gains and the fixed word, then the lens is loaded.
 void ActiveCorrection(ParamCorrection p)
 {
-    p.TypeCorrectionX = static_cast<uint8_t>(LectTypeCorrectionX(Position(kCorrectionX)) + 1);
-    p.TypeCorrectionY = static_cast<uint8_t>(LectTypeCorrectionY(Position(kCorrectionY)) + 1);
+    // Only the low byte is kept: the field may be any 32-bit value.
+    p.TypeCorrectionX = static_cast<uint8_t>(static_cast<uint32_t>(LectTypeCorrectionX(Position(kCorrectionX))) + 1u);
+    p.TypeCorrectionY = static_cast<uint8_t>(static_cast<uint32_t>(LectTypeCorrectionY(Position(kCorrectionY))) + 1u);
     p.AngleX = ChampFlottant(kAngleX, 10.0);
     p.AngleY = ChampFlottant(kAngleY, 10.0);
     p.GainX = ChampFlottant(kGainX, 1000.0);

@@ -20,15 +20,26 @@
 
 #include <sanitizer/asan_interface.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 
 namespace {
 
+// After ten seconds of machine time the operator presses reset: a job may ask for
+// days of turning or marking, which the machine does, but a run must not.
+constexpr clock_t kDureeMax = 10 * CLOCKS_PER_SEC;
 clock_t horloge = 0;
+clock_t finDeRun = 0;
 clock_t HorlogeVirtuelle()
 {
-    return horloge += 500;
+    horloge += 500;
+    if (horloge > finDeRun && finDeRun != 0) {
+        finDeRun = 0;
+        boardsim::Dsp().FixeEntrees({false, true});
+    }
+    return horloge;
 }
 
 void Ferme(libdevmem_handle*& fenetre)
@@ -49,13 +60,14 @@ void Demarre()
     reglages.startAuto = true;
     boardsim::Installe(reglages);
     LireHorloge = HorlogeVirtuelle;
+    finDeRun = 0;
     Init_Var();
     boardsim::Dsp().Demarre();
     hOSTimer = libdevmem_open(0x40A00010, 4);
     boardsim::Timer().Virtuel(3686);
     TypeCarteCPU = 1;
     if constexpr (build::kDmc) {
-        boardsim::AjouteCarteDmc().Virtuel(200000);
+        boardsim::AjouteCarteDmc().Virtuel(1000000);
         Ferme(handleDMC);
         handleDMC = libdevmem_open(0x300002C0, 8);
         DMC_X = SUPPRIMER_RAMPE = Reset_presse = 0;
@@ -105,6 +117,13 @@ void Aide(unsigned char* fiche)
 
 }  // namespace
 
+// The rotation ramp yields a real microsecond at each step; on virtual clocks a
+// turn of hours would cost seconds of them.
+extern "C" int usleep(useconds_t)
+{
+    return 0;
+}
+
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     std::filesystem::current_path(fuzz::Dossier());
@@ -122,8 +141,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* donnees, size_t taille)
     PRNBuffClear(&RecepBuff);
     PRNBuffWriteBuff(&RecepBuff, donnees, static_cast<uint32_t>(taille));
     FichierOK = 1;
+    finDeRun = horloge + kDureeMax;
     CurrentBufferIndex = static_cast<uint32_t>(build::kFibreLine ? LFAnalyseEntete(RecepBuff.data)
                                                                  : AnalyseEntete(RecepBuff.data));
+    // The same for the turns of a cylinder job: a perimeter of 0.01 mm turns the axis
+    // 15,200 steps for each 0.01 mm marked.
+    if (static_cast<uint32_t>(PerimetreCylindreAMarquer) - 1 < 999) PerimetreCylindreAMarquer = 1000;
     unsigned char* fiche = RecepBuff.data + CurrentBufferIndex;
     if (FichierOK == 0) {
         // Refused: nothing runs.
@@ -134,8 +157,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* donnees, size_t taille)
     } else if (bReceptionFirmware != 0) {
         // An upload writes a program file: not a marking path.
     } else if (build::kDmc && bPositionningFleche != 0) {
-        // The axis turns as far as the job asks (2^31 steps: weeks): a few turns are enough.
-        NbrePasRotation = std::clamp<int32_t>(NbrePasRotation, -100000, 100000);
+        // The axis turns as far as the job asks (2^32 steps: a month, which reset does
+        // not cut short): a few turns are enough.
+        if (static_cast<uint32_t>(NbrePasRotation) > 100000) NbrePasRotation = 100000;
         PositionningOrigineFleche(fiche);
     } else {
         AnalysePRN(fiche);

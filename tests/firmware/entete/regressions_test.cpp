@@ -75,4 +75,16 @@ TEST_F(Regressions, HelpSheetPositionsOutOfRangeAreNotTaken)
     }
 }
 
+// The correction types are the fields plus one, kept to a byte: a field of 2^31 - 1
+// overflowed the sum.
+TEST_F(Regressions, CorrectionTypesOfAnyFieldKeepTheirLowByte)
+{
+    using namespace jobfile;
+    Recoit(Job(Complet().set(CorrectionX, INT32_MAX).set(CorrectionY, -1)));
+    Analyse();
+    EXPECT_EQ(FichierOK, 1);
+    EXPECT_EQ(CurrentParamCorrection.TypeCorrectionX, 0);
+    EXPECT_EQ(CurrentParamCorrection.TypeCorrectionY, 0);
+}
+
 }  // namespace
