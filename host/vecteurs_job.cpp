@@ -32,6 +32,7 @@ struct EtatSection {
   bool premierNote = false;
   std::int32_t premierX = 0, premierY = 0;
   bool plafondSignale = false;  // passes beyond the job size were dropped
+  std::uint64_t chargePasses = 0;  // what the repeated passes of every pen count toward the job
 };
 EtatSection Section;
 
@@ -661,7 +662,6 @@ class EcrivainStylo {
     restantes_ = slot_.Passes;
     debutOctetsPasse_ = sortie_.CompteurOctets;
     pointsPasse_ = 0;
-    chargePasses_ = 0;
     focus_ = static_cast<std::int64_t>(slot_.FocusDebut) - ctx_.FocusCourant;
     fraction_ = 0;
     wbPasse_ = false;
@@ -676,10 +676,10 @@ class EcrivainStylo {
     // would otherwise be read again for every pass asked.
     const std::uint64_t passe = std::max<std::uint64_t>(sortie_.CompteurOctets - debutOctetsPasse_,
                                                         pointsPasse_ * sizeof(ElementVecteur));
-    chargePasses_ += passe;
+    Section.chargePasses += passe;
     pointsPasse_ = 0;
     if (!TientDansLeJob(sortie_, sortie_.CompteurOctets - debutOctetsPasse_) ||
-        chargePasses_ + passe > kTailleJobMax) {
+        Section.chargePasses + passe > kTailleJobMax) {
       if (!Section.plafondSignale) AfficheMessage(ctx_, MsgMemoire);
       Section.plafondSignale = true;
       restantes_ = 0;
@@ -787,8 +787,7 @@ class EcrivainStylo {
   std::int64_t pas_;
   int restantes_ = 0;
   std::uint32_t debutOctetsPasse_ = 0;
-  std::uint64_t pointsPasse_ = 0;   // points read since the pass began
-  std::uint64_t chargePasses_ = 0;  // what the passes done so far count toward the job
+  std::uint64_t pointsPasse_ = 0;  // points read since the pass began
   long long debutPasse_ = 0;
   std::optional<std::int64_t> focus_;
   std::int64_t fraction_ = 0;
