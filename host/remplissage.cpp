@@ -14,6 +14,8 @@
 
 namespace {
 
+constexpr double kDotsMax = 1 << 29;
+
 // One axis of a box in dots.
 struct Axe {
   std::int32_t min = 0, max = 0, taille = 0;
@@ -66,6 +68,11 @@ bool margesFenetre(const Axe& x, const Axe& y, double k, Marges& m) {
   if (!h.FenetreActive) return true;
   double min[2], max[2];
   boitePage(PointTraceur(h.Fenetre[0], h.Echelle), PointTraceur(h.Fenetre[1], h.Echelle), min, max);
+  // The window may reach far beyond the box: it is only looked at where the box is.
+  for (int i = 0; i < 2; ++i) {
+    min[i] = std::clamp(min[i], -kDotsMax * k, kDotsMax * k);
+    max[i] = std::clamp(max[i], -kDotsMax * k, kDotsMax * k);
+  }
   const Axe fx = axeFenetre(min[0], max[0], k), fy = axeFenetre(min[1], max[1], k);
   if (x.max < fx.min || x.min > fx.max || y.max < fy.min || y.min > fy.max) return false;
   m.gauche = std::max(fx.min - x.min, 0);
@@ -155,6 +162,9 @@ void RemplitPolygone(int rectangle) {
 
   double min[2], max[2];
   boitePage(Sortie.BoitePolygoneMin, Sortie.BoitePolygoneMax, min, max);
+  // No bitmap holds a box of 2^29 dots, and its dot sums would leave 32 bits.
+  for (int i = 0; i < 2; ++i)
+    if (!(std::max(std::fabs(min[i]), std::fabs(max[i])) / k < kDotsMax)) ErreurFatale(ctx, MsgBitmap);
   const Axe x = axePolygone(min[0], max[0], k), y = axePolygone(min[1], max[1], k);
   if (x.taille == 0 || y.taille == 0 || (x.mince && y.mince)) return;
   Marges m;

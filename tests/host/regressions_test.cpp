@@ -83,4 +83,13 @@ TEST_F(Entree, PassesThatWriteNothingStillStopAtTheLargestJob) {
   EXPECT_TRUE(passes.codes().ends_with("OP JF")) << "the job is written";
 }
 
+// A polygon reaching 11,111,111,111 plotter units: its box in dots left 32 bits when
+// its size and position were summed. No bitmap holds it: the job is refused.
+TEST_F(Entree, FillsBeyondWhatABitmapHoldsAreRefused) {
+  Impression i;
+  EXPECT_EQ(i.flux(page("PU11111111111,0;PM0;PD0,0,0,1000;PM2;FP;"), Record::typical()), 0);
+  EXPECT_EQ(messages().back(), "Bitmap error");
+  EXPECT_TRUE(i.fichier().empty());
+}
+
 }  // namespace
