@@ -55,6 +55,14 @@ unsigned long Tempo(int32_t ms)
     return static_cast<unsigned long>(std::max(ms, 0));
 }
 
+// The cylinder's pauses are the job's own, unchecked (up to 24 days a line): a
+// reset request ends them, as it ends the delay blocks.
+void PauseCylindre(int32_t ms)
+{
+    Chronometre chrono;
+    while (chrono.Secondes() * 1000.0 < static_cast<double>(Tempo(ms)) && Test_Reset() == 0) ArretSiDemande();
+}
+
 void EnvoieReglage(uint8_t grey)
 {
     const bool parNiveau = TypeEncodage == 2;
@@ -79,7 +87,7 @@ void InterligneCylindre(bool parCarte)
     } else {
         DoVecteurMicrons(0, EcartYEntreDot, 1, 0);
     }
-    Pause_Las(Tempo(TempoInterligneTC));
+    PauseCylindre(TempoInterligneTC);
     bCestUneRotation = 0;
 }
 
@@ -191,7 +199,7 @@ int32_t FonctionRA(uint8_t grey, int32_t dx, int32_t dy)
         if (FirstDeplacementCentreObjet != 0) {
             // The first move of an object is never marked.
             DoVecteurMicrons(dx, dy, 1, 0);
-            Pause_Las(Tempo(TempoInterligneTC));
+            PauseCylindre(TempoInterligneTC);
             FirstDeplacementCentreObjet = 0;
         } else {
             DoVecteurMicrons(dx, dy, 0, 0);
@@ -353,7 +361,7 @@ int32_t FonctionRxRy(int32_t pos, bool& arret)
         DoVecteurMicrons(dx, Sature(int64_t{y} * EcartYEntreDot), 1, 0);
     }
     if (rotation) {
-        Pause_Las(Tempo(TempoFinRotation));
+        PauseCylindre(TempoFinRotation);
         bCestUneRotation = 0;
     }
     FirstDeplacementCentreObjet = 0;

@@ -367,4 +367,28 @@ TEST_F(RasterCylindre, ALineFeedOfA1BitLineTurnsThePart)
     }
 }
 
+// The cylinder's line-feed and end-of-rotation pauses come from the job as they
+// are (here 24 days a line): the operator's reset ends them.
+clock_t resetA = 0;
+clock_t HorlogeResetA()
+{
+    const clock_t t = banc::HorlogeVirtuelle();
+    if (t >= resetA) boardsim::Dsp().FixeEntrees({.reset = true});
+    return t;
+}
+
+TEST_F(RasterCylindre, AResetEndsThePausesTheJobAsksFor)
+{
+    Builder b;
+    Bande(b, 0, 0).line("C1", std::vector<uint8_t>{0x80}).line("C2", std::vector<uint8_t>{0x01}).end();
+    bTC_DMC = 1;
+    bMOdeIndexe = 0;
+    TempoInterligneTC = TempoFinRotation = INT32_MAX;
+    const clock_t debut = banc::horlogeVirtuelle;
+    resetA = debut + CLOCKS_PER_SEC;
+    LireHorloge = HorlogeResetA;
+    MarqueCorps(b.bytes());
+    EXPECT_LT(banc::horlogeVirtuelle - debut, 2 * CLOCKS_PER_SEC);
+}
+
 }  // namespace
