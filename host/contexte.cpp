@@ -58,12 +58,12 @@ void ImporteParametres(ContexteConversion& ctx, EtatSortie& sortie, const Parame
 
   ch[ChOrigineX] = lg(p.i32(pj::OriginePlaqueX));
   ch[ChOrigineY] = lg(p.i32(pj::OriginePlaqueY));
-  ch[2] = 0;
+  ch[ChLibre2] = 0;
   const double perimetre = p.u32(pj::DiametreCylindre) * 3.14159;
   ch[ChPerimetre] = Arrondit(centiemes ? perimetre / 10 : perimetre);
   ch[ChPlaqueX] = lg(p.u32(pj::TaillePlaqueX));
   ch[ChPlaqueY] = lg(p.u32(pj::TaillePlaqueY));
-  ch[20] = lg(static_cast<std::uint32_t>(p.u16(pj::Facteur54) * p.u32(pj::Longueur56)));
+  ch[ChLongueur56] = lg(static_cast<std::uint32_t>(p.u16(pj::Facteur54) * p.u32(pj::Longueur56)));
   for (int i = 0; i < 4; ++i) ctx.ZoneInterdite[i] = lg(p.i32(pj::ZoneInterdite + 4 * i));
   ctx.TailleChampX = lg(p.u32(pj::TailleChampX));
   ctx.TailleChampY = lg(p.u32(pj::TailleChampY));
@@ -79,14 +79,14 @@ void ImporteParametres(ContexteConversion& ctx, EtatSortie& sortie, const Parame
 
   p.copie(pj::TeteBloc, ctx.Entete.Tete, sizeof ctx.Entete.Tete);
   ch[ChIntExt] = p.u16(pj::MarquageIntExt);
-  ch[13] = p.u16(pj::Valeur28);
-  ch[14] = 0;
-  ch[15] = p.u16(pj::Valeur24);
+  ch[ChValeur28] = p.u16(pj::Valeur28);
+  ch[ChLibre14] = 0;
+  ch[ChValeur24] = p.u16(pj::Valeur24);
   ch[ChOrientation] = p.u16(pj::Orientation);
-  ch[17] = p.u16(pj::SeuilPuissance);
-  ch[18] = p.u16(pj::BlocTraitementB);
+  ch[ChSeuilPuissance] = p.u16(pj::SeuilPuissance);
+  ch[ChTraitementB] = p.u16(pj::BlocTraitementB);
   ch[ChSelecteurVitesses] = p.u16(pj::SelecteurVitesses);
-  ch[22] = p.u16(pj::Valeur50);
+  ch[ChValeur50] = p.u16(pj::Valeur50);
 
   // An index outside the table gives no focal entry: its fields stay 0.
   const std::uint16_t focale = p.u16(pj::IndexFocale);
@@ -94,29 +94,29 @@ void ImporteParametres(ContexteConversion& ctx, EtatSortie& sortie, const Parame
     if (focale >= pj::NombreFocales) return 0;
     return p.u16(pj::Focales + pj::TailleFocale * focale + offset);
   };
-  ch[29] = champFocale(4);
-  ch[30] = champFocale(18);
-  ch[27] = champFocale(2);
-  ch[28] = champFocale(16);
+  ch[ChCorrecAngX] = champFocale(4);
+  ch[ChCorrecAngY] = champFocale(18);
+  ch[ChGainLineaireX] = champFocale(2);
+  ch[ChGainLineaireY] = champFocale(16);
   ch[ChTypeCorrectionX] = 1;
   ch[ChTypeCorrectionY] = 0;
-  ch[32] = static_cast<std::int32_t>(p.u32(pj::TempoFinVecteur));
-  ch[33] = static_cast<std::int32_t>(p.u32(pj::TempoPremierTir));
-  ch[31] = static_cast<std::int32_t>(p.u32(pj::TempoSaut));
-  ch[47] = p.u16(pj::Valeur492);
-  ch[48] = p.u16(pj::Valeur494);
-  ch[49] = p.u16(pj::Valeur496);
-  ch[50] = p.bit(pj::Options, 4);
-  ch[51] = p.bit(pj::Options, 5);
-  ch[52] = static_cast<std::int32_t>(p.u32(pj::Valeur860) / 10);
-  ch[53] = p.i32(pj::Valeur864);
-  ch[54] = p.bit(pj::Options, 6);
+  ch[ChTempoFinVecteur] = static_cast<std::int32_t>(p.u32(pj::TempoFinVecteur));
+  ch[ChTempoPremierTir] = static_cast<std::int32_t>(p.u32(pj::TempoPremierTir));
+  ch[ChTempoSaut] = static_cast<std::int32_t>(p.u32(pj::TempoSaut));
+  ch[ChValeur492] = p.u16(pj::Valeur492);
+  ch[ChValeur494] = p.u16(pj::Valeur494);
+  ch[ChValeur496] = p.u16(pj::Valeur496);
+  ch[ChOption4] = p.bit(pj::Options, 4);
+  ch[ChOption5] = p.bit(pj::Options, 5);
+  ch[ChValeur860] = static_cast<std::int32_t>(p.u32(pj::Valeur860) / 10);
+  ch[ChValeur864] = p.i32(pj::Valeur864);
+  ch[ChOption6] = p.bit(pj::Options, 6);
   ch[ChFocale] = focale;
-  ch[34] = static_cast<std::int32_t>(p.u32(pj::VitesseSaut));
-  ch[36] = p.u16(pj::Diffusion);
-  ch[37] = p.u16(pj::OrientationImage);
-  ch[42] = p.u16(pj::TempoFinRotation);
-  ch[43] = p.u16(pj::TempoInterligne);
+  ch[ChVitesseSaut] = static_cast<std::int32_t>(p.u32(pj::VitesseSaut));
+  ch[ChDiffusion] = p.u16(pj::Diffusion);
+  ch[ChOrientationImage] = p.u16(pj::OrientationImage);
+  ch[ChTempoFinRotation] = p.u16(pj::TempoFinRotation);
+  ch[ChTempoInterligne] = p.u16(pj::TempoInterligne);
 
   const std::uint16_t typeJob = p.u16(pj::TypeJob);
   switch (typeJob) {
@@ -137,12 +137,12 @@ void ImporteParametres(ContexteConversion& ctx, EtatSortie& sortie, const Parame
       ch[ChPositionnement] = 0;
   }
   ch[ChTypeFichier] = typeJob == 12 ? 1 : typeJob;
-  ch[40] = champFocale(0);
-  ch[41] = champFocale(14);
+  ch[ChGainRectX] = champFocale(0);
+  ch[ChGainRectY] = champFocale(14);
   ch[ChTurbo] = p.bit(pj::Options, 1);
   ch[ChMarquageUnique] = p.bit(pj::Options, 3);
   ch[ChTailleFichier] = 0;
-  ch[55] = p.bit(pj::Options, 10);
+  ch[ChOption10] = p.bit(pj::Options, 10);
 
   for (int s = 0; s < 8; ++s) {
     const std::size_t e = pj::Stylos + pj::TailleStylo * static_cast<std::size_t>(s);

@@ -90,10 +90,11 @@ constexpr std::uint32_t kOptionZoneInterdite = 0x1;
 constexpr std::uint32_t kOptionPasDeTransmission = 0x80;
 constexpr std::uint32_t kOptionAZ = 0x800;
 
-// BlocEntete fields by number.
+// BlocEntete fields by number (docs/job-file.md).
 enum ChampEntete : int {
   ChOrigineX = 0,
   ChOrigineY = 1,
+  ChLibre2 = 2,
   ChModele = 3,
   ChTypeMarquageDemande = 4,
   ChPerimetre = 5,
@@ -104,19 +105,49 @@ enum ChampEntete : int {
   ChPlaqueX = 10,
   ChPlaqueY = 11,
   ChIntExt = 12,
+  ChValeur28 = 13,
+  ChLibre14 = 14,
+  ChValeur24 = 15,
   ChOrientation = 16,
+  ChSeuilPuissance = 17,
+  ChTraitementB = 18,
   ChSigneTraitement = 19,
+  ChLongueur56 = 20,
   ChSelecteurVitesses = 21,
+  ChValeur50 = 22,
   ChTurbo = 23,
   ChTypeCorrectionX = 24,
   ChTypeCorrectionY = 25,
   ChFocale = 26,
+  ChGainLineaireX = 27,
+  ChGainLineaireY = 28,
+  ChCorrecAngX = 29,
+  ChCorrecAngY = 30,
+  ChTempoSaut = 31,
+  ChTempoFinVecteur = 32,
+  ChTempoPremierTir = 33,
+  ChVitesseSaut = 34,
   ChTypeMarquage = 35,
+  ChDiffusion = 36,
+  ChOrientationImage = 37,
   ChPositionnement = 38,
   ChTypeFichier = 39,
+  ChGainRectX = 40,
+  ChGainRectY = 41,
+  ChTempoFinRotation = 42,
+  ChTempoInterligne = 43,
   ChUnite = 44,  // 1 = 1/1000 mm, 0 = 1/100 mm
   ChMarquageUnique = 45,
   ChTailleFichier = 46,
+  ChValeur492 = 47,
+  ChValeur494 = 48,
+  ChValeur496 = 49,
+  ChOption4 = 50,
+  ChOption5 = 51,
+  ChValeur860 = 52,
+  ChValeur864 = 53,
+  ChOption6 = 54,
+  ChOption10 = 55,
 };
 constexpr int kNombreChamps = 56;
 

@@ -1,5 +1,6 @@
 #include "AnalyseEnteteFichier.h"
 
+#include "ChampsEntete.h"
 #include "build.h"
 #include "mlas_entiers.h"
 #include "mlas_dmc.h"
@@ -84,53 +85,10 @@ constexpr bool kViper = build::kViper;
 // faster positioning jumps exist where the rotation card does.
 constexpr bool kAvecCarte = build::kDmc;
 
-// Offsets of the header fields from the first header byte.
-enum : uint32_t {
-    kNom = 0,
-    kTailleFirmware = 16,
-    kChecksum = 20,
-    kOrigineX = 16,
-    kOrigineY = 20,
-    kModele = 28,
-    kCylindre = 32,
-    kPerimetre = 36,
-    kDpiX = 40,
-    kDpiY = 44,
-    kPuissance = 48,
-    kVitesse = 52,
-    kDimX = 56,
-    kDimY = 60,
-    kIntExt = 64,
-    kOrientationMarquage = 80,
-    kTurbo = 108,
-    kCorrectionX = 112,
-    kCorrectionY = 116,
-    kFocale = 120,
-    kGainX = 124,
-    kGainY = 128,
-    kAngleX = 132,
-    kAngleY = 136,
-    kTempoSaut = 140,
-    kTempoTir = 144,
-    kTempopTir = 148,
-    kVitesseSaut = 152,
-    kNegatif = 156,
-    kDiffusion = 160,
-    kOrientation = 164,
-    kPositionning = 168,
-    kTypeFichier = 172,
-    kRectX = 176,
-    kRectY = 180,
-    kFinRotation = 184,
-    kInterligne = 188,
-    kUnite = 192,
-    kUnique = 196,
-};
-
 // Position of a field's last byte from BuffCourant.
-uint32_t Position(uint32_t offset)
+uint32_t Position(ChampEntete champ)
 {
-    return uint32_t{LgAvantEntete} + offset + 3;
+    return uint32_t{LgAvantEntete} + DecalageChamp(champ) + 3;
 }
 
 int32_t Champ32(uint32_t dernier)
@@ -139,15 +97,15 @@ int32_t Champ32(uint32_t dernier)
     return static_cast<int32_t>(VueCourante().Mot32(dernier - 3));
 }
 
-int32_t Champ(uint32_t offset)
+int32_t Champ(ChampEntete champ)
 {
-    return Champ32(Position(offset));
+    return Champ32(Position(champ));
 }
 
 // Fields that become floats are taken as unsigned.
-float ChampFlottant(uint32_t offset, double diviseur)
+float ChampFlottant(ChampEntete champ, double diviseur)
 {
-    return static_cast<float>(static_cast<uint32_t>(Champ(offset)) / diviseur);
+    return static_cast<float>(static_cast<uint32_t>(Champ(champ)) / diviseur);
 }
 
 long L(int32_t v)
@@ -181,7 +139,7 @@ int32_t Perimetre100e(int32_t perimetre, int32_t unite)
 // Whether the header asks for a cylinder that this build can turn.
 bool CylindreDemande()
 {
-    const int32_t champ = Champ(kCylindre);
+    const int32_t champ = Champ(ChTypeMarquageDemande);
     if constexpr (kAvecCarte) return DMC_OK != 0 && champ != 0;
     else return champ != 0;
 }
@@ -337,7 +295,7 @@ bool ControleJob(const VueJob& vue, Forme forme)
     const bool retourIP = forme == Forme::Courte || (kKm250Line && !kViper);
     if (bReceptionFirmware != 0 || (bChangementIP != 0 && retourIP)) return true;
 
-    if (forme == Forme::Complete && CylindreDemande() && Perimetre100e(Champ(kPerimetre), Champ(kUnite)) == 0) {
+    if (forme == Forme::Complete && CylindreDemande() && Perimetre100e(Champ(ChPerimetre), Champ(ChUnite)) == 0) {
         std::printf("Périmètre du cylindre nul dans l'entête\n");
         return false;
     }
@@ -353,14 +311,14 @@ int32_t FinAnalyse()
 void LitFirmware()
 {
     std::printf("Firmware upload\n");
-    LectFilename(LgAvantEntete + kNom);
-    FirmwareFilesize = LectFilesize(Position(kTailleFirmware));
-    FirmwareChecksum = LectChecksum(Position(kChecksum));
+    LectFilename(LgAvantEntete + kDecalageNom);
+    FirmwareFilesize = LectFilesize(Position(ChTailleFirmware));
+    FirmwareChecksum = LectChecksum(Position(ChChecksum));
 }
 
 void LitUnite()
 {
-    UniteDeLg = LectUniteFirmware(Position(kUnite));
+    UniteDeLg = LectUniteFirmware(Position(ChUnite));
     std::printf("Unitée de longueur utilisée (0->1/100e  1->1/1000e de mm) : %ld\n", L(UniteDeLg));
 }
 
@@ -381,20 +339,20 @@ void FixeUnite()
 
 void LitMarquageUnique()
 {
-    MarquageUnique = LectTypeMarquageStdUnique(Position(kUnique));
+    MarquageUnique = LectTypeMarquageStdUnique(Position(ChMarquageUnique));
     std::printf("Marquage unique demandée ? (0-> Non  1-> Oui) : %ld\n", L(MarquageUnique));
 }
 
 void LitModele()
 {
-    ModelDuLaser = LectModelLaser(Position(kModele));
+    ModelDuLaser = LectModelLaser(Position(ChModele));
     if constexpr (build::kId == Id::FibreNoDmc) std::printf("Code du Model du laser :%x\n", unsigned(ModelDuLaser));
     else std::printf("Code du Model du laser :%lx\n", UL(static_cast<uint32_t>(ModelDuLaser)));
 }
 
 void LitTypeFichier()
 {
-    TypeDuFichier = LectTypeFichier(Position(kTypeFichier));
+    TypeDuFichier = LectTypeFichier(Position(ChTypeFichier));
     if constexpr (build::kId == Id::FibreNoDmc) std::printf("type du fichier lu :%d\n", TypeDuFichier);
     else if constexpr (build::kId == Id::Fibre || build::kId == Id::Km250NoDmc)
         std::printf("Type du fichier : %x\n", unsigned(TypeDuFichier));
@@ -405,8 +363,8 @@ void LitTypeFichier()
 void LitCylindre(int32_t& perimetreJob)
 {
     perimetreJob = 0;
-    const bool cylindre = kAvecCarte ? LectTypeMarquageDemande(Position(kCylindre)) != 0
-                                     : LectPresenceTourneCylindre(Position(kCylindre)) != 0;
+    const bool cylindre = kAvecCarte ? LectTypeMarquageDemande(Position(ChTypeMarquageDemande)) != 0
+                                     : LectPresenceTourneCylindre(Position(ChTypeMarquageDemande)) != 0;
     if (!cylindre) {
         bTC_DMC = 0;
         if constexpr (kAvecCarte) {
@@ -428,7 +386,7 @@ void LitCylindre(int32_t& perimetreJob)
         bTC_DMC = 1;
         SwitchPlatCylindre();
     }
-    perimetreJob = LecturePerimetreTC(Position(kPerimetre));
+    perimetreJob = LecturePerimetreTC(Position(ChPerimetre));
     PerimetreCylindreAMarquer = Perimetre100e(perimetreJob, UniteDeLg);
     if constexpr (kFibreLine) {
         fPerimetreEnmm = static_cast<float>(perimetreJob) / CoefDivUnitVersmm;
@@ -450,7 +408,7 @@ void LitCylindre(int32_t& perimetreJob)
 
 void LitPosition()
 {
-    PositionningTimeout = static_cast<uint32_t>(LectPositionning(Position(kPositionning)));
+    PositionningTimeout = static_cast<uint32_t>(LectPositionning(Position(ChPositionnement)));
     bSimulation = PositionningTimeout != 0 ? 1 : 0;
 }
 
@@ -573,9 +531,9 @@ void LitTemposCylindre()
         std::printf("  Marquage à PLAT, Temporisation fin de Rotation = Interligne = %ld ms\n", L(TempoFinRotation));
         return;
     }
-    ModeTurboTCValide = LectModeTurboTC(Position(kTurbo));
-    TempoFinRotation = LectTempoFinRotation(Position(kFinRotation));
-    TempoInterligneTC = LectTempoInterligneTC(Position(kInterligne));
+    ModeTurboTCValide = LectModeTurboTC(Position(ChTurbo));
+    TempoFinRotation = LectTempoFinRotation(Position(ChTempoFinRotation));
+    TempoInterligneTC = LectTempoInterligneTC(Position(ChTempoInterligne));
     if (ModeTurboTCValide != 0) {
         std::printf("Mode Turbo TC validé");
         std::printf("   Temporisation  Fin de Rotation=%ld ms\n", L(TempoFinRotation));
@@ -600,10 +558,10 @@ void LitTemposCylindre()
 // leaves 32 bits once scaled: none of them is then kept.
 bool LitTempos()
 {
-    const int32_t saut = LectTempoSaut(Position(kTempoSaut));
-    const int32_t tir = LectTempoFinDeVecteur(Position(kTempoTir));
-    const int32_t pTir = LectTempoPremierPIC(Position(kTempopTir));
-    const int64_t vitesse = LectVitesseDeSaut(Position(kVitesseSaut)) * 10;
+    const int32_t saut = LectTempoSaut(Position(ChTempoSaut));
+    const int32_t tir = LectTempoFinDeVecteur(Position(ChTempoFinVecteur));
+    const int32_t pTir = LectTempoPremierPIC(Position(ChTempoPremierTir));
+    const int64_t vitesse = LectVitesseDeSaut(Position(ChVitesseSaut)) * 10;
     const auto us = [](int32_t t) { return UL(static_cast<uint32_t>(t)); };
     if (us(saut) > kTempoMax || us(tir) > kTempoMax || us(pTir) > kTempoMax) {
         std::printf("Temporisation hors limites dans l'entête : saut=%lu  tir=%lu  pré-tir=%lu us (maximum %lu us)\n",
@@ -618,23 +576,23 @@ bool LitTempos()
     TempoTir = tir;
     TempopTir = pTir;
     VitesseSaut = static_cast<int32_t>(vitesse);
-    Orientation = static_cast<uint8_t>(LectOrientation(Position(kOrientation)) + 1);
+    Orientation = static_cast<uint8_t>(LectOrientation(Position(ChOrientationImage)) + 1);
     return true;
 }
 
 void LitResolution()
 {
-    ResolutionDpiX = static_cast<uint32_t>(LectDpiX(Position(kDpiX)));
-    ResolutionDpiY = static_cast<uint32_t>(LectDpiY(Position(kDpiY)));
+    ResolutionDpiX = static_cast<uint32_t>(LectDpiX(Position(ChDpiX)));
+    ResolutionDpiY = static_cast<uint32_t>(LectDpiY(Position(ChDpiY)));
 }
 
 void LitPuissanceEtVitesse(bool full)
 {
-    BlackInitialpower = bSimulation != 0 ? 0 : LectPowerInitialDuNoir(Position(kPuissance));
+    BlackInitialpower = bSimulation != 0 ? 0 : LectPowerInitialDuNoir(Position(ChPuissanceNoir));
     if (full) LitTemposCylindre();
     if (!full || kKm250Line) WritePower(static_cast<uint16_t>(BlackInitialpower));
     else LFWritePowerV2(static_cast<uint16_t>(BlackInitialpower));
-    VitesseInitiale = LectInitialSpeed(Position(kVitesse));
+    VitesseInitiale = LectInitialSpeed(Position(ChVitesseInitiale));
     WriteInitialSpeed(static_cast<uint16_t>(VitesseInitiale));
     if (!full) return;
     lasparam.VitesseMarquage = ArrondiEntier(MarkingSpeed / 10.0);
@@ -648,12 +606,12 @@ void LitPuissanceEtVitesse(bool full)
 void ActiveCorrection(ParamCorrection p)
 {
     // Only the low byte is kept: the field may be any 32-bit value.
-    p.TypeCorrectionX = static_cast<uint8_t>(static_cast<uint32_t>(LectTypeCorrectionX(Position(kCorrectionX))) + 1u);
-    p.TypeCorrectionY = static_cast<uint8_t>(static_cast<uint32_t>(LectTypeCorrectionY(Position(kCorrectionY))) + 1u);
-    p.AngleX = ChampFlottant(kAngleX, 10.0);
-    p.AngleY = ChampFlottant(kAngleY, 10.0);
-    p.GainX = ChampFlottant(kGainX, 1000.0);
-    p.GainY = ChampFlottant(kGainY, 1000.0);
+    p.TypeCorrectionX = static_cast<uint8_t>(static_cast<uint32_t>(LectTypeCorrectionX(Position(ChTypeCorrectionX))) + 1u);
+    p.TypeCorrectionY = static_cast<uint8_t>(static_cast<uint32_t>(LectTypeCorrectionY(Position(ChTypeCorrectionY))) + 1u);
+    p.AngleX = ChampFlottant(ChCorrecAngX, 10.0);
+    p.AngleY = ChampFlottant(ChCorrecAngY, 10.0);
+    p.GainX = ChampFlottant(ChGainLineaireX, 1000.0);
+    p.GainY = ChampFlottant(ChGainLineaireY, 1000.0);
     p.Reserve = 40;
     ActiveFocale(p);
 }
@@ -671,8 +629,8 @@ ParamCorrection FocaleInconnue()
 
 void FinCommune()
 {
-    bNegatif = LectTypeMarquage(Position(kNegatif)) != 0 ? 1 : 0;
-    RasterPatternCorrection = LectDiffusion(Position(kDiffusion));
+    bNegatif = LectTypeMarquage(Position(ChTypeMarquage)) != 0 ? 1 : 0;
+    RasterPatternCorrection = LectDiffusion(Position(ChDiffusion));
     char texte[256];
     std::snprintf(texte, sizeof texte, " VALEUR ENTETE %li %li %li %li %li", L(VitesseSaut), L(TempoSaut),
                   L(TempoTir), L(TempopTir), L(VitesseSaut));
@@ -713,16 +671,16 @@ int32_t AnalyseComplete(unsigned char* job)
     if constexpr (kViper) LitTypeFichier();
     ClasseFiche();
 
-    OrgXPlaque = LectOrigineXPlaque(Position(kOrigineX));
-    OrgYPlaque = LectOrigineYPlaque(Position(kOrigineY));
-    NumFocale = LectTypeFocale(Position(kFocale));
+    OrgXPlaque = LectOrigineXPlaque(Position(ChOrigineX));
+    OrgYPlaque = LectOrigineYPlaque(Position(ChOrigineY));
+    NumFocale = LectTypeFocale(Position(ChFocale));
     if constexpr (kViper) std::printf("Origine : X=%ld    Y=%ld\n", L(OrgXPlaque), L(OrgYPlaque));
     if (!OrigineDansLaPratique(perimetreJob)) return Refuse(vue);
 
-    DimXPlaque = LectDimXDeLaPlaque(Position(kDimX));
-    DimYPlaque = LectDimYDeLaPlaque(Position(kDimY));
+    DimXPlaque = LectDimXDeLaPlaque(Position(ChPlaqueX));
+    DimYPlaque = LectDimYDeLaPlaque(Position(ChPlaqueY));
     if constexpr (kAvecCarte) {
-        MarquageIntExtCylindre = LectTypeMarquageIntExt(Position(kIntExt));
+        MarquageIntExtCylindre = LectTypeMarquageIntExt(Position(ChIntExt));
         sens_DMC_OK = MarquageIntExtCylindre != 0 ? 1 : 0;
         Reglage_Sens_DMC();
     }
@@ -732,7 +690,7 @@ int32_t AnalyseComplete(unsigned char* job)
     if constexpr (kFibreLine)
         std::printf("ResolutionDpiX= %ld ResolutionDpiY=%ld\n", UL(ResolutionDpiX), UL(ResolutionDpiY));
     LitPuissanceEtVitesse(true);
-    OrientationMarquage = LectOrientationMarquage(Position(kOrientationMarquage));
+    OrientationMarquage = LectOrientationMarquage(Position(ChOrientation));
 
     ParamCorrection p{};
     if (NumFocale >= 0 && NumFocale < kFocalesConnues) {
@@ -744,8 +702,8 @@ int32_t AnalyseComplete(unsigned char* job)
     } else {
         p = FocaleInconnue();
     }
-    GainXRectPosition = ChampFlottant(kRectX, 1000.0);
-    GainYRectPosition = ChampFlottant(kRectY, 1000.0);
+    GainXRectPosition = ChampFlottant(ChGainRectX, 1000.0);
+    GainYRectPosition = ChampFlottant(ChGainRectY, 1000.0);
     std::printf("Gain diode de visee : sur X = %.3f    sur Y = %.3f\n", static_cast<double>(GainXRectPosition),
                 static_cast<double>(GainYRectPosition));
     ActiveCorrection(p);
@@ -765,31 +723,31 @@ int32_t AnalyseCourte(unsigned char* job)
         LitFirmware();
         return FinAnalyse();
     }
-    PositionningTimeout = LgEntete > kPositionning + 3 ? static_cast<uint32_t>(Champ(kPositionning)) : 0;
+    PositionningTimeout = LgEntete > DecalageChamp(ChPositionnement) + 3 ? static_cast<uint32_t>(Champ(ChPositionnement)) : 0;
     bSimulation = PositionningTimeout != 0 ? 1 : 0;
     // Moves are made of the unit factors: a header without the unit field is in 1/100 mm.
-    if (LgEntete > kUnite + 3) LitUnite();
+    if (LgEntete > DecalageChamp(ChUnite) + 3) LitUnite();
     else UniteDeLg = 0;
     FixeUnite();
 
-    OrgXPlaque = LectOrigineXPlaque(Position(kOrigineX));
-    OrgYPlaque = LectOrigineYPlaque(Position(kOrigineY));
-    NumFocale = LectTypeFocale(Position(kFocale));
+    OrgXPlaque = LectOrigineXPlaque(Position(ChOrigineX));
+    OrgYPlaque = LectOrigineYPlaque(Position(ChOrigineY));
+    NumFocale = LectTypeFocale(Position(ChFocale));
     constexpr std::array<int32_t, 5> kDecalages = {550, 500, 1000, 0, 0};
     if (NumFocale >= 0 && NumFocale < 5) {
         const int32_t d = kDecalages[static_cast<size_t>(NumFocale)];
         if (!DecaleOrigine(d, d)) return Refuse(vue);
     }
 
-    DimXPlaque = LectDimXDeLaPlaque(Position(kDimX));
-    DimYPlaque = LectDimYDeLaPlaque(Position(kDimY));
+    DimXPlaque = LectDimXDeLaPlaque(Position(ChPlaqueX));
+    DimYPlaque = LectDimYDeLaPlaque(Position(ChPlaqueY));
     if (!LitTempos()) return Refuse(vue);
     std::printf("Fiche de Marquage ou de positionnement\n");
     LitResolution();
     if constexpr (build::kId == Id::FibreNoDmc)
         std::printf("ResolutionDpiX= %ld ResolutionDpiY=%ld\n", UL(ResolutionDpiX), UL(ResolutionDpiY));
     LitPuissanceEtVitesse(false);
-    OrientationMarquage = LectOrientationMarquage(Position(kOrientationMarquage));
+    OrientationMarquage = LectOrientationMarquage(Position(ChOrientation));
 
     ParamCorrection p{};
     if (NumFocale >= 0 && NumFocale < 5) {
@@ -801,8 +759,8 @@ int32_t AnalyseCourte(unsigned char* job)
     } else {
         p = FocaleInconnue();
     }
-    GainXRectPosition = ChampFlottant(kRectX, 1000.0);
-    GainYRectPosition = ChampFlottant(kRectY, 1000.0);
+    GainXRectPosition = ChampFlottant(ChGainRectX, 1000.0);
+    GainYRectPosition = ChampFlottant(ChGainRectY, 1000.0);
     ActiveCorrection(p);
     FinCommune();
     return FinAnalyse();

@@ -1,5 +1,7 @@
 #include "prnReception.h"
 
+#include "ChampsEntete.h"
+
 #include "build.h"
 #include "mlas_func.h"
 #include "prnbuffer.h"
@@ -338,7 +340,7 @@ void RefuseTropGrand(unsigned long long taille)
     std::printf("Fichier %s trop grand (%llu octets) -> On ne le charge pas\n", kFichierJob, taille);
 }
 
-constexpr uint32_t kChampTaille = 200;  // header offset of the file size, in headers of 204 bytes or more
+constexpr uint32_t kChampTaille = DecalageChamp(ChTailleFichier);  // in headers of 204 bytes or more
 
 // A job came whole when its last record is the end record and, where the
 // header carries the file size, it has that size (the start instruction the

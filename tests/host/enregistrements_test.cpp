@@ -145,8 +145,8 @@ TEST_F(Convertisseur, CompletedJobReachesTheSpoolerWithItsSize) {
   EXPECT_EQ(spool.fichiers(), (std::vector<std::string>{"job-000001.prn", "values.txt"}));
 
   const jobfile::Job j = jobfile::decodeFile(spool.imprimante() / "job-000001.prn");
-  EXPECT_EQ(j.field(46), static_cast<std::int32_t>(octets().size()));
-  EXPECT_EQ(j.field(46), 14 + 240 + 6 * 6);
+  EXPECT_EQ(j.field(ChTailleFichier), static_cast<std::int32_t>(octets().size()));
+  EXPECT_EQ(j.field(ChTailleFichier), 14 + 240 + 6 * 6);
   // The page end set the estimated time for the host.
   DWORD type = 0, valeur = 99, besoin = 0;
   char nom[] = "TempsEstime";

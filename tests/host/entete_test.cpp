@@ -54,10 +54,10 @@ TEST_F(Convertisseur, HeaderOfAnEmptyPageJobDecodesFieldByField) {
 
 TEST_F(Convertisseur, OrientationAboveThreeExchangesResolutionsAndPlateInTheFileOnly) {
   const jobfile::Job j = jobAvec(complet().orientation(4));
-  EXPECT_EQ(j.field(6), 600);
-  EXPECT_EQ(j.field(7), 300);
-  EXPECT_EQ(j.field(10), 80000);
-  EXPECT_EQ(j.field(11), 100000);
+  EXPECT_EQ(j.field(ChDpiX), 600);
+  EXPECT_EQ(j.field(ChDpiY), 300);
+  EXPECT_EQ(j.field(ChPlaqueX), 80000);
+  EXPECT_EQ(j.field(ChPlaqueY), 100000);
   EXPECT_EQ(Contexte.Entete.Champs[ChDpiX], 300);
   EXPECT_EQ(Contexte.Entete.Champs[ChPlaqueX], 100000);
 }
@@ -67,8 +67,8 @@ TEST_F(Convertisseur, MarkingAngleCorrectsResolutionXAfterTheExchange) {
   const jobfile::Job j =
       jobAvec(complet().orientation(5).flags(1).requestedMarkingType(2).insideOutside(0).angle(5000));
   EXPECT_DOUBLE_EQ(Contexte.AngleMarquage, 0.5);
-  EXPECT_EQ(j.field(6), 684);
-  EXPECT_EQ(j.field(7), 300);
+  EXPECT_EQ(j.field(ChDpiX), 684);
+  EXPECT_EQ(j.field(ChDpiY), 300);
 
   // The angle applies only with flag bit 0, marking type 2 or 4100 and inside marking 0.
   importe(complet().flags(1).requestedMarkingType(2).insideOutside(1).angle(5000));
@@ -84,10 +84,10 @@ TEST_F(Convertisseur, Unit100PrinterValueSelectsHundredthsOfAMillimetre) {
   Sortie.Imprimante = spool.ouvre();
   valeurUnit100(spool, Sortie.Imprimante, 1);
   const jobfile::Job j = jobAvec(complet().forbidden(-15, 25, 1000, 2009).focusOffset(12345));
-  EXPECT_EQ(j.field(0), 100);
-  EXPECT_EQ(j.field(5), 12566);
-  EXPECT_EQ(j.field(11), 8000);
-  EXPECT_EQ(j.field(44), 0);
+  EXPECT_EQ(j.field(ChOrigineX), 100);
+  EXPECT_EQ(j.field(ChPerimetre), 12566);
+  EXPECT_EQ(j.field(ChPlaqueY), 8000);
+  EXPECT_EQ(j.field(ChUnite), 0);
   EXPECT_EQ(Contexte.ZoneInterdite[0], -1);
   EXPECT_EQ(Contexte.ZoneInterdite[3], 200);
   EXPECT_EQ(Contexte.DecalageAZ, 1234);
@@ -122,7 +122,7 @@ TEST_F(Convertisseur, TagAndBlockLengthFollowModelAndJobType) {
     const jobfile::Job j = jobAvec(settings::Record::typical().model(c.modele).jobType(c.type));
     EXPECT_EQ(j.tag, c.tag);
     EXPECT_EQ(j.fields.size(), c.champs);
-    EXPECT_EQ(j.field(39), c.type == 12 ? 1 : c.type);
+    EXPECT_EQ(j.field(ChTypeFichier), c.type == 12 ? 1 : c.type);
     EXPECT_EQ(Contexte.ModeleLimite, c.modele <= 774);
   }
 }

@@ -63,13 +63,13 @@ HeaderBlock converterHeader(int model, int fileType)
 {
     const bool limited = model >= 768 && model <= 774;
     HeaderBlock h(limited ? 200 : 240);
-    h.set(Model, model).set(FileType, fileType == 12 ? 1 : fileType);
+    h.set(ChModele, model).set(ChTypeFichier, fileType == 12 ? 1 : fileType);
     return h;
 }
 
 std::string converterTag(const HeaderBlock& header)
 {
-    const char* kind = header.fields.at(FileType) == 2 ? "PC" : fibreModel(header.fields.at(Model)) ? "ZK" : "KM";
+    const char* kind = header.fields.at(ChTypeFichier) == 2 ? "PC" : fibreModel(header.fields.at(ChModele)) ? "ZK" : "KM";
     char tag[16];
     std::snprintf(tag, sizeof tag, "!%s %d;", kind, header.length);
     return tag;

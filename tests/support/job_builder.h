@@ -15,47 +15,6 @@
 
 namespace jobfile {
 
-// Header fields that the firmware reads, by number (block offset 16 + 4 x number).
-enum Field : int {
-    OriginX = 0,
-    OriginY = 1,
-    Model = 3,
-    CylinderRequested = 4,
-    Perimeter = 5,
-    DpiX = 6,
-    DpiY = 7,
-    Power = 8,
-    Speed = 9,
-    PlateX = 10,
-    PlateY = 11,
-    InsideOutside = 12,
-    MarkingOrientation = 16,
-    Turbo = 23,
-    CorrectionX = 24,
-    CorrectionY = 25,
-    Focal = 26,
-    GainX = 27,
-    GainY = 28,
-    AngleX = 29,
-    AngleY = 30,
-    JumpDelay = 31,
-    EndDelay = 32,
-    FirstPulseDelay = 33,
-    JumpSpeed = 34,
-    Negative = 35,
-    Diffusion = 36,
-    LaserOrientation = 37,
-    Positioning = 38,
-    FileType = 39,
-    RectGainX = 40,
-    RectGainY = 41,
-    EndOfRotation = 42,
-    Interline = 43,
-    Unit = 44,
-    SingleMarking = 45,
-    FileSize = 46,
-};
-
 // The header block: 16 leading bytes, then big-endian 32-bit fields (46 in a
 // 200-byte block, 56 in a 240-byte one). Other lengths make malformed jobs.
 struct HeaderBlock {

@@ -13,7 +13,7 @@ using jobfile::HeaderBlock;
 TEST(JobBuilder, WritesAJobTheDecoderReadsBack)
 {
     HeaderBlock h = jobfile::converterHeader(775, 0);
-    h.name("FIRMWARE").set(jobfile::OriginX, -1234).set(jobfile::DpiY, 600);
+    h.name("FIRMWARE").set(jobfile::ChOrigineX, -1234).set(jobfile::ChDpiY, 600);
     const uint8_t dots[] = {0xAA, 0xAA, 0xAA, 0x01, 0x02};
     Builder b;
     b.start(h).pair("FR", 100000).record("PW", 50).pu({jobfile::segment(300, -400)});
@@ -23,9 +23,9 @@ TEST(JobBuilder, WritesAJobTheDecoderReadsBack)
     EXPECT_EQ(j.preHeader, "!LB 1;");
     EXPECT_EQ(j.tag, "!KM 240;");
     EXPECT_EQ(std::string(j.head.begin(), j.head.end()), "FIRMWARE        ");
-    EXPECT_EQ(j.field(jobfile::OriginX), -1234);
-    EXPECT_EQ(j.field(jobfile::DpiY), 600);
-    EXPECT_EQ(j.field(jobfile::Model), 775);
+    EXPECT_EQ(j.field(jobfile::ChOrigineX), -1234);
+    EXPECT_EQ(j.field(jobfile::ChDpiY), 600);
+    EXPECT_EQ(j.field(jobfile::ChModele), 775);
     EXPECT_EQ(j.fields.size(), 56u);
     EXPECT_EQ(j.bodyOffset, 254u);
     EXPECT_EQ(j.codes(), "FR FR PW PU PD C3 R5 JF");
@@ -42,7 +42,7 @@ TEST(JobBuilder, ChoosesTheTagAndBlockLengthAsTheConverter)
     EXPECT_EQ(jobfile::converterTag(jobfile::converterHeader(769, 0)), "!ZK 200;");
     EXPECT_EQ(jobfile::converterTag(jobfile::converterHeader(775, 0)), "!KM 240;");
     EXPECT_EQ(jobfile::converterTag(jobfile::converterHeader(768, 0)), "!KM 200;");
-    EXPECT_EQ(jobfile::converterHeader(775, 12).fields[jobfile::FileType], 1);
+    EXPECT_EQ(jobfile::converterHeader(775, 12).fields[jobfile::ChTypeFichier], 1);
     EXPECT_EQ(HeaderBlock(200).fields.size(), 46u);
 }
 

@@ -82,7 +82,7 @@ std::vector<Dot> askedDots(std::span<const jobfile::Record> records, bool negati
 
 std::vector<Dot> askedDots(const jobfile::Job& job)
 {
-    return askedDots(job.records, job.field(35) != 0);
+    return askedDots(job.records, job.field(jobfile::ChTypeMarquage) != 0);
 }
 
 Grid plateGrid(const Scanner& scanner, double originXnm, double originYnm, double pitchXnm, double pitchYnm)

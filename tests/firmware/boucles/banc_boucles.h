@@ -70,7 +70,7 @@ private:
 inline std::vector<uint8_t> JobDeMarquage(int fileType = 0, int32_t dx = 1000)
 {
     jobfile::HeaderBlock h = jobfile::converterHeader(775, fileType);
-    h.set(jobfile::DpiX, 300).set(jobfile::DpiY, 300).set(jobfile::Unit, 1);
+    h.set(jobfile::ChDpiX, 300).set(jobfile::ChDpiY, 300).set(jobfile::ChUnite, 1);
     jobfile::Builder b;
     b.start(h).pu({jobfile::segment(100, 100)}).pd({jobfile::segment(static_cast<int16_t>(dx), 0)}).end();
     return b.bytes();
@@ -82,7 +82,7 @@ inline std::vector<uint8_t> JobDeMiseAJour(const std::string& nom, const std::ve
     uint8_t somme = 0;
     for (uint8_t o : programme) somme ^= o;
     jobfile::HeaderBlock h(240);
-    h.name(nom).set(jobfile::OriginX, static_cast<int32_t>(programme.size())).set(jobfile::OriginY, somme);
+    h.name(nom).set(jobfile::ChOrigineX, static_cast<int32_t>(programme.size())).set(jobfile::ChOrigineY, somme);
     jobfile::Builder b;
     b.preHeader().tag("LF", 240).header(h).raw(programme);
     return b.bytes();

@@ -71,12 +71,12 @@ protected:
         using namespace jobfile;
         HeaderBlock h = converterHeader(775, 0);
         const std::vector<std::pair<int, int32_t>> champs = {
-            {OriginX, 1000}, {OriginY, 2000}, {Model, 774}, {Perimeter, 314159}, {DpiX, 300}, {DpiY, 600},
-            {Power, 50}, {Speed, 500}, {PlateX, 100000}, {PlateY, 80000}, {InsideOutside, 1}, {MarkingOrientation, 6},
-            {Turbo, 1}, {CorrectionX, 1}, {Focal, 1}, {GainX, 1002}, {GainY, 998}, {AngleX, 15}, {AngleY, 25},
-            {JumpDelay, 31}, {EndDelay, 32}, {FirstPulseDelay, 33}, {JumpSpeed, 3000}, {Negative, 1}, {Diffusion, 36},
-            {LaserOrientation, 2}, {Positioning, 38000}, {RectGainX, 1250}, {RectGainY, 750}, {EndOfRotation, 42},
-            {Interline, 43}, {Unit, unite}, {SingleMarking, 1}};
+            {ChOrigineX, 1000}, {ChOrigineY, 2000}, {ChModele, 774}, {ChPerimetre, 314159}, {ChDpiX, 300}, {ChDpiY, 600},
+            {ChPuissanceNoir, 50}, {ChVitesseInitiale, 500}, {ChPlaqueX, 100000}, {ChPlaqueY, 80000}, {ChIntExt, 1}, {ChOrientation, 6},
+            {ChTurbo, 1}, {ChTypeCorrectionX, 1}, {ChFocale, 1}, {ChGainLineaireX, 1002}, {ChGainLineaireY, 998}, {ChCorrecAngX, 15}, {ChCorrecAngY, 25},
+            {ChTempoSaut, 31}, {ChTempoFinVecteur, 32}, {ChTempoPremierTir, 33}, {ChVitesseSaut, 3000}, {ChTypeMarquage, 1}, {ChDiffusion, 36},
+            {ChOrientationImage, 2}, {ChPositionnement, 38000}, {ChGainRectX, 1250}, {ChGainRectY, 750}, {ChTempoFinRotation, 42},
+            {ChTempoInterligne, 43}, {ChUnite, unite}, {ChMarquageUnique, 1}};
         for (const auto& [champ, valeur] : champs) h.set(champ, valeur);
         return h;
     }

@@ -66,7 +66,7 @@ TEST_F(AnalyseEntete, EveryFieldLandsInItsGlobal)
 
 TEST_F(AnalyseEntete, HundredthsOfAMillimetre)
 {
-    Recoit(Job(Complet(0).set(Focal, 2)));
+    Recoit(Job(Complet(0).set(ChFocale, 2)));
     Analyse();
     EXPECT_THAT((std::vector<int64_t>{UniteDeLg, OrgXPlaque, OrgYPlaque, DemiChampFocale}),
                 ElementsAre(0, 2000, 3000, 10000));
@@ -77,7 +77,7 @@ TEST_F(AnalyseEntete, HundredthsOfAMillimetre)
 
 TEST_F(AnalyseEntete, LensFourAndUnknownLenses)
 {
-    Recoit(Job(Complet().set(Focal, 4)));
+    Recoit(Job(Complet().set(ChFocale, 4)));
     Analyse();
     if constexpr (banc::kFibre) {
         EXPECT_THAT((std::vector<int64_t>{OrgXPlaque, OrgYPlaque, DemiChampFocale, CurrentParamCorrection.Focale}),
@@ -86,9 +86,9 @@ TEST_F(AnalyseEntete, LensFourAndUnknownLenses)
         EXPECT_THAT((std::vector<int64_t>{OrgXPlaque, OrgYPlaque}), ElementsAre(1000, 2000)) << "no origin step";
     }
     // An unknown lens keeps the lens loaded now.
-    Recoit(Job(Complet().set(Focal, 0)));
+    Recoit(Job(Complet().set(ChFocale, 0)));
     Analyse();
-    Recoit(Job(Complet().set(Focal, 9).set(AngleX, 40)));
+    Recoit(Job(Complet().set(ChFocale, 9).set(ChCorrecAngX, 40)));
     Analyse();
     EXPECT_THAT(console, HasSubstr("Numéro de focale inconnu !"));
     EXPECT_EQ(OrgXPlaque, 1000);
@@ -101,7 +101,7 @@ TEST_F(AnalyseEntete, CylinderPerimeterInHundredthsWhateverTheUnit)
 {
     CarteRotation(1);
     PerimetreCylindreAMarquer = 777;
-    Recoit(Job(Complet().set(CylinderRequested, 1)));
+    Recoit(Job(Complet().set(ChTypeMarquageDemande, 1)));
     Analyse();
     // 314.159 mm; the origin moves by half the perimeter in job units.
     EXPECT_THAT((std::vector<int64_t>{PerimetreCylindreAMarquer, SavePerimetreCylindre, OrgXPlaque, OrgYPlaque,
@@ -117,13 +117,13 @@ TEST_F(AnalyseEntete, CylinderPerimeterInHundredthsWhateverTheUnit)
         EXPECT_THAT(Bascules(), ElementsAre(HasSubstr("GPIO op=set bank=0 bits=0x00200000")));
         EXPECT_FLOAT_EQ(CurrentParamCorrection.CourseY, 314.159f) << "the turner's axis spans the perimeter";
     }
-    Recoit(Job(Complet(0).set(CylinderRequested, 1).set(Perimeter, 31416)));
+    Recoit(Job(Complet(0).set(ChTypeMarquageDemande, 1).set(ChPerimetre, 31416)));
     Analyse();
     EXPECT_EQ(PerimetreCylindreAMarquer, 31416);
 
     // Without the rotation card a cylinder job is marked flat.
     CarteRotation(0);
-    Recoit(Job(Complet().set(CylinderRequested, 1)));
+    Recoit(Job(Complet().set(ChTypeMarquageDemande, 1)));
     Analyse();
     if constexpr (banc::kAvecCarte) {
         EXPECT_THAT((std::vector<int64_t>{bDMCpasApas, PerimetreCylindreAMarquer, OrgYPlaque, TempoFinRotation}),
@@ -135,7 +135,7 @@ TEST_F(AnalyseEntete, PerimeterOfZeroIsRefusedResolutionOfZeroIsNot)
 {
     // Only raster records use the resolution: a vector job may leave it at 0.
     FichierOK = 1;
-    Recoit(Job(Complet().set(DpiY, 0)));
+    Recoit(Job(Complet().set(ChDpiY, 0)));
     Analyse();
     EXPECT_EQ(FichierOK, 1);
     EXPECT_EQ(ResolutionDpiY, 0u);
@@ -146,7 +146,7 @@ TEST_F(AnalyseEntete, PerimeterOfZeroIsRefusedResolutionOfZeroIsNot)
     const size_t tables = carte.Trace({"TABLE"}).size();
     for (int32_t perimetre : {0, 4}) {  // 4/1000 mm is no perimeter either
         FichierOK = 1;
-        Recoit(Job(Complet().set(CylinderRequested, 1).set(Perimeter, perimetre)));
+        Recoit(Job(Complet().set(ChTypeMarquageDemande, 1).set(ChPerimetre, perimetre)));
         Analyse();
         EXPECT_EQ(FichierOK, 0) << perimetre;
         EXPECT_THAT(console, HasSubstr("Périmètre du cylindre nul dans l'entête\n"));
@@ -158,10 +158,10 @@ TEST_F(AnalyseEntete, PerimeterOfZeroIsRefusedResolutionOfZeroIsNot)
 
 TEST_F(AnalyseEntete, DelaysAboveOneSecondAreRefusedAndNotKept)
 {
-    Recoit(Job(Complet().set(JumpDelay, 1000000).set(FirstPulseDelay, 1000000)));
+    Recoit(Job(Complet().set(ChTempoSaut, 1000000).set(ChTempoPremierTir, 1000000)));
     Analyse();
     EXPECT_EQ(FichierOK, 1);
-    for (const auto& [champ, valeur] : std::vector<std::pair<int, int32_t>>{{EndDelay, 1000001}, {JumpDelay, -1}}) {
+    for (const auto& [champ, valeur] : std::vector<std::pair<int, int32_t>>{{ChTempoFinVecteur, 1000001}, {ChTempoSaut, -1}}) {
         FichierOK = 1;
         Recoit(Job(Complet().set(champ, valeur)));
         Analyse();
@@ -184,7 +184,7 @@ TEST_F(AnalyseEntete, FileTypeSetsTheJobKind)
         };
         bSimulation = bPreChauffe = 1;
         for (uint8_t* d : drapeaux) *d = 1;
-        Recoit(Job(Complet().set(FileType, type)));
+        Recoit(Job(Complet().set(ChTypeFichier, type)));
         Analyse();
         const bool position = est({1, 3, 5, 6, 7, 8, 9});
         EXPECT_EQ(PositionningTimeout, position ? 38000u : 0u) << type;
@@ -196,13 +196,13 @@ TEST_F(AnalyseEntete, FileTypeSetsTheJobKind)
                                 est({10}), kKm250 && type == 2))  // the VIPER board's from the "!PC" tag alone
             << type;
     }
-    Recoit(Job(Complet().set(FileType, 2)));
+    Recoit(Job(Complet().set(ChTypeFichier, 2)));
     Analyse();
     EXPECT_THAT(console, HasSubstr(kKm250 ? "Fiche de Prechauffe\n" : "Fiche de Marquage\n"));
-    Recoit(Job(Complet().set(FileType, 3)));
+    Recoit(Job(Complet().set(ChTypeFichier, 3)));
     Analyse();
     EXPECT_EQ(VitesseSaut, 2500) << "focus sheets jump at 2500 mm/s";
-    Recoit(Job(Complet().set(FileType, 5)));
+    Recoit(Job(Complet().set(ChTypeFichier, 5)));
     Analyse();
     EXPECT_EQ(VitesseSaut, banc::kAvecCarte ? 150000 : 3000);
 }
@@ -227,7 +227,7 @@ TEST_F(AnalyseEntete, FirmwareAndIpJobsReturnBeforeTheMarkingFields)
 
     jobfile::Builder ip;
     // Where the IP job returns at once, nothing past the pre-header has to hold.
-    ip.tag("IP", 240).header(kViper ? Complet() : Complet().set(DpiX, 0)).end();
+    ip.tag("IP", 240).header(kViper ? Complet() : Complet().set(ChDpiX, 0)).end();
     Recoit(ip.bytes());
     FichierOK = 1;
     const int32_t fin = Analyse(banc::kFibre);
@@ -243,7 +243,7 @@ TEST_F(AnalyseEntete, ShortFormOfTheYagLoop)
 {
     if constexpr (!banc::kFibre) GTEST_SKIP() << "the fibre line's YAG loop only";
     lasparam.VitesseMarquage = 123;
-    Recoit(Job(Complet().set(Positioning, 0)));
+    Recoit(Job(Complet().set(ChPositionnement, 0)));
     EXPECT_EQ(Analyse(true), 247);
     // Unit factors from the unit field, so that moves are not all zero; gains in thousandths.
     EXPECT_THAT((std::vector<int64_t>{OrgXPlaque, OrgYPlaque, CoefUnitVersNano, CoefUnitVersMicron,
@@ -262,7 +262,7 @@ TEST_F(AnalyseEntete, ShortFormOfTheYagLoop)
 
     // A header too short for the position and unit fields: neither is taken from the body.
     HeaderBlock court(168);
-    court.set(DpiX, 300).set(DpiY, 300).set(Focal, 2);
+    court.set(ChDpiX, 300).set(ChDpiY, 300).set(ChFocale, 2);
     jobfile::Builder b;
     b.tag("KM", 168).header(court).raw(std::vector<uint8_t>{0, 0, 0x10, 0}).end();
     Recoit(b.bytes());

@@ -50,14 +50,14 @@ TEST_F(PuissanceVitesse, SpeedAndTheHeaderPowerThroughTheAnalysis)
     WriteInitialSpeed(7);
     EXPECT_THAT((std::vector<double>{double(DeltaMarkingSpeed), SpeedInc}), ElementsAre(56, 0));
 
-    Recoit(Job(Complet().set(jobfile::Power, 150)));
+    Recoit(Job(Complet().set(jobfile::ChPuissanceNoir, 150)));
     Analyse();
     EXPECT_EQ(BlackInitialpower, 150);
     EXPECT_THAT(Puissances(), ElementsAre(build::kFibreLine ? "CMD code=0x06 ack=0xAA00 p=127"
                                                             : "CMD code=0x06 ack=0xAA00 p=255"));
     // The jump speed reaches the DSP's jump increment: a third of the speed, a third of the increment.
     const std::string avant = carte.Trace({"INC"}).back();
-    Recoit(Job(Complet().set(jobfile::JumpSpeed, 1000)));
+    Recoit(Job(Complet().set(jobfile::ChVitesseSaut, 1000)));
     Analyse();
     EXPECT_EQ(avant, "INC pu=60 pd=10");
     EXPECT_EQ(carte.Trace({"INC"}).back(), "INC pu=20 pd=10");

@@ -113,7 +113,7 @@ TEST_F(MiseAJour, JobDeMiseAJourRecu)
 {
     const auto programme = Programme(3000);
     jobfile::HeaderBlock entete(240);
-    entete.name("mlas-v3").set(jobfile::OriginX, 3000).set(jobfile::OriginY, SommeXor(programme));
+    entete.name("mlas-v3").set(jobfile::ChOrigineX, 3000).set(jobfile::ChOrigineY, SommeXor(programme));
     jobfile::Builder job;
     job.tag("LF", 240).header(entete).raw(programme);
     PRNBuffClear(&RecepBuff);
