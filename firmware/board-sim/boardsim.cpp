@@ -79,13 +79,13 @@ void Installe(const Reglages& reglages)
                 nullptr,
                 nullptr};
     libdevmem_unregister_models();
-    libdevmem_register_model(kAdresseCarteDsp, kLongueurCarteDsp, carte.dsp);
-    libdevmem_register_model(kAdresseTimerOs, kLongueurTimerOs, carte.timer);
-    libdevmem_register_model(kAdresseGpio, kLongueurGpio, carte.gpio);
+    libdevmem_register_model(materiel::kPortDsp, materiel::kLongueurPortDsp, carte.dsp);
+    libdevmem_register_model(materiel::kTimerOs, materiel::kLongueurTimerOs, carte.timer);
+    libdevmem_register_model(materiel::kGpio, materiel::kLongueurGpio, carte.gpio);
     // Without a card its window reads an empty bus, so the probe finds nothing.
     if (reglages.dmc) {
         carte.dmc = std::make_shared<CarteDmc>(trace);
-        libdevmem_register_model(kAdresseCarteDmc, kLongueurCarteDmc, carte.dmc);
+        libdevmem_register_model(materiel::kPortsDmc, materiel::kLongueurPortsDmc, carte.dmc);
     }
     libi2c_unregister_models();
     std::error_code erreur;
@@ -101,7 +101,7 @@ CarteDmc& AjouteCarteDmc()
     Carte& carte = Installee();
     if (!carte.trace) throw std::logic_error("board-sim: no board installed");
     carte.dmc = std::make_shared<CarteDmc>(carte.trace);
-    libdevmem_register_model(kAdresseCarteDmc, kLongueurCarteDmc, carte.dmc);
+    libdevmem_register_model(materiel::kPortsDmc, materiel::kLongueurPortsDmc, carte.dmc);
     return *carte.dmc;
 }
 

@@ -81,7 +81,7 @@ ssize_t BusI2c::write(int fd, const void* buffer, size_t count)
     const uint16_t esclave = esclaves_.count(fd) != 0 ? esclaves_[fd] : kSansEsclave;
     const auto* octets = static_cast<const uint8_t*>(buffer);
     std::vector<uint8_t> ecrits(octets, octets + count);
-    const bool ok = esclave == kAdresseExpandeur && !Echoue(OperationI2c::Ecriture);
+    const bool ok = esclave == materiel::kExpandeurI2c && !Echoue(OperationI2c::Ecriture);
     if (ok && count > 0) {
         // The first byte selects the register; the bytes after it fill it and the next ones.
         pointeur_ = octets[0] & 7;
@@ -95,7 +95,7 @@ ssize_t BusI2c::read(int fd, void* buffer, size_t count)
 {
     std::lock_guard lock(mutex_);
     const uint16_t esclave = esclaves_.count(fd) != 0 ? esclaves_[fd] : kSansEsclave;
-    const bool ok = esclave == kAdresseExpandeur && !Echoue(OperationI2c::Lecture);
+    const bool ok = esclave == materiel::kExpandeurI2c && !Echoue(OperationI2c::Lecture);
     std::vector<uint8_t> lus;
     if (ok) {
         auto* octets = static_cast<uint8_t*>(buffer);

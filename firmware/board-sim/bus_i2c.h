@@ -5,6 +5,7 @@
 #pragma once
 
 #include "libi2c.h"
+#include "plan_materiel.h"
 #include "trace.h"
 
 #include <array>
@@ -19,7 +20,6 @@
 namespace boardsim {
 
 inline constexpr const char* kBusI2cDefaut = "/dev/i2c-0";
-inline constexpr uint8_t kAdresseExpandeur = 0x20;
 
 enum class OperationI2c { Ouverture, Esclave, Ecriture, Lecture, Fermeture };
 

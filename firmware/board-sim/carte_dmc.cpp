@@ -6,12 +6,12 @@
 namespace boardsim {
 
 namespace {
-constexpr uint32_t kCompteur0 = 0;
-constexpr uint32_t kCompteur2 = 2;
-constexpr uint32_t kMotControle = 3;
-constexpr uint32_t kControle = 4;  // control (write) and status (read)
-constexpr uint32_t kPorte0 = 5;
-constexpr uint32_t kPorte2 = 6;
+constexpr uint32_t kCompteur0 = materiel::kDmcCompteur0;
+constexpr uint32_t kCompteur2 = materiel::kDmcCompteur2;
+constexpr uint32_t kMotControle = materiel::kDmcMotControle;
+constexpr uint32_t kControle = materiel::kDmcControle;
+constexpr uint32_t kPorte0 = materiel::kDmcPorte0;
+constexpr uint32_t kPorte2 = materiel::kDmcPorte2;
 
 constexpr uint8_t kSondePhase1 = 0x01;
 constexpr uint8_t kSens = 0x10;  // set: counter-clockwise
@@ -179,7 +179,7 @@ uint32_t CarteDmc::read(uint32_t address, unsigned)
     std::lock_guard lock(mutex_);
     if (virtuel_) usEnAttente_ += usParLecture_;
     Ecoule();
-    switch (address - kAdresseCarteDmc) {
+    switch (address - materiel::kPortsDmc) {
     case kCompteur2: return LitCompteur2();
     case kControle:
         return static_cast<uint32_t>(((controle_ & kSondePhase1) != 0 ? 0x80 : 0) |
@@ -194,7 +194,7 @@ void CarteDmc::write(uint32_t address, unsigned, uint32_t value)
 {
     std::lock_guard lock(mutex_);
     Ecoule();
-    const uint32_t port = address - kAdresseCarteDmc;
+    const uint32_t port = address - materiel::kPortsDmc;
     const auto octet = static_cast<uint8_t>(value);
     switch (port) {
     case kCompteur0:

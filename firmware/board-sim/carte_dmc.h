@@ -6,6 +6,7 @@
 #pragma once
 
 #include "libdevmem.h"
+#include "plan_materiel.h"
 #include "trace.h"
 
 #include <chrono>
@@ -18,8 +19,6 @@
 
 namespace boardsim {
 
-inline constexpr uint32_t kAdresseCarteDmc = 0x300002C0;
-inline constexpr uint32_t kLongueurCarteDmc = 8;
 inline constexpr double kHorlogeCarteDmc = 1843200.0;  // Hz at counter 0
 inline constexpr int64_t kPasParTourDmc = 15200;       // half-steps of one turn of the axis
 inline constexpr int64_t kLargeurCapteurDmc = 40;      // steps of a turn on which the sensor is seen

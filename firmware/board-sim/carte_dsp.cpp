@@ -6,25 +6,22 @@ namespace boardsim {
 
 namespace {
 
-constexpr uint32_t kRegistreDonnee = 0x00;
-constexpr uint32_t kRegistreAdresse = 0x08;
-constexpr uint32_t kRegistreReset = 0x10;
+using namespace materiel;
 
-constexpr uint16_t kMarqueurBoot = 0x7FFF;
-constexpr uint16_t kAnneau = 0x4800;
+constexpr uint16_t kMarqueurBoot = kDspChargement;
+constexpr uint16_t kAnneau = kDspAnneau;
 constexpr int kBlocs = 10;
 constexpr int kMotsParBloc = 6;
-constexpr uint16_t kTableX = 0x5000;
-constexpr uint16_t kTableY = 0x5800;
-constexpr uint16_t kDerniereCorrection = 0x5FFF;
-constexpr uint16_t kEntrees = 0x7100;
-constexpr uint16_t kStatut = 0x7104;
-constexpr uint16_t kCommande = 0x7105;
-constexpr uint16_t kOrigines = 0x710D;
-constexpr uint16_t kIncrements = 0x7119;
-constexpr uint16_t kVersion = 0x711B;
-constexpr uint16_t kSorties = 0x711D;
-constexpr uint16_t kAcquittement = 0xAA00;
+constexpr uint16_t kTableX = kDspTableX;
+constexpr uint16_t kTableY = kDspTableY;
+constexpr uint16_t kDerniereCorrection = kDspFinTables;
+constexpr uint16_t kEntrees = kDspEntrees;
+constexpr uint16_t kStatut = kDspStatut;
+constexpr uint16_t kCommande = kDspCommande;
+constexpr uint16_t kOrigines = kDspOrigines;
+constexpr uint16_t kIncrements = kDspIncrements;
+constexpr uint16_t kVersion = kDspVersion;
+constexpr uint16_t kSorties = kDspSorties;
 constexpr uint16_t kLampePrete = 1u << 9;  // output 1
 
 constexpr std::size_t kJournalMax = 16384;
@@ -37,10 +34,10 @@ struct Parametres {
 Parametres ParametresDe(uint8_t code)
 {
     switch (code) {
-    case 0x03: return {0x7102, 2};
-    case 0x05: return {0x710A, 3};
-    case 0x06: return {0x7115, 1};
-    case 0x10: return {kSorties, 1};
+    case kCmdPeriodeQSwitch: return {kDspPeriodeQSwitch, 2};
+    case kCmdVitesse: return {kDspVitesse, 3};
+    case kCmdPuissance: return {kDspPuissance, 1};
+    case kCmdSorties: return {kSorties, 1};
     default: return {0, 0};
     }
 }
@@ -48,8 +45,9 @@ Parametres ParametresDe(uint8_t code)
 bool CommandeConnue(uint8_t code)
 {
     switch (code) {
-    case 0x01: case 0x03: case 0x05: case 0x06: case 0x09:
-    case 0x0B: case 0x0C: case 0x10: case 0x13: case 0x14: return true;
+    case kCmdEntrees: case kCmdPeriodeQSwitch: case kCmdVitesse: case kCmdPuissance: case kCmdValidePwm:
+    case kCmdValideServo: case kCmdDevalideServo: case kCmdSorties: case kCmdValidePreAmp:
+    case kCmdDevalidePreAmp: return true;
     default: return false;
     }
 }
@@ -71,7 +69,7 @@ CarteDsp::CarteDsp(std::shared_ptr<Trace> trace, bool startAuto)
 uint32_t CarteDsp::read(uint32_t address, unsigned)
 {
     std::lock_guard lock(mutex_);
-    switch (address - kAdresseCarteDsp) {
+    switch (address - kPortDsp) {
     case kRegistreDonnee: return Lit();
     case kRegistreAdresse: return adresse_;
     case kRegistreReset: return ligneReset_;
@@ -82,7 +80,7 @@ uint32_t CarteDsp::read(uint32_t address, unsigned)
 void CarteDsp::write(uint32_t address, unsigned, uint32_t value)
 {
     std::lock_guard lock(mutex_);
-    switch (address - kAdresseCarteDsp) {
+    switch (address - kPortDsp) {
     case kRegistreDonnee: Ecrit(static_cast<uint16_t>(value)); break;
     case kRegistreAdresse: adresse_ = static_cast<uint16_t>(value); break;
     case kRegistreReset:
@@ -178,14 +176,14 @@ void CarteDsp::ExecuteCommande(uint8_t code)
     for (int i = 0; i < p.nombre; ++i) c.parametres.push_back(memoire_[p.adresse + i]);
 
     if (etat_ == Etat::Marche) {
-        if (code == 0x01) {
+        if (code == kCmdEntrees) {
             if (!script_.empty()) {
                 entrees_ = script_.front();
                 script_.pop_front();
             }
             RafraichitEntrees();
         }
-        if (code == 0x10) {
+        if (code == kCmdSorties) {
             sorties_ = memoire_[kSorties];
             trace_->Ligne("OUT word=0x%04X", sorties_);
         }
@@ -193,16 +191,16 @@ void CarteDsp::ExecuteCommande(uint8_t code)
 
     const uint64_t entrees = etat_ == Etat::Marche ? memoire_[kEntrees] : 0x10000;
     const int64_t cle = static_cast<int64_t>(entrees << 16 | c.acquittement);
-    const bool replie = code == 0x01 && cle == dernieresEntreesTracees_;
+    const bool replie = code == kCmdEntrees && cle == dernieresEntreesTracees_;
     if (!replie) {
         std::string liste;
         for (uint16_t mot : c.parametres) liste += (liste.empty() ? "" : ",") + std::to_string(mot);
         trace_->Ligne("CMD code=0x%02X ack=0x%04X p=%s", code, c.acquittement, liste.empty() ? "-" : liste.c_str());
-        if (code == 0x01 && etat_ == Etat::Marche) {
+        if (code == kCmdEntrees && etat_ == Etat::Marche) {
             trace_->Ligne("IN word=0x%04X", memoire_[kEntrees]);
         }
     }
-    if (code == 0x01) dernieresEntreesTracees_ = cle;
+    if (code == kCmdEntrees) dernieresEntreesTracees_ = cle;
 
     if (repond) memoire_[kStatut] = kAcquittement;
     Journalise(commandes_, std::move(c));

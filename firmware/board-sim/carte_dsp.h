@@ -5,6 +5,7 @@
 #pragma once
 
 #include "libdevmem.h"
+#include "plan_materiel.h"
 #include "trace.h"
 
 #include <array>
@@ -15,9 +16,6 @@
 #include <vector>
 
 namespace boardsim {
-
-inline constexpr uint32_t kAdresseCarteDsp = 0x30000100;
-inline constexpr uint32_t kLongueurCarteDsp = 0x14;
 
 // First word of the start word of the programs this card runs (token "4D4C..").
 inline constexpr uint16_t kMotDemarrage = 0x4D4C;

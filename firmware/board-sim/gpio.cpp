@@ -3,9 +3,9 @@
 namespace boardsim {
 
 namespace {
-constexpr uint32_t kNiveaux = 0x00;  // GPLR0..2
-constexpr uint32_t kMiseA1 = 0x18;   // GPSR0..2
-constexpr uint32_t kMiseA0 = 0x24;   // GPCR0..2
+constexpr uint32_t kNiveaux = materiel::kGpioNiveaux;
+constexpr uint32_t kMiseA1 = materiel::kGpioMiseA1;
+constexpr uint32_t kMiseA0 = materiel::kGpioMiseA0;
 constexpr std::size_t kJournalMax = 16384;
 }  // namespace
 
@@ -14,7 +14,7 @@ Gpio::Gpio(std::shared_ptr<Trace> trace) : trace_(std::move(trace)) {}
 uint32_t Gpio::read(uint32_t address, unsigned)
 {
     std::lock_guard lock(mutex_);
-    const uint32_t offset = address - kAdresseGpio;
+    const uint32_t offset = address - materiel::kGpio;
     if (offset >= kMiseA1) return 0;  // set and clear registers are write-only
     return registres_[offset / 4];
 }
@@ -22,8 +22,8 @@ uint32_t Gpio::read(uint32_t address, unsigned)
 void Gpio::write(uint32_t address, unsigned, uint32_t value)
 {
     std::lock_guard lock(mutex_);
-    const uint32_t offset = address - kAdresseGpio;
-    if (offset >= kLongueurGpio) return;
+    const uint32_t offset = address - materiel::kGpio;
+    if (offset >= materiel::kLongueurGpio) return;
     if (offset < kMiseA1) {
         if (offset >= kNiveaux + 12) registres_[offset / 4] = value;  // levels are read-only
         return;

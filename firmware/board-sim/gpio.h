@@ -3,6 +3,7 @@
 #pragma once
 
 #include "libdevmem.h"
+#include "plan_materiel.h"
 #include "trace.h"
 
 #include <array>
@@ -13,9 +14,6 @@
 #include <vector>
 
 namespace boardsim {
-
-inline constexpr uint32_t kAdresseGpio = 0x40E00000;
-inline constexpr uint32_t kLongueurGpio = 0x30;
 
 struct EcritureGpio {
     uint32_t offset;  // 0x18.. set registers, 0x24.. clear registers
@@ -35,7 +33,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::shared_ptr<Trace> trace_;
-    std::array<uint32_t, kLongueurGpio / 4> registres_{};
+    std::array<uint32_t, materiel::kLongueurGpio / 4> registres_{};
     std::deque<EcritureGpio> ecritures_;
 };
 

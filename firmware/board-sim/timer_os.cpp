@@ -3,8 +3,8 @@
 namespace boardsim {
 
 namespace {
-constexpr uint32_t kCompteur = 0x10;  // OSCR
-constexpr uint32_t kWatchdog = 0x18;  // OWER
+constexpr uint32_t kCompteur = materiel::kCompteurOs;
+constexpr uint32_t kWatchdog = materiel::kWatchdogOs;
 }  // namespace
 
 TimerOs::TimerOs(std::shared_ptr<Trace> trace, double ticksParMs)
@@ -25,7 +25,7 @@ uint32_t TimerOs::Compteur()
 uint32_t TimerOs::read(uint32_t address, unsigned)
 {
     std::lock_guard lock(mutex_);
-    const uint32_t offset = address - kAdresseTimerOs;
+    const uint32_t offset = address - materiel::kTimerOs;
     if (offset == kCompteur) return Compteur();
     return offset / 4 < registres_.size() ? registres_[offset / 4] : 0xFFFFFFFFu;
 }
@@ -33,7 +33,7 @@ uint32_t TimerOs::read(uint32_t address, unsigned)
 void TimerOs::write(uint32_t address, unsigned, uint32_t value)
 {
     std::lock_guard lock(mutex_);
-    const uint32_t offset = address - kAdresseTimerOs;
+    const uint32_t offset = address - materiel::kTimerOs;
     if (offset / 4 >= registres_.size()) return;
     if (offset == kCompteur) {
         origine_ = std::chrono::steady_clock::now();

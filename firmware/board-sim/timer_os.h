@@ -3,6 +3,7 @@
 #pragma once
 
 #include "libdevmem.h"
+#include "plan_materiel.h"
 #include "trace.h"
 
 #include <array>
@@ -12,9 +13,6 @@
 #include <mutex>
 
 namespace boardsim {
-
-inline constexpr uint32_t kAdresseTimerOs = 0x40A00000;
-inline constexpr uint32_t kLongueurTimerOs = 0x20;
 
 class TimerOs final : public libdevmem_model {
 public:

@@ -16,6 +16,7 @@
 #include "CommunicationViperGL.h"
 #endif
 #include "mlas_dmc.h"
+#include "plan_materiel.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -27,7 +28,7 @@ using build::Id;
 
 // Builds whose positioning job neither walks nor traces in step rotation.
 constexpr bool kPasApas = build::kDmc;
-constexpr uint16_t kSaut = 0x0801;
+constexpr uint16_t kSaut = materiel::kBlocSansFaisceau;
 constexpr int kPointsRectangleYag = 4;
 
 // mlas-km250-viper has no operator board to light the aiming diodes.

@@ -12,6 +12,7 @@
 #include "mlas_func.h"
 #include "mlas_main.h"
 #include "mlas_param.h"
+#include "plan_materiel.h"
 #include "prnCommonFunctions.h"
 #include "prnReception.h"
 #include "prnanalyse.h"
@@ -181,12 +182,12 @@ void ReglageTC(const char* prefixe)
 {
     for (int tour = 0; bTCReglageMinMax != 0;) {
         std::printf("%sReglage du TC Envoi de la valeur MAX. au DSP\n", prefixe);
-        Deplacement(0x0801, static_cast<unsigned short>(VPULASER), static_cast<unsigned short>(VPULASER), 0xFFFC,
-                    32766, 0);
+        Deplacement(materiel::kBlocSansFaisceau, static_cast<unsigned short>(VPULASER),
+                    static_cast<unsigned short>(VPULASER), 0xFFFC, 32766, 0);
         AttenteFinReglageTC();
         std::printf("%sReglage du TC Envoi de la valeur MIN. au DSP\n", prefixe);
-        Deplacement(0x0801, static_cast<unsigned short>(VPULASER), static_cast<unsigned short>(VPULASER), 0xFFFE,
-                    32766, 0);
+        Deplacement(materiel::kBlocSansFaisceau, static_cast<unsigned short>(VPULASER),
+                    static_cast<unsigned short>(VPULASER), 0xFFFE, 32766, 0);
         AttenteFinReglageTC();
         std::printf("\n");
         if (++tour == 10) {

@@ -27,6 +27,7 @@
 #endif
 
 #include "mlas_boucles.h"
+#include "plan_materiel.h"
 
 #include <csignal>
 #include <cstdio>
@@ -67,13 +68,7 @@ uint8_t bEventdetected = 0;
 
 namespace {
 
-constexpr uint32_t kPortDsp = 0x30000100;
-constexpr uint32_t kTimerOs = 0x40A00000;
-constexpr uint32_t kCompteurTimerOs = 0x40A00010;
-constexpr uint32_t kPortsDmc = 0x300002C0;
-constexpr uint32_t kGpio = 0x40E00000;
-constexpr uint32_t kGpioMiseA0 = 0x24;  // GPCR0
-constexpr uint32_t kGpio21 = 0x200000;
+using namespace materiel;
 
 // The KM250 line keeps integers where the fibre line has the field sizes.
 template <typename P>
@@ -140,7 +135,7 @@ int ConfigurationEtDsp()
 
 void GalvanometreY()
 {
-    HandleOUT = libdevmem_open(kGpio, 0x30);
+    HandleOUT = libdevmem_open(kGpio, kLongueurGpio);
     if (HandleOUT != nullptr) libdevmem_write_uint32(HandleOUT, kGpioMiseA0, kGpio21);
     else std::printf("Erreur d'ouverture des registres GPIO\n");
     std::printf("Mode Sarvel - Validation du galvanométre Y \n");
@@ -213,9 +208,9 @@ void Init_Var()
     bNegatif = 0;
     Orientation = 2;
     RasterPatternCorrection = 0;
-    h = libdevmem_open(kPortDsp, 20);
-    handleOSTimer = libdevmem_open(kTimerOs, 28);
-    if constexpr (kDmc) handleDMC = libdevmem_open(kPortsDmc, 8);
+    h = libdevmem_open(kPortDsp, kLongueurPortDsp);
+    handleOSTimer = libdevmem_open(kTimerOs, kFenetreTimerOs);
+    if constexpr (kDmc) handleDMC = libdevmem_open(kPortsDmc, kLongueurPortsDmc);
     std::memcpy(StartInst, "!LB 1;", sizeof StartInst);
     CommMode = 1;
     DSPTimerFreq = 250000.0f;

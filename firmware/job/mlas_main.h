@@ -16,7 +16,7 @@ inline constexpr unsigned char kVersionMineure = build::kViper ? 0 : 20;
 extern char MainVersion[21];
 extern const char* MainDate;
 
-// GPIO block (physical 0x40E00000, 0x30 bytes), opened at start-up.
+// GPIO block (materiel::kGpio, 0x30 bytes), opened at start-up.
 extern libdevmem_handle* HandleOUT;
 
 // Global parameters that Init_Var sets and nothing else defines.

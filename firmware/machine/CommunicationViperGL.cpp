@@ -4,6 +4,7 @@
 #include "build.h"
 #include "mlas_func.h"
 #include "zkserial.h"
+#include "plan_materiel.h"
 
 #include <algorithm>
 #include <charconv>
@@ -571,9 +572,9 @@ void LitVersionFirmware()
 
 void LectureVersionDSP()
 {
-    Ecrire_Port(0x30000108, 'w', 0x711B);
-    const unsigned long version = Lire_Port(0x30000100, 'w');
-    const unsigned long annee = Lire_Port(0x30000100, 'w');
+    Ecrire_Port(materiel::kPortDsp + materiel::kRegistreAdresse, 'w', materiel::kDspVersion);
+    const unsigned long version = Lire_Port(materiel::kPortDsp + materiel::kRegistreDonnee, 'w');
+    const unsigned long annee = Lire_Port(materiel::kPortDsp + materiel::kRegistreDonnee, 'w');
     TypeVersionDSP = {static_cast<uint8_t>(version / 100), static_cast<uint8_t>(version % 100)};
     TypeAnneeDSP = {static_cast<uint8_t>(annee >> 8), static_cast<uint8_t>(annee & 0xFF)};
 }

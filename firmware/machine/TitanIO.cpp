@@ -1,6 +1,7 @@
 #include "TitanIO.h"
 
 #include "libi2c.h"
+#include "plan_materiel.h"
 
 #include <linux/i2c-dev.h>
 
@@ -11,7 +12,7 @@
 
 namespace {
 
-constexpr unsigned long kExpandeur = 0x20;
+constexpr unsigned long kExpandeur = materiel::kExpandeurI2c;
 constexpr unsigned char kSorties1 = 3;    // output register of port 1; bit 0: cylinder turner
 constexpr unsigned char kDirection1 = 7;  // direction register of port 1; 0: outputs
 

@@ -4,6 +4,7 @@
 #include "mlas_dmc.h"
 #include "mlas_func.h"
 #include "utilDMC.h"
+#include "plan_materiel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,14 +17,18 @@ uint16_t rampx = 0;
 
 namespace {
 
-constexpr unsigned short kPortBase = 0x2C0;
-constexpr unsigned short kCompteur0 = 0x2C0;
-constexpr unsigned short kCompteur1 = 0x2C1;
-constexpr unsigned short kCompteur2 = 0x2C2;
-constexpr unsigned short kMotControle = 0x2C3;
-constexpr unsigned short kControle = 0x2C4;
-constexpr unsigned short kPorte0 = 0x2C5;
-constexpr unsigned short kPorte2 = 0x2C6;
+constexpr unsigned short kPortBase = materiel::kPortBaseDmc;
+constexpr unsigned short Port(uint32_t registre)
+{
+    return static_cast<unsigned short>(kPortBase + registre);
+}
+constexpr unsigned short kCompteur0 = Port(materiel::kDmcCompteur0);
+constexpr unsigned short kCompteur1 = Port(materiel::kDmcCompteur1);
+constexpr unsigned short kCompteur2 = Port(materiel::kDmcCompteur2);
+constexpr unsigned short kMotControle = Port(materiel::kDmcMotControle);
+constexpr unsigned short kControle = Port(materiel::kDmcControle);
+constexpr unsigned short kPorte0 = Port(materiel::kDmcPorte0);
+constexpr unsigned short kPorte2 = Port(materiel::kDmcPorte2);
 
 constexpr unsigned char kCompteur0Carre = 0x36;
 constexpr unsigned char kCompteur1Carre = 0x76;

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-// Ports window (physical 0x300002C0, 8 bytes), opened by the start-up.
+// Ports window (materiel::kPortsDmc, 8 bytes), opened by the start-up.
 extern libdevmem_handle* handleDMC;
 // Set while a move searches the origin sensor; the ramp stops on the sensor.
 extern uint16_t rampx;

@@ -1,6 +1,7 @@
 #include "mlas_correction.h"
 
 #include "mlas_func.h"
+#include "plan_materiel.h"
 
 #include <array>
 #include <cmath>
@@ -11,7 +12,7 @@ uint8_t MemoFocale = 0;
 namespace {
 
 constexpr int kEntrees = 2048;
-constexpr uint16_t kTables = 0x5000;
+constexpr uint16_t kTables = materiel::kDspTableX;
 constexpr float kNeutre = 32768.0f;
 
 using Table = std::array<float, kEntrees>;

@@ -5,6 +5,7 @@
 #include "mlas_etat.h"
 #include "mlas_func.h"
 #include "mlas_param.h"
+#include "plan_materiel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -44,16 +45,16 @@ namespace {
 
 using build::Id;
 
-constexpr uint16_t kAnneau = 0x4800;
+constexpr uint16_t kAnneau = materiel::kDspAnneau;
 constexpr int kBlocs = 10;
 constexpr int kCentre = 32766;
 constexpr int64_t kMaxBloc = 65535;   // steps one block can take
 constexpr int64_t kMorceau = 65000;   // what a longer move is cut into
 constexpr float kPenteMax = 50.0f;    // steeper marked vectors become a staircase
 constexpr unsigned kDelaiBloc = 8000;  // us, the longest delay one block carries
-constexpr uint16_t kFaisceau = 0x8001;
-constexpr uint16_t kSansFaisceau = 0x0801;
-constexpr uint16_t kDiviseurLent = 0x8000;
+using materiel::kDiviseurLent;
+constexpr uint16_t kFaisceau = materiel::kBlocFaisceau;
+constexpr uint16_t kSansFaisceau = materiel::kBlocSansFaisceau;
 constexpr int64_t kPlage = 65536;          // positions the DSP takes on each axis
 constexpr double kMargeAttenteDsp = 1.0;  // s, beyond what the queued blocks may take
 

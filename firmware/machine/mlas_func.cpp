@@ -4,6 +4,7 @@
 #include "build.h"
 #include "mlas_dep.h"
 #include "mlas_etat.h"
+#include "plan_materiel.h"
 
 #include <cmath>
 #include <cstdio>
@@ -33,20 +34,10 @@ void (*arretCtrlC)() = nullptr;
 pthread_t threadArret{};
 bool arretEnCours = false;
 
-constexpr unsigned long kBasePort = 0x30000100;
-constexpr uint32_t kRegistreDonnee = 0x00;
-constexpr uint32_t kRegistreAdresse = 0x08;
-constexpr uint32_t kRegistreReset = 0x10;
-
-constexpr uint16_t kEntrees = 0x7100;
-constexpr uint16_t kPeriodeQSwitch = 0x7102;
-constexpr uint16_t kStatut = 0x7104;
-constexpr uint16_t kVitesse = 0x710A;
-constexpr uint16_t kOrigines = 0x710D;
-constexpr uint16_t kPuissance = 0x7115;
-constexpr uint16_t kIncrements = 0x7119;
-constexpr uint16_t kSorties = 0x711D;
-constexpr int kAcquittement = 0xAA00;
+using materiel::kAcquittement;
+using materiel::kRegistreAdresse;
+using materiel::kRegistreDonnee;
+using materiel::kRegistreReset;
 
 void EnvoieCommande(uint8_t code, uint16_t adresse = 0, std::initializer_list<uint16_t> parametres = {})
 {
@@ -54,7 +45,7 @@ void EnvoieCommande(uint8_t code, uint16_t adresse = 0, std::initializer_list<ui
         AdresseDsp(adresse);
         for (uint16_t mot : parametres) EcritDsp(mot);
     }
-    AdresseDsp(kStatut);
+    AdresseDsp(materiel::kDspStatut);
     EcritDsp(0x0000);
     EcritDsp(code);
 }
@@ -119,9 +110,9 @@ bool ChargeProgramme(std::FILE* programme, std::FILE* journal)
     }
     const std::string motDemarrage = lu;
 
-    AdresseDsp(0x7FFF);
-    EcritDsp(0x0200);
-    AdresseDsp(0x0001);
+    AdresseDsp(materiel::kDspChargement);
+    EcritDsp(materiel::kDspMotChargement);
+    AdresseDsp(materiel::kDspProgramme);
     const unsigned long saveH = ValeurHexa(motDemarrage, 0, 4);
     const unsigned long saveL = ValeurHexa(motDemarrage, 4, 2);
 
@@ -136,7 +127,7 @@ bool ChargeProgramme(std::FILE* programme, std::FILE* journal)
     }
 
     // Word 0 last: writing it starts the DSP program.
-    AdresseDsp(0x0000);
+    AdresseDsp(materiel::kDspDemarrage);
     EcritDsp(static_cast<uint16_t>(saveH));
     note("saveH= %lu\n", saveH);
     EcritDsp(static_cast<uint16_t>(saveL));
@@ -198,7 +189,7 @@ int (*ScruteEvenementsPupitre)() = nullptr;
 
 void Ecrire_Port(unsigned long address, char type, unsigned long value)
 {
-    const auto offset = static_cast<uint32_t>(address - kBasePort);
+    const auto offset = static_cast<uint32_t>(address - materiel::kPortDsp);
     switch (type) {
     case 'b': libdevmem_write_uint8(h, offset, static_cast<uint8_t>(value)); break;
     case 'w': libdevmem_write_uint16(h, offset, static_cast<uint16_t>(value)); break;
@@ -209,7 +200,7 @@ void Ecrire_Port(unsigned long address, char type, unsigned long value)
 
 unsigned long Lire_Port(unsigned long address, char type)
 {
-    const auto offset = static_cast<uint32_t>(address - kBasePort);
+    const auto offset = static_cast<uint32_t>(address - materiel::kPortDsp);
     switch (type) {
     case 'b': return libdevmem_read_uint8(h, offset);
     case 'w': return libdevmem_read_uint16(h, offset);
@@ -225,7 +216,7 @@ int Dsp_Retour(int t)
     const clock_t limite = static_cast<clock_t>(t) * 1000 * 2;
     clock_t debut = LireHorloge();
     for (;;) {
-        AdresseDsp(kStatut);
+        AdresseDsp(materiel::kDspStatut);
         const uint16_t statut = LitDsp();
         if (statut != 0 || bDspSansProgramme != 0) return statut;
         const clock_t maintenant = LireHorloge();
@@ -238,8 +229,8 @@ unsigned char Get_Dsp_In()
 {
     // Every wait of the firmware reads the inputs: where Ctrl-C is seen.
     ArretSiDemande();
-    if (CommandeUneFois(2000, 0x01) != kAcquittement) return 0;
-    AdresseDsp(kEntrees);
+    if (CommandeUneFois(2000, materiel::kCmdEntrees) != kAcquittement) return 0;
+    AdresseDsp(materiel::kDspEntrees);
     return static_cast<unsigned char>(~LitDsp() & 0xFF);
 }
 
@@ -250,21 +241,22 @@ int Pilot_PWM(int freq, float duty)
     const float quotient = 8192000.0f / static_cast<float>(freq);
     const uint16_t periode = Mot16(std::floor(quotient + 0.5f));
     const uint16_t haut = Mot16(std::floor(quotient / 100.0f * duty + 0.5f));
-    return CommandeJusquAcquittementOuReset(10, 0x03, kPeriodeQSwitch, {periode, haut});
+    return CommandeJusquAcquittementOuReset(10, materiel::kCmdPeriodeQSwitch, materiel::kDspPeriodeQSwitch, {periode, haut});
 }
 
 int Pilot_Vitesse(unsigned short a, unsigned short b)
 {
     FinitMarquesEnAttente();
     const uint16_t rapport = Mot16(std::floor(32768000.0 / DSPTimerFreq + 0.5));
-    return CommandeUneFois(1000, 0x05, kVitesse, {rapport, a, b}) == kAcquittement ? 1 : 0;
+    return CommandeUneFois(1000, materiel::kCmdVitesse, materiel::kDspVitesse, {rapport, a, b}) == kAcquittement ? 1 : 0;
 }
 
 int Pilot_Puissance(int power)
 {
     FinitMarquesEnAttente();
     const int resultat =
-        CommandeJusquAcquittementOuReset(100, 0x06, kPuissance, {static_cast<uint16_t>(power & 0xFFFF)});
+        CommandeJusquAcquittementOuReset(100, materiel::kCmdPuissance, materiel::kDspPuissance,
+                                         {static_cast<uint16_t>(power & 0xFFFF)});
     MemCurrentPower = power;
     return resultat;
 }
@@ -290,17 +282,17 @@ void StartSeq(unsigned short version)
 int EnablePWM()
 {
     std::printf("Validation Signal PWM du DSP\n");
-    return CommandeJusquAcquittementOuReset(1000, 0x09);
+    return CommandeJusquAcquittementOuReset(1000, materiel::kCmdValidePwm);
 }
 
 int EnableServo()
 {
-    return CommandeJusquAcquittementOuReset(1000, 0x0B);
+    return CommandeJusquAcquittementOuReset(1000, materiel::kCmdValideServo);
 }
 
 int DisableServo()
 {
-    return CommandeUneFois(2000, 0x0C) == kAcquittement ? 1 : 0;
+    return CommandeUneFois(2000, materiel::kCmdDevalideServo) == kAcquittement ? 1 : 0;
 }
 
 int Ecrire_Tor_Dsp(unsigned char n, char on)
@@ -309,32 +301,32 @@ int Ecrire_Tor_Dsp(unsigned char n, char on)
     if (n < 1 || n > 4) return n;
     const uint16_t bit = static_cast<uint16_t>(1u << (n + 8));
     Sorties_TOR_DSP = static_cast<uint16_t>(on == 1 ? Sorties_TOR_DSP | bit : Sorties_TOR_DSP & ~bit);
-    return CommandeUneFois(2000, 0x10, kSorties, {Sorties_TOR_DSP});
+    return CommandeUneFois(2000, materiel::kCmdSorties, materiel::kDspSorties, {Sorties_TOR_DSP});
 }
 
 int Ecriture_TOR_DSP(unsigned char v)
 {
     static uint16_t Sorties_TOR_DSP = 0;
     Sorties_TOR_DSP = static_cast<uint16_t>((v & 0xF) << 9);
-    return CommandeUneFois(2000, 0x10, kSorties, {Sorties_TOR_DSP});
+    return CommandeUneFois(2000, materiel::kCmdSorties, materiel::kDspSorties, {Sorties_TOR_DSP});
 }
 
 int EnablePreAmp()
 {
     std::printf("Validation Pre-Amp\n");
-    return CommandeJusquAcquittementOuReset(1000, 0x13);
+    return CommandeJusquAcquittementOuReset(1000, materiel::kCmdValidePreAmp);
 }
 
 int DisablePreAmp()
 {
     std::printf("Devalidation PRE-AMP (DSP)\n");
-    return CommandeJusquAcquittementOuReset(1000, 0x14);
+    return CommandeJusquAcquittementOuReset(1000, materiel::kCmdDevalidePreAmp);
 }
 
 int Fixe_Increment(unsigned short div_pd, unsigned short div_pu)
 {
     FinitMarquesEnAttente();
-    AdresseDsp(kIncrements);
+    AdresseDsp(materiel::kDspIncrements);
     EcritDsp(div_pu);
     EcritDsp(div_pd);
     // No command of its own: the status still holds the previous reply.
@@ -346,7 +338,7 @@ int Fixe_Increment(unsigned short div_pd, unsigned short div_pu)
 
 void EcritLesOrigines(unsigned short dac_x, unsigned short dac_y, unsigned short adc_x, unsigned short adc_y)
 {
-    AdresseDsp(kOrigines);
+    AdresseDsp(materiel::kDspOrigines);
     EcritDsp(dac_x);
     EcritDsp(dac_y);
     EcritDsp(adc_x);
@@ -355,7 +347,7 @@ void EcritLesOrigines(unsigned short dac_x, unsigned short dac_y, unsigned short
 
 void LitLesOrigines()
 {
-    AdresseDsp(kOrigines);
+    AdresseDsp(materiel::kDspOrigines);
     const unsigned dacX = LitDsp();
     const unsigned dacY = LitDsp();
     const unsigned adcX = LitDsp();
@@ -426,21 +418,17 @@ void Charge_Dsp()
 
 void SwitchPlatCylindre()
 {
-    constexpr uint32_t kGpio = 0x40E00000;
-    constexpr uint32_t kMiseA1 = 24;  // GPSR0
-    constexpr uint32_t kMiseA0 = 36;  // GPCR0
-    constexpr uint32_t kGpio21 = 0x200000;
     const bool cylindre = bTC_DMC != 0;
 
     if (build::kViper || TypeCarteCPU == 1) {
-        libdevmem_handle* gpio = libdevmem_open(kGpio, build::kViper ? 40 : 48);
+        libdevmem_handle* gpio = libdevmem_open(materiel::kGpio, build::kViper ? 40 : materiel::kLongueurGpio);
         if (gpio == nullptr) {
             std::printf("Erreur d'ouverture des registres GPIO\n");
             return;
         }
         if constexpr (build::kViper) std::printf(cylindre ? "Marquage sur cylindre\n" : "Marquage à plat \n");
         else std::printf(cylindre ? "Carte Viper : Marquage sur cylindre\n" : "Carte Viper : Marquage à plat\n");
-        libdevmem_write_uint32(gpio, cylindre ? kMiseA1 : kMiseA0, kGpio21);
+        libdevmem_write_uint32(gpio, cylindre ? materiel::kGpioMiseA1 : materiel::kGpioMiseA0, materiel::kGpio21);
         libdevmem_close(gpio);
         return;
     }

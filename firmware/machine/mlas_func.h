@@ -8,13 +8,13 @@
 #include <cstdint>
 #include <ctime>
 
-// Host port window (physical 0x30000100, 20 bytes), opened at start-up.
+// Host port window (materiel::kPortDsp, 20 bytes), opened at start-up.
 extern libdevmem_handle* h;
 // Last power value sent by Pilot_Puissance.
 extern int32_t MemCurrentPower;
 // DSP timer frequency (Hz).
 extern float DSPTimerFreq;
-// OS-timer counter window (physical 0x40A00010, 4 bytes), opened at start-up,
+// OS-timer counter window (materiel::kCompteurTimerOs, 4 bytes), opened at start-up,
 // and its ticks per millisecond (0.0 until the board is known).
 extern libdevmem_handle* hOSTimer;
 extern double NbrePeriodeTimerParMs;

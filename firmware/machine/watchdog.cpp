@@ -1,5 +1,7 @@
 #include "watchdog.h"
 
+#include "plan_materiel.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -9,9 +11,9 @@ libdevmem_handle* handleOSTimer = nullptr;
 uint32_t WatchdogCounterInc = 0;
 
 namespace {
-constexpr uint32_t kMatch3 = 0x0C;    // OSMR3
-constexpr uint32_t kCompteur = 0x10;  // OSCR
-constexpr uint32_t kWatchdog = 0x18;  // OWER
+using materiel::kMatch3;
+constexpr uint32_t kCompteur = materiel::kCompteurOs;
+constexpr uint32_t kWatchdog = materiel::kWatchdogOs;
 }  // namespace
 
 void wd_start(unsigned int ms)

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-// OS-timer window (physical 0x40A00000, 28 bytes), opened at start-up and
+// OS-timer window (materiel::kTimerOs, 28 bytes), opened at start-up and
 // closed by wd_stop.
 extern libdevmem_handle* handleOSTimer;
 // Counter ticks between feeds.

@@ -48,8 +48,8 @@ class Liaisons : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        h = libdevmem_open(0x30000100, 20);
-        hOSTimer = libdevmem_open(0x40A00010, 4);
+        h = libdevmem_open(materiel::kPortDsp, materiel::kLongueurPortDsp);
+        hOSTimer = libdevmem_open(materiel::kCompteurTimerOs, 4);
         NbrePeriodeTimerParMs = kTicksParMs;
         boardsim::Timer().Virtuel(kPasTimer);
         boardsim::Dsp().Demarre();

@@ -136,7 +136,7 @@ TEST_F(Pupitre, WithoutThePortOrTheTimerThePollFindsNoEvent)
     EXPECT_EQ(Scrute(), 0);
     EXPECT_EQ(LectRSRepGL(100.0f, 1), "");
     EXPECT_EQ(bEcoMode, 0);
-    hOSTimer = libdevmem_open(0x40A00010, 4);
+    hOSTimer = libdevmem_open(materiel::kCompteurTimerOs, 4);
     Sortie([] { EXPECT_EQ(Scrute(), 1) << "the frame was left in the port"; });
 }
 

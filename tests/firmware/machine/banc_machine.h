@@ -30,7 +30,7 @@ protected:
     {
         dossierInitial_ = std::filesystem::current_path();
         std::filesystem::current_path(carte.Dossier().Chemin());
-        h = libdevmem_open(0x30000100, 20);
+        h = libdevmem_open(materiel::kPortDsp, materiel::kLongueurPortDsp);
         horlogeInitiale_ = LireHorloge;
         LireHorloge = HorlogeVirtuelle;
         ScruteEvenementsPupitre = nullptr;
@@ -56,8 +56,8 @@ protected:
     {
         auto& dmc = boardsim::AjouteCarteDmc();
         dmc.Virtuel(1000);
-        handleDMC = libdevmem_open(0x300002C0, 8);
-        hOSTimer = libdevmem_open(0x40A00010, 4);
+        handleDMC = libdevmem_open(materiel::kPortsDmc, materiel::kLongueurPortsDmc);
+        hOSTimer = libdevmem_open(materiel::kCompteurTimerOs, 4);
         boardsim::Timer().Virtuel(3686);  // about 1 ms per read
         DMC_X = SUPPRIMER_RAMPE = Reset_presse = 0;
         DMC_Y = Origine_DMC = 1;

@@ -28,7 +28,7 @@ protected:
     {
         banc::Machine::SetUp();
         dsp.Demarre();
-        handleDMC = libdevmem_open(0x300002C0, 8);
+        handleDMC = libdevmem_open(materiel::kPortsDmc, materiel::kLongueurPortsDmc);
     }
     void TearDown() override
     {

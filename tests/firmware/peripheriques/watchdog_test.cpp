@@ -20,7 +20,7 @@ protected:
         banc::Machine::SetUp();
         timer.Virtuel(0);
         timer.Avance(0x12345678);
-        handleOSTimer = libdevmem_open(0x40A00000, 28);
+        handleOSTimer = libdevmem_open(materiel::kTimerOs, materiel::kFenetreTimerOs);
     }
     void TearDown() override
     {
