@@ -5,11 +5,19 @@
 namespace build {
 
 enum class Id { Fibre, FibreNoDmc, Km250, Km250NoDmc, Km250Viper };
+enum class Ligne { Fibre, Km250 };
 
+// firmware/CMakeLists.txt reads carteDmc and serieUnique from the build files
+// to choose the sources: keep each on its own line as "true" or "false".
 struct Traits {
     Id id;
     const char* programme;   // program name
     const char* dspProgram;  // DSP program file loaded at start-up
+    Ligne ligne;             // product line
+    bool carteDmc;           // rotation card fitted
+    bool viperSeule;         // VIPER board only: no TITAN board, no operator board or source link
+    const char* date;        // firmware date shown at start-up
+    bool serieUnique;        // one serial port (the PC link) in place of five
 };
 
 }  // namespace build
@@ -24,9 +32,10 @@ struct Traits {
 namespace build {
 
 inline constexpr Id kId = kTraits.id;
-inline constexpr bool kFibreLine = kId == Id::Fibre || kId == Id::FibreNoDmc;
+inline constexpr bool kFibreLine = kTraits.ligne == Ligne::Fibre;
 inline constexpr bool kKm250Line = !kFibreLine;
-inline constexpr bool kDmc = kId == Id::Fibre || kId == Id::Km250;  // rotation card fitted
-inline constexpr bool kViper = kId == Id::Km250Viper;               // VIPER board, single serial port
+inline constexpr bool kDmc = kTraits.carteDmc;
+inline constexpr bool kViper = kTraits.viperSeule;
+inline constexpr bool kSerieUnique = kTraits.serieUnique;
 
 }  // namespace build

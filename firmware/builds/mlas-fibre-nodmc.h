@@ -1,4 +1,13 @@
 #pragma once
 namespace build {
-inline constexpr Traits kTraits{Id::FibreNoDmc, "mlas-fibre-nodmc", "dspLFV3.exe"};
+inline constexpr Traits kTraits{
+    .id = Id::FibreNoDmc,
+    .programme = "mlas-fibre-nodmc",
+    .dspProgram = "dspLFV3.exe",
+    .ligne = Ligne::Fibre,
+    .carteDmc = false,
+    .viperSeule = false,
+    .date = "23/03/2015",
+    .serieUnique = false,
+};
 }

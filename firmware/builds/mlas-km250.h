@@ -1,4 +1,13 @@
 #pragma once
 namespace build {
-inline constexpr Traits kTraits{Id::Km250, "mlas-km250", "dsplaser.exe"};
+inline constexpr Traits kTraits{
+    .id = Id::Km250,
+    .programme = "mlas-km250",
+    .dspProgram = "dsplaser.exe",
+    .ligne = Ligne::Km250,
+    .carteDmc = true,
+    .viperSeule = false,
+    .date = "16/03/2015",
+    .serieUnique = false,
+};
 }

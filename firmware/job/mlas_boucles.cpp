@@ -4,6 +4,7 @@
 #include "AnalyseEnteteFichier.h"
 #include "CommunicationViperGL.h"
 #include "GestionStatusSourceQL.h"
+#include "LiaisonSerie.h"
 #include "MiseAJour.h"
 #include "build.h"
 #include "mk_dmc.h"
@@ -20,11 +21,6 @@
 #include "process.h"
 #include "tcpip.h"
 
-#if MLAS_SERIAL_SINGLE_PORT
-#include "serial.h"
-#else
-#include "zkserial.h"
-#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -538,7 +534,7 @@ void BoucleYag()
 {
     if constexpr (build::kFibreLine) {
         serveurTCPIP = InitServerTCP(PortServeurTCP());
-        InitCom(1, 115200, 0, 0, 0);
+        OuvreLigne(1, 115200, 0, 0, 0);
         FlashLEDs();
         StartSeq(VersionStartSeq(11, 20));
         Pilot_Puissance(255);
@@ -576,7 +572,7 @@ void BoucleKm250()
     if constexpr (build::kKm250Line) {
         serveurTCPIP = InitServerTCP(PortServeurTCP());
         if constexpr (build::kViper) {
-            InitCom(1, 115200, 0, 0, 0);
+            OuvreLigne(1, 115200, 0, 0, 0);
             FlashLEDs();
             StartSeq(VersionStartSeq(kVersionMajeure, kVersionMineure));
         } else {

@@ -3,6 +3,7 @@
 #include "AnalyseEnteteFichier.h"
 #include "CommunicationViperGL.h"
 #include "GestionMenu.h"
+#include "LiaisonSerie.h"
 #include "TitanIO.h"
 #include "mk_dmc.h"
 #include "mlas_conf.h"
@@ -20,11 +21,6 @@
 #include "get_lib.h"
 #include "watchdog.h"
 
-#if MLAS_SERIAL_SINGLE_PORT
-#include "serial.h"
-#else
-#include "zkserial.h"
-#endif
 
 #include "mlas_boucles.h"
 #include "plan_materiel.h"
@@ -38,10 +34,7 @@
 using build::Id;
 
 char MainVersion[21] = {};
-const char* MainDate = build::kId == Id::FibreNoDmc   ? "23/03/2015"
-                       : build::kId == Id::Km250NoDmc ? "17/03/2015"
-                       : build::kId == Id::Km250Viper ? "25/03/2015"
-                                                      : "16/03/2015";
+const char* MainDate = build::kTraits.date;
 
 libdevmem_handle* HandleOUT = nullptr;
 
@@ -383,11 +376,7 @@ void ArretProgramme()
 {
     wd_stop();
     CloseTCP(serveurTCPIP);
-#if MLAS_SERIAL_SINGLE_PORT
-    CloseUART();
-#else
-    for (unsigned char port : {1, 2, 3}) CloseUART(port);
-#endif
+    FermeLignes();
     std::printf("Programme arrêté\n");
     libdevmem_close(h);
     h = nullptr;

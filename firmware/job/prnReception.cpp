@@ -2,6 +2,7 @@
 
 #include "ChampsEntete.h"
 
+#include "LiaisonSerie.h"
 #include "build.h"
 #include "mlas_func.h"
 #include "prnbuffer.h"
@@ -9,11 +10,6 @@
 #include "tcpip.h"
 #include "tools.h"
 
-#if MLAS_SERIAL_SINGLE_PORT
-#include "serial.h"
-#else
-#include "zkserial.h"
-#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -47,7 +43,7 @@ constexpr uint8_t kFermeAvantJob = 4;
 
 constexpr uint32_t kTailleMaxJob = 20970000;
 constexpr int kPortDefaut = 9100;
-[[maybe_unused]] constexpr unsigned char kPortPC = 1;
+constexpr unsigned char kPortPC = 1;
 constexpr unsigned short kAttenteDetection = 1;  // units of the serial layer
 constexpr unsigned short kAttenteReception = 100;
 constexpr int kAttenteEcouteMs = 10;  // how soon a listener sees the stop flag
@@ -123,11 +119,7 @@ bool PrendLeJob(uint8_t etat)
 // 1-254 bytes read ahead, 0 nothing within the time-out, 255 a read error.
 unsigned char LitSerie(unsigned short attente)
 {
-#if MLAS_SERIAL_SINGLE_PORT
-    const unsigned char n = GetBufferFromUART_BMode(avanceSerie.octets, sizeof avanceSerie.octets, attente);
-#else
-    const unsigned char n = GetBufferFromUART_BMode(kPortPC, avanceSerie.octets, sizeof avanceSerie.octets, attente);
-#endif
+    const unsigned char n = LitLigneBMode(kPortPC, avanceSerie.octets, sizeof avanceSerie.octets, attente);
     if (n != 0 && n != 255) avanceSerie.Rempli(n);
     return n;
 }
