@@ -17,6 +17,7 @@ struct Traits {
     bool carteDmc;           // rotation card fitted
     bool viperSeule;         // VIPER board only: no TITAN board, no operator board or source link
     const char* date;        // firmware date shown at start-up
+    int freqQSwitch;         // Q-switch frequency until the configuration gives one
     bool serieUnique;        // one serial port (the PC link) in place of five
 };
 

@@ -8,6 +8,7 @@ inline constexpr Traits kTraits{
     .carteDmc = false,
     .viperSeule = false,
     .date = "23/03/2015",
+    .freqQSwitch = 30000,
     .serieUnique = false,
 };
 }

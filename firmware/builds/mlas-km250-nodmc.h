@@ -8,6 +8,7 @@ inline constexpr Traits kTraits{
     .carteDmc = false,
     .viperSeule = false,
     .date = "17/03/2015",
+    .freqQSwitch = 10000,
     .serieUnique = false,
 };
 }

@@ -8,6 +8,7 @@ inline constexpr Traits kTraits{
     .carteDmc = true,
     .viperSeule = false,
     .date = "16/03/2015",
+    .freqQSwitch = 10000,
     .serieUnique = false,
 };
 }

@@ -27,7 +27,7 @@ namespace {
 using build::Id;
 
 // The builds without the rotation card's step mode in their raster moves.
-constexpr bool kSansPasAPas = build::kId == Id::FibreNoDmc || build::kId == Id::Km250NoDmc;
+constexpr bool kSansPasAPas = !build::kDmc && !build::kViper;
 constexpr uint8_t kBlanc = 255;
 constexpr int32_t kPasMaxSansCorrection = 150000;  // nm
 constexpr int32_t kPointCourt = 40000;             // nm marked of a wider dot

@@ -40,7 +40,7 @@ using build::Id;
 // one the fibre builds still carry.
 enum class Variante { LF, KM, Ancienne };
 
-constexpr bool kSansCarte = build::kId == Id::FibreNoDmc || build::kId == Id::Km250NoDmc;
+constexpr bool kSansCarte = !build::kDmc && !build::kViper;
 
 struct Pas {
     float x;

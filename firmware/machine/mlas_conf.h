@@ -10,13 +10,13 @@ namespace defaut {
 
 using build::Id;
 inline constexpr float kPasNominal = 1.9836729764938354f;  // 130 mm over 65535 steps, micrometres
-inline constexpr int32_t kFreqQSwitch = build::kId == Id::Fibre ? 50000 : build::kId == Id::FibreNoDmc ? 30000 : 10000;
+inline constexpr int32_t kFreqQSwitch = build::kTraits.freqQSwitch;
 inline constexpr float kRapportCyclique = 4.0f;
 inline constexpr int32_t kVitesseMarquage = 500;
 inline constexpr int32_t kNbPasses = 1;
 inline constexpr int32_t kVitesseSaut = 2500;
 inline constexpr int32_t kVitesseRect = 2500;
-inline constexpr bool kKm250Actuel = build::kId == Id::Km250 || build::kId == Id::Km250NoDmc;
+inline constexpr bool kKm250Actuel = build::kKm250Line && !build::kViper;
 inline constexpr int32_t kTempoSaut = kKm250Actuel ? 120000 : 150000;
 inline constexpr int32_t kTempoTir = kKm250Actuel ? 300 : 400;
 inline constexpr int32_t kTempopTir = kKm250Actuel ? 10 : 400;

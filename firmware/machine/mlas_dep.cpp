@@ -80,7 +80,7 @@ bool ModeRotation()
 // Short jumps get a proportional delay; in rotation the delay never drops to 0.
 bool TempoSautPleinEnRotation()
 {
-    if constexpr (build::kId == Id::Fibre || build::kId == Id::Km250) return bTC_DMC != 0 || bDMCpasApas != 0;
+    if constexpr (build::kDmc) return bTC_DMC != 0 || bDMCpasApas != 0;
     else if constexpr (build::kId == Id::Km250NoDmc) return bTC_DMC != 0;
     else return false;
 }
