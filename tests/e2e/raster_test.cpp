@@ -123,8 +123,8 @@ TEST_P(Image, AnImageSentToThePortIsMarkedDotForDot)
         SCOPED_TRACE(std::to_string(dpi) + " dpi");
         const std::vector<uint8_t> octets = JobImage(*firmware_, dpi);
         const jobfile::Job job = jobfile::decode(octets);
-        ASSERT_EQ(job.field(jobfile::FileSize), static_cast<int32_t>(octets.size()));
-        ASSERT_EQ(job.field(jobfile::DpiX), dpi);
+        ASSERT_EQ(job.field(jobfile::ChTailleFichier), static_cast<int32_t>(octets.size()));
+        ASSERT_EQ(job.field(jobfile::ChDpiX), dpi);
         ASSERT_TRUE(route::Envoie(firmware_->Port(), octets));
 
         const route::Image image = Marquee(job, ++n);
