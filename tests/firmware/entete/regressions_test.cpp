@@ -80,7 +80,7 @@ TEST_F(Regressions, HelpSheetPositionsOutOfRangeAreNotTaken)
 TEST_F(Regressions, CorrectionTypesOfAnyFieldKeepTheirLowByte)
 {
     using namespace jobfile;
-    Recoit(Job(Complet().set(CorrectionX, INT32_MAX).set(CorrectionY, -1)));
+    Recoit(Job(Complet().set(ChTypeCorrectionX, INT32_MAX).set(ChTypeCorrectionY, -1)));
     Analyse();
     EXPECT_EQ(FichierOK, 1);
     EXPECT_EQ(CurrentParamCorrection.TypeCorrectionX, 0);
