@@ -576,7 +576,8 @@ bool LitTempos()
     TempoTir = tir;
     TempopTir = pTir;
     VitesseSaut = static_cast<int32_t>(vitesse);
-    Orientation = static_cast<uint8_t>(LectOrientation(Position(ChOrientationImage)) + 1);
+    // Only the low byte is kept: the field may be any 32-bit value.
+    Orientation = static_cast<uint8_t>(static_cast<uint32_t>(LectOrientation(Position(ChOrientationImage))) + 1u);
     return true;
 }
 

@@ -87,4 +87,12 @@ TEST_F(Regressions, CorrectionTypesOfAnyFieldKeepTheirLowByte)
     EXPECT_EQ(CurrentParamCorrection.TypeCorrectionY, 0);
 }
 
+TEST_F(Regressions, OrientationOfAnyFieldKeepsItsLowByte)
+{
+    using namespace jobfile;
+    Recoit(Job(Complet().set(ChOrientationImage, INT32_MAX)));
+    Analyse();
+    EXPECT_EQ(Orientation, 0);
+}
+
 }  // namespace
