@@ -114,33 +114,6 @@ unsigned char* Fiche()
     return RecepBuff.data + CurrentBufferIndex;
 }
 
-// The help sheet of the job in memory, by its file type.
-void AideParType(unsigned char* fiche)
-{
-    constexpr bool kFibre = build::kFibreLine;
-    switch (TypeDuFichier) {
-    case 1:
-        if constexpr (kFibre) LFPositionningHelp(fiche);
-        else PositionningHelp(fiche);
-        break;
-    case 3:
-        if constexpr (kFibre) LFFocalisationHelp(fiche);
-        else FocalisationHelp(fiche);
-        break;
-    case 5: TCHelp(fiche); break;
-    case 6: FocalisationTCHelp(fiche); break;
-    case 7:
-        if constexpr (build::kDmc) TCHelp(fiche);
-        break;
-    case 8:
-        if constexpr (build::kDmc) PositionningEtauSarvelSelonX(fiche);
-        break;
-    default:
-        if constexpr (build::kDmc) PositionningEtauSarvelSelonY(fiche);
-        break;
-    }
-}
-
 enum class Aide { ParType, Yag };
 
 // A help sheet, a firmware upload or an arrow job in memory: the lamp goes
@@ -380,6 +353,33 @@ unsigned short VersionStartSeq(unsigned char majeure, unsigned char mineure)
 }
 
 }  // namespace
+
+// The help sheet of the job in memory, by its file type.
+void AideParType(unsigned char* fiche)
+{
+    constexpr bool kFibre = build::kFibreLine;
+    switch (TypeDuFichier) {
+    case 1:
+        if constexpr (kFibre) LFPositionningHelp(fiche);
+        else PositionningHelp(fiche);
+        break;
+    case 3:
+        if constexpr (kFibre) LFFocalisationHelp(fiche);
+        else FocalisationHelp(fiche);
+        break;
+    case 5: TCHelp(fiche); break;
+    case 6: FocalisationTCHelp(fiche); break;
+    case 7:
+        if constexpr (build::kDmc) TCHelp(fiche);
+        break;
+    case 8:
+        if constexpr (build::kDmc) PositionningEtauSarvelSelonX(fiche);
+        break;
+    default:
+        if constexpr (build::kDmc) PositionningEtauSarvelSelonY(fiche);
+        break;
+    }
+}
 
 uint8_t LFWaitStartMarking(uint8_t premierPassage)
 {

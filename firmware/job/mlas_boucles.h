@@ -29,5 +29,8 @@ extern uint32_t LFNbrepointA;
 uint8_t LFWaitStartMarking(uint8_t premierPassage);
 uint8_t WaitStartMarking(uint8_t premierPassage);
 
+// The help sheet of the job in memory, by its file type (TypeDuFichier).
+void AideParType(unsigned char* fiche);
+
 // Default minimum Q-switch frequency of the fibre source at start-up.
 void InitFreqLFMin();

@@ -9,6 +9,7 @@
 #include "build.h"
 #include "fuzz_outils.h"
 #include "mk_dmc.h"
+#include "mlas_boucles.h"
 #include "mlas_dmc.h"
 #include "mlas_etat.h"
 #include "mlas_func.h"
@@ -89,32 +90,6 @@ void Demarre()
     LgEntete = 0;
 }
 
-// The help sheets by file type, as the marking loops dispatch them.
-void Aide(unsigned char* fiche)
-{
-    switch (TypeDuFichier) {
-    case 1:
-        if constexpr (build::kFibreLine) LFPositionningHelp(fiche);
-        else PositionningHelp(fiche);
-        break;
-    case 3:
-        if constexpr (build::kFibreLine) LFFocalisationHelp(fiche);
-        else FocalisationHelp(fiche);
-        break;
-    case 5: TCHelp(fiche); break;
-    case 6: FocalisationTCHelp(fiche); break;
-    case 7:
-        if constexpr (build::kDmc) TCHelp(fiche);
-        break;
-    case 8:
-        if constexpr (build::kDmc) PositionningEtauSarvelSelonX(fiche);
-        break;
-    default:
-        if constexpr (build::kDmc) PositionningEtauSarvelSelonY(fiche);
-        break;
-    }
-}
-
 }  // namespace
 
 // The rotation ramp yields a real microsecond at each step; on virtual clocks a
@@ -153,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* donnees, size_t taille)
     } else if (bSimulation != 0) {
         // The sheet's outline is traced for as long as it asks (up to 49 days): a glimpse is enough.
         PositionningTimeout = std::min<uint32_t>(PositionningTimeout, 50);
-        Aide(fiche);
+        AideParType(fiche);
     } else if (bReceptionFirmware != 0) {
         // An upload writes a program file: not a marking path.
     } else if (build::kDmc && bPositionningFleche != 0) {
