@@ -225,6 +225,18 @@ void StockeLigneConvertie() {
   avanceLigne(n);
 }
 
+bool LignePlanStockee() { return ModeGris() || Sortie.ClasseCourante < 8; }
+
+std::int32_t ColonnesRaster() {
+  const EtatSortie& s = Sortie;
+  const std::int64_t classe = static_cast<std::int64_t>(s.LargeurRasterClasse) * 8;
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      std::max({static_cast<std::int64_t>(largeurPage()), classe, static_cast<std::int64_t>(s.LargeurRasterGris)}), 0,
+      std::numeric_limits<std::int32_t>::max()));
+}
+
+std::int32_t LignesPage() { return std::max(hauteurPage(), Contexte.EtendueY); }
+
 void StockeLignePlan() {
   if (ModeGris()) return StockeLigneGris(0);
   EtatSortie& s = Sortie;

@@ -30,6 +30,14 @@ void StockeLigneConvertie();
 // of the current colour class (class 8 stores nothing).
 void StockeLignePlan();
 
+// Whether StockeLignePlan stores what the row holds: class 8 without the greyscale switch
+// only moves the cursor and the page's extent.
+bool LignePlanStockee();
+// Columns from 0 that a stored row may reach: a row reaching past them is refused.
+std::int32_t ColonnesRaster();
+// Rows of the page: the plate + 5 mm, or as far as stored rows reach.
+std::int32_t LignesPage();
+
 // Power level of a grey table value with the job's power threshold.
 std::uint8_t ConvertitGrisPuissance(int niveau);
 

@@ -192,10 +192,44 @@ void RemplitPolygone(int rectangle) {
     w = taille.x;
     h = taille.y;
   }
+  if (w < 0 || h < 0) ErreurFatale(ctx, MsgBitmap);
+  w = std::max<LONG>(w, 1);
+  h = std::max<LONG>(h, 1);
+
+  // The rows handed over, from the first byte holding the window's left edge: their
+  // geometry is that of the whole box's w x h bitmap, and none goes below the page.
+  const std::int32_t saut = m.gauche / 8;
+  const std::int32_t x0 = x.min + 8 * saut, y0 = y.min + m.haut;
+  const std::int32_t pixels = std::max(w - 8 * saut - m.droite, 0);
+  const std::int32_t octets = std::min((pixels + 7) / 8, static_cast<std::int32_t>(kTailleLignePlan));
+  const std::int64_t finLignes = std::min<std::int64_t>(
+      h - m.bas, m.haut + std::max<std::int64_t>(static_cast<std::int64_t>(LignesPage()) - y0, 0));
+  if (finLignes <= m.haut) return;
+
+  // Only what those rows can store is drawn: a row reaching past the page's columns or
+  // the rasters' last row is refused, so nothing beyond them is read. A row that stores
+  // nothing leaves only its extent, and the last one the seed row.
+  std::int64_t c0 = 8 * static_cast<std::int64_t>(saut);
+  std::int64_t c1 = std::min<std::int64_t>(w, c0 + 8 * static_cast<std::int64_t>(octets));
+  std::int64_t r0 = m.haut, r1 = finLignes;
+  const bool stockee = LignePlanStockee();
+  if (stockee) {
+    const std::int64_t colonnes = std::max<std::int64_t>(static_cast<std::int64_t>(ColonnesRaster()) - x0, 0);
+    c1 = std::min(c1, c0 + (colonnes + 7) / 8 * 8);
+    r1 = std::min<std::int64_t>(r1, r0 + std::max<std::int64_t>(static_cast<std::int64_t>(kTailleRasterMax) - y0, 0));
+  } else {
+    r0 = r1 - 1;
+  }
+  const auto largeurDessin = static_cast<LONG>(std::max<std::int64_t>(c1 - c0, 0));
+  const auto hauteurDessin = static_cast<LONG>(std::max<std::int64_t>(r1 - r0, 0));
+  for (std::size_t i = 0; i < nombre; ++i) {
+    d.points[i].x -= static_cast<LONG>(c0);
+    d.points[i].y -= static_cast<LONG>(r0);
+  }
 
   if (!ctx.ContexteImprimante) d.ecran = verifieGdi(GetDC(nullptr));
   d.dc = verifieGdi(CreateCompatibleDC(ctx.ContexteImprimante ? ctx.ContexteImprimante : d.ecran));
-  d.bitmap = verifieGdi(CreateCompatibleBitmap(d.dc, w, h));
+  d.bitmap = verifieGdi(CreateCompatibleBitmap(d.dc, largeurDessin, hauteurDessin));
   d.ancienBitmap = verifieGdi(SelectObject(d.dc, d.bitmap));
   d.crayon = verifieGdi(CreatePen(PS_SOLID, 0, 0xFFFFFF));
   d.ancienCrayon = verifieGdi(SelectObject(d.dc, d.crayon));
@@ -207,32 +241,32 @@ void RemplitPolygone(int rectangle) {
   }
   BITMAP geometrie{};
   verifieGdi(GetObjectA(d.bitmap, sizeof geometrie, &geometrie));
-  const std::size_t taille = (static_cast<std::size_t>(w) / 8 + 2) * static_cast<std::size_t>(h);
-  d.bits = static_cast<std::uint8_t*>(GlobalAlloc(GPTR, taille));
+  const auto pas = static_cast<std::size_t>(std::max<LONG>(geometrie.bmWidthBytes, 0));
+  const std::size_t taille = pas * static_cast<std::size_t>(std::max<LONG>(geometrie.bmHeight, 0));
+  d.bits = static_cast<std::uint8_t*>(GlobalAlloc(GPTR, std::max<std::size_t>(taille, 1)));
   if (!d.bits) ErreurFatale(ctx, MsgMemoire);
   verifieGdi(GetBitmapBits(d.bitmap, static_cast<LONG>(taille), d.bits));
 
-  // Rows from the first byte holding the window's left edge, the bits before it cleared;
-  // a fill is opaque and takes the pen's colour.
+  // The first byte loses the bits left of the window; a fill is opaque and takes the
+  // pen's colour.
   EtatAnalyse& a = Analyse;
   a.Transparence = 1;
   ctx.ModeHPGL = 1;
-  Sortie.RasterX = x.min + m.gauche - m.gauche % 8;
-  Sortie.RasterY = y.min + m.haut;
-  const std::int32_t largeur = geometrie.bmWidth - 8 * (m.gauche / 8) - m.droite;
-  a.PixelsLigne = std::max(largeur, 0);
-  a.OctetsLigne = (a.PixelsLigne + 7) / 8;
-  const auto pas = static_cast<std::size_t>(geometrie.bmWidthBytes);
-  const auto saut = static_cast<std::size_t>(m.gauche / 8);
-  const std::size_t octets = std::min({static_cast<std::size_t>(a.OctetsLigne), pas > saut ? pas - saut : 0,
-                                       kTailleLignePlan});
-  for (std::int32_t r = m.haut; r < geometrie.bmHeight - m.bas; ++r) {
-    const std::uint8_t* source = d.bits + static_cast<std::size_t>(r) * pas + saut;
-    if (source + octets > d.bits + taille) break;
-    std::memcpy(a.LignesPlan[0], source, octets);
-    if (octets) a.LignesPlan[0][0] &= static_cast<std::uint8_t>(0xFF >> (m.gauche % 8));
+  a.PixelsLigne = pixels;
+  a.OctetsLigne = (pixels + 7) / 8;
+  const std::size_t lus = std::min<std::size_t>(static_cast<std::size_t>(octets), (static_cast<std::size_t>(largeurDessin) + 7) / 8);
+  const auto ligne = [&](std::int64_t r) {
+    Sortie.RasterY = static_cast<std::int32_t>(y.min + r);
+    std::uint8_t* plan = a.LignesPlan[0];
+    std::memset(plan, 0, static_cast<std::size_t>(octets));
+    if (r >= r0 && r < r1 && lus <= pas) std::memcpy(plan, d.bits + static_cast<std::size_t>(r - r0) * pas, lus);
+    if (octets) plan[0] &= static_cast<std::uint8_t>(0xFF >> (m.gauche % 8));
     a.PlanCourant = 0;
-    SauveLigneGraine(static_cast<std::int32_t>(octets));
+    SauveLigneGraine(octets);
     StockeLignePlan();
-  }
+  };
+  Sortie.RasterX = x0;
+  if (!stockee) return ligne(finLignes - 1);
+  // Past the rasters' last row, the first row is refused.
+  for (std::int64_t r = m.haut; r < finLignes && r <= r1; ++r) ligne(r);
 }

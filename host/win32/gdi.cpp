@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -123,8 +124,34 @@ void metPixel(Bitmap& b, LONG x, LONG y, COLORREF couleur) {
   }
 }
 
-std::int64_t divisePlafond(std::int64_t a, std::int64_t b) {  // b > 0
-  return a >= 0 ? (a + b - 1) / b : -((-a) / b);
+// Products of two coordinates' differences need more than 64 bits.
+__extension__ using Grand = __int128;
+
+std::int64_t divisePlafond(Grand a, Grand b) {  // b > 0, result within 64 bits
+  return static_cast<std::int64_t>(a >= 0 ? (a + b - 1) / b : -((-a) / b));
+}
+
+// Pixels [debut, fin) of row y, 0 <= debut < fin <= width.
+void metSegment(Bitmap& b, LONG y, std::int64_t debut, std::int64_t fin, COLORREF couleur) {
+  if (b.bits != 1) {
+    for (std::int64_t x = debut; x < fin; ++x) metPixel(b, static_cast<LONG>(x), y, couleur);
+    return;
+  }
+  std::uint8_t* ligne = b.octets.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(b.pas);
+  const bool blanc = (couleur & kBlanc) == kBlanc;
+  const auto masque = [&](std::size_t octet, std::uint8_t bits) {
+    if (blanc)
+      ligne[octet] |= bits;
+    else
+      ligne[octet] &= static_cast<std::uint8_t>(~bits);
+  };
+  const auto premier = static_cast<std::size_t>(debut >> 3), dernier = static_cast<std::size_t>((fin - 1) >> 3);
+  const auto tete = static_cast<std::uint8_t>(0xFF >> (debut & 7));
+  const auto queue = static_cast<std::uint8_t>(0xFF << (7 - ((fin - 1) & 7)));
+  if (premier == dernier) return masque(premier, static_cast<std::uint8_t>(tete & queue));
+  masque(premier, tete);
+  std::memset(ligne + premier + 1, blanc ? 0xFF : 0, dernier - premier - 1);
+  masque(dernier, queue);
 }
 
 // Pixel (x, y) is inside when the point (x, y) is, by the alternate rule; points on a
@@ -137,7 +164,7 @@ void remplit(Bitmap& b, const std::vector<std::vector<POINT>>& polygones, COLORR
   for (const auto& p : polygones)
     for (std::size_t i = 0; i < p.size(); ++i) {
       POINT a = p[i], c = p[(i + 1) % p.size()];
-      if (a.y == c.y) continue;
+      if (a.y == c.y || std::max(a.y, c.y) <= 0 || std::min(a.y, c.y) >= b.hauteur) continue;
       if (a.y > c.y) std::swap(a, c);
       bords.push_back({a, c});
     }
@@ -148,41 +175,67 @@ void remplit(Bitmap& b, const std::vector<std::vector<POINT>>& polygones, COLORR
   for (LONG y = 0; y < b.hauteur; ++y) {
     for (; suivant < bords.size() && bords[suivant].haut.y <= y; ++suivant) actifs.push_back(&bords[suivant]);
     std::erase_if(actifs, [y](const Bord* e) { return e->bas.y <= y; });
+    if (actifs.empty() && suivant == bords.size()) break;
     coupes.clear();
     for (const Bord* e : actifs) {
       // The edge crosses row y at x = n / d: the first pixel not left of it is ceil(n / d).
-      const std::int64_t d = static_cast<std::int64_t>(e->bas.y) - e->haut.y;
-      const std::int64_t n = static_cast<std::int64_t>(e->haut.x) * d +
-                             (static_cast<std::int64_t>(y) - e->haut.y) * (static_cast<std::int64_t>(e->bas.x) - e->haut.x);
+      const Grand d = static_cast<Grand>(e->bas.y) - e->haut.y;
+      const Grand n = static_cast<Grand>(e->haut.x) * d +
+                      (static_cast<Grand>(y) - e->haut.y) * (static_cast<Grand>(e->bas.x) - e->haut.x);
       coupes.push_back(divisePlafond(n, d));
     }
     std::sort(coupes.begin(), coupes.end());
     for (std::size_t i = 0; i + 1 < coupes.size(); i += 2) {
       const std::int64_t debut = std::max<std::int64_t>(coupes[i], 0);
       const std::int64_t fin = std::min<std::int64_t>(coupes[i + 1], b.largeur);
-      for (std::int64_t x = debut; x < fin; ++x) metPixel(b, static_cast<LONG>(x), y, couleur);
+      if (debut < fin) metSegment(b, y, debut, fin, couleur);
     }
   }
 }
 
-// Bresenham from a to c, c itself left out.
+// The steps t >= 0 for which 0 <= depart + sens * t < limite, as [de, a).
+std::pair<std::int64_t, std::int64_t> pasDansBitmap(std::int64_t depart, int sens, std::int64_t limite) {
+  if (sens > 0) return {-depart, limite - depart};
+  return {depart - limite + 1, depart + 1};
+}
+
+// Bresenham from a to c, c itself left out. Along the longer axis step s of n; along the
+// other, of m, the dot lies round(s * m / n) from a (halves away from a), so the steps
+// inside the bitmap are found without walking the rest.
 void trait(Bitmap& b, POINT a, POINT c, COLORREF couleur) {
-  const std::int64_t dx = std::abs(static_cast<std::int64_t>(c.x) - a.x);
-  const std::int64_t dy = -std::abs(static_cast<std::int64_t>(c.y) - a.y);
-  const int sx = a.x < c.x ? 1 : -1, sy = a.y < c.y ? 1 : -1;
-  std::int64_t erreur = dx + dy;
-  std::int64_t x = a.x, y = a.y;
-  while (x != c.x || y != c.y) {
-    if (x >= 0 && y >= 0 && x < b.largeur && y < b.hauteur) metPixel(b, static_cast<LONG>(x), static_cast<LONG>(y), couleur);
-    const std::int64_t e2 = 2 * erreur;
-    if (e2 >= dy) {
-      erreur += dy;
-      x += sx;
+  const std::int64_t ux = static_cast<std::int64_t>(c.x) - a.x, uy = static_cast<std::int64_t>(c.y) - a.y;
+  const bool xMajeur = std::abs(ux) >= std::abs(uy);
+  const std::int64_t n = xMajeur ? std::abs(ux) : std::abs(uy), m = xMajeur ? std::abs(uy) : std::abs(ux);
+  if (n == 0) return;
+  const int sx = ux < 0 ? -1 : 1, sy = uy < 0 ? -1 : 1;
+  const std::int64_t departMajeur = xMajeur ? a.x : a.y, departMineur = xMajeur ? a.y : a.x;
+  const int sensMajeur = xMajeur ? sx : sy, sensMineur = xMajeur ? sy : sx;
+  const std::int64_t limiteMajeur = xMajeur ? b.largeur : b.hauteur, limiteMineur = xMajeur ? b.hauteur : b.largeur;
+  // The first step whose dot is at least j along the shorter axis.
+  const auto premierPas = [n, m](std::int64_t j) -> std::int64_t {
+    if (j <= 0) return 0;
+    if (m == 0) return n;
+    return std::min<std::int64_t>(divisePlafond(static_cast<Grand>(n) * (2 * static_cast<Grand>(j) - 1), 2 * static_cast<Grand>(m)), n);
+  };
+  auto [de, a1] = pasDansBitmap(departMajeur, sensMajeur, limiteMajeur);
+  const auto [j0, j1] = pasDansBitmap(departMineur, sensMineur, limiteMineur);
+  de = std::max({de, std::int64_t{0}, premierPas(j0)});
+  a1 = std::min({a1, n, premierPas(j1)});
+  if (de >= a1) return;
+  std::int64_t j = static_cast<std::int64_t>((2 * static_cast<Grand>(m) * de + n) / (2 * static_cast<Grand>(n)));
+  // j moves on after step s when n (2j + 1) <= 2m (s + 1).
+  Grand ecart = 2 * static_cast<Grand>(m) * (de + 1) - static_cast<Grand>(n) * (2 * j + 1);
+  for (std::int64_t s = de; s < a1; ++s) {
+    const std::int64_t majeur = departMajeur + sensMajeur * s, mineur = departMineur + sensMineur * j;
+    if (xMajeur)
+      metPixel(b, static_cast<LONG>(majeur), static_cast<LONG>(mineur), couleur);
+    else
+      metPixel(b, static_cast<LONG>(mineur), static_cast<LONG>(majeur), couleur);
+    if (ecart >= 0) {
+      ++j;
+      ecart -= 2 * static_cast<Grand>(n);
     }
-    if (e2 <= dx) {
-      erreur += dx;
-      y += sy;
-    }
+    ecart += 2 * static_cast<Grand>(m);
   }
 }
 

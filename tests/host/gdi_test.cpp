@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -115,6 +118,55 @@ TEST_F(Gdi, PolyPolygonLeavesHolesByTheAlternateRule) {
                              "########",  //
                              "########",  //
                              "########"}));
+}
+
+// The pixels of a stepped Bresenham from a to c, c left out, that fall inside w x h.
+void bresenham(Lignes& image, POINT a, POINT c) {
+  const long dx = std::abs(c.x - a.x), dy = -std::abs(c.y - a.y);
+  const long sx = a.x < c.x ? 1 : -1, sy = a.y < c.y ? 1 : -1;
+  long erreur = dx + dy, x = a.x, y = a.y;
+  while (x != c.x || y != c.y) {
+    if (y >= 0 && x >= 0 && y < static_cast<long>(image.size()) && x < static_cast<long>(image[0].size()))
+      image[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = '#';
+    const long e2 = 2 * erreur;
+    if (e2 >= dy) erreur += dy, x += sx;
+    if (e2 <= dx) erreur += dx, y += sy;
+  }
+}
+
+TEST_F(Gdi, OutlinesCrossingTheBitmapEdgesKeepTheDotsOfTheWholeLine) {
+  std::mt19937 alea(7);
+  std::uniform_int_distribution<int> u(-30, 50);
+  for (int essai = 0; essai < 300; ++essai) {
+    if (essai > 0) {
+      TearDown();
+      SetUp();
+    }
+    prepare(20, 12);
+    const POINT ligne[] = {{u(alea), u(alea)}, {u(alea), u(alea)}};
+    ASSERT_TRUE(Polygon(dc_, ligne, 2));
+    Lignes attendu(12, std::string(20, '.'));
+    bresenham(attendu, ligne[0], ligne[1]);
+    bresenham(attendu, ligne[1], ligne[0]);
+    ASSERT_EQ(image(), attendu) << ligne[0].x << "," << ligne[0].y << " " << ligne[1].x << "," << ligne[1].y;
+  }
+}
+
+// Four billion dots long: only the few inside the bitmap are visited.
+TEST_F(Gdi, ShapesReachingFarOutsideDrawOnlyWhatFallsInside) {
+  prepare(8, 4);
+  const POINT ligne[] = {{-2000000000, -1000000000}, {2000000000, 1000000000}};
+  ASSERT_TRUE(Polygon(dc_, ligne, 2));
+  EXPECT_EQ(image(), (Lignes{"##......",  //
+                             ".###....",  //
+                             "...###..",  //
+                             ".....###"}));
+  TearDown();
+  SetUp();
+  prepare(9, 3, 0);
+  const POINT carre[] = {{INT32_MIN, INT32_MIN}, {INT32_MAX, INT32_MIN}, {INT32_MAX, INT32_MAX}, {INT32_MIN, INT32_MAX}};
+  ASSERT_TRUE(Polygon(dc_, carre, 4));
+  EXPECT_EQ(image(), Lignes(3, "#########"));
 }
 
 TEST_F(Gdi, ObjectsAreOwnedLikeWindowsOwnsThem) {

@@ -1,7 +1,9 @@
 // Inputs that once made the converter misbehave, and the bounds they led to:
 // dashed strokes far off the plate, settings whose page arithmetic overflowed,
-// repeat counts and passes beyond the largest job the controller takes.
+// repeat counts and passes beyond the largest job the controller takes, fills
+// whose box is far larger than the page.
 #include "impression.h"
+#include "raster_dots.h"
 #include "traceur.h"
 
 #include <cstring>
@@ -90,6 +92,28 @@ TEST_F(Entree, FillsBeyondWhatABitmapHoldsAreRefused) {
   EXPECT_EQ(i.flux(page("PU11111111111,0;PM0;PD0,0,0,1000;PM2;FP;"), Record::typical()), 0);
   EXPECT_EQ(messages().back(), "Bitmap error");
   EXPECT_TRUE(i.fichier().empty());
+}
+
+// A triangle 177,000,000 dots long and a bar 50,000,000 rows tall: their whole box was
+// drawn (5 and 4 s). Only what the page can store is drawn now: the triangle still
+// crosses the plate's right edge and is refused, the bar stops at the page's bottom.
+TEST_F(Entree, FillsFarLargerThanThePageCostWhatThePageHolds) {
+  Impression i;
+  EXPECT_EQ(i.flux(entree("host-fill-long-edge.hpgl"), Record::typical()), 0);
+  EXPECT_EQ(messages(), std::vector<std::string>{"Plate size error"});
+  const jobfile::Job barre = imprime(entree("host-fill-tall-box.hpgl"), Record::typical().pen(0, 500, 1, 1, 20000, 50));
+  EXPECT_EQ(messages().size(), 1u);
+  const std::vector<rasterdots::Dot> points = rasterdots::askedDots(barre);
+  ASSERT_FALSE(points.empty());
+  int bas = 0, droite = 0;
+  for (const rasterdots::Dot& d : points) {
+    bas = std::max(bas, d.row);
+    droite = std::max(droite, d.column);
+  }
+  // 9 dots wide down the 105 mm of the page at 300 dpi.
+  EXPECT_EQ(points.size(), 9u * 1240u);
+  EXPECT_EQ(bas, 1239);
+  EXPECT_EQ(droite, 8);
 }
 
 }  // namespace

@@ -107,6 +107,27 @@ TEST_F(Remplissage, FailuresOfGdiAreBitmapErrorsAndOfMemoryMemoryErrors) {
   EXPECT_EQ(Sortie.hRastersClasse[0], nullptr);
 }
 
+// The page holds 250 rows and 250 columns. A box of 100,000,000 rows is drawn and stored
+// only as far as the page goes; a row past its right edge is refused, as a raster row is.
+TEST_F(Remplissage, AFillStopsAtThePageBottomAndPastTheRightEdgeIsRefused) {
+  const std::string haute = "PM0;PA0,0;PD400000000,0,400000000,100,0,100;PM2;FP;";
+  execute("SP1;" + haute);
+  EXPECT_TRUE(messages().empty());
+  EXPECT_EQ(rangee(249), (Octets{0xFF, 0xFF, 0xFF, 0xC0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Contexte.EtendueY, 250);
+  EXPECT_EQ(Analyse.PixelsLigne, 26);
+  EXPECT_EQ(abandonne("PM0;PA0,0;PD100,0,100,4000000,0,4000000;PM2;FP;"), MsgDimensionsPlaque);
+
+  // White stores nothing but the extent of the rows, as far as the page goes.
+  TearDown();
+  SetUp();
+  execute("PC1,255,255,255;SP1;" + haute);
+  EXPECT_TRUE(messages().empty());
+  EXPECT_EQ(Sortie.hRastersClasse[0], nullptr);
+  EXPECT_EQ(Contexte.EtendueX, 26);
+  EXPECT_EQ(Contexte.EtendueY, 250);
+}
+
 // Through the job entry: the page's printer context, merge row and rasters live with the page.
 class PageRaster : public Entree {};
 
