@@ -254,7 +254,8 @@ void RemplitPolygone(int rectangle) {
   ctx.ModeHPGL = 1;
   a.PixelsLigne = pixels;
   a.OctetsLigne = (pixels + 7) / 8;
-  const std::size_t lus = std::min<std::size_t>(static_cast<std::size_t>(octets), (static_cast<std::size_t>(largeurDessin) + 7) / 8);
+  const std::size_t lus =
+      std::min<std::size_t>(static_cast<std::size_t>(octets), (static_cast<std::size_t>(largeurDessin) + 7) / 8);
   const auto ligne = [&](std::int64_t r) {
     Sortie.RasterY = static_cast<std::int32_t>(y.min + r);
     std::uint8_t* plan = a.LignesPlan[0];

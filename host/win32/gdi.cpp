@@ -127,8 +127,8 @@ void metPixel(Bitmap& b, LONG x, LONG y, COLORREF couleur) {
 // Products of two coordinates' differences need more than 64 bits.
 __extension__ using Grand = __int128;
 
-std::int64_t divisePlafond(Grand a, Grand b) {  // b > 0, result within 64 bits
-  return static_cast<std::int64_t>(a >= 0 ? (a + b - 1) / b : -((-a) / b));
+Grand divisePlafond(Grand a, Grand b) {  // b > 0
+  return a >= 0 ? (a + b - 1) / b : -((-a) / b);
 }
 
 // Pixels [debut, fin) of row y, 0 <= debut < fin <= width.
@@ -182,7 +182,7 @@ void remplit(Bitmap& b, const std::vector<std::vector<POINT>>& polygones, COLORR
       const Grand d = static_cast<Grand>(e->bas.y) - e->haut.y;
       const Grand n = static_cast<Grand>(e->haut.x) * d +
                       (static_cast<Grand>(y) - e->haut.y) * (static_cast<Grand>(e->bas.x) - e->haut.x);
-      coupes.push_back(divisePlafond(n, d));
+      coupes.push_back(static_cast<std::int64_t>(divisePlafond(n, d)));
     }
     std::sort(coupes.begin(), coupes.end());
     for (std::size_t i = 0; i + 1 < coupes.size(); i += 2) {
@@ -215,7 +215,9 @@ void trait(Bitmap& b, POINT a, POINT c, COLORREF couleur) {
   const auto premierPas = [n, m](std::int64_t j) -> std::int64_t {
     if (j <= 0) return 0;
     if (m == 0) return n;
-    return std::min<std::int64_t>(divisePlafond(static_cast<Grand>(n) * (2 * static_cast<Grand>(j) - 1), 2 * static_cast<Grand>(m)), n);
+    const Grand s = divisePlafond(static_cast<Grand>(n) * (2 * static_cast<Grand>(j) - 1),
+                                  2 * static_cast<Grand>(m));
+    return static_cast<std::int64_t>(std::min<Grand>(s, n));
   };
   auto [de, a1] = pasDansBitmap(departMajeur, sensMajeur, limiteMajeur);
   const auto [j0, j1] = pasDansBitmap(departMineur, sensMineur, limiteMineur);

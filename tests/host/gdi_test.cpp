@@ -164,7 +164,8 @@ TEST_F(Gdi, ShapesReachingFarOutsideDrawOnlyWhatFallsInside) {
   TearDown();
   SetUp();
   prepare(9, 3, 0);
-  const POINT carre[] = {{INT32_MIN, INT32_MIN}, {INT32_MAX, INT32_MIN}, {INT32_MAX, INT32_MAX}, {INT32_MIN, INT32_MAX}};
+  const POINT carre[] = {
+      {INT32_MIN, INT32_MIN}, {INT32_MAX, INT32_MIN}, {INT32_MAX, INT32_MAX}, {INT32_MIN, INT32_MAX}};
   ASSERT_TRUE(Polygon(dc_, carre, 4));
   EXPECT_EQ(image(), Lignes(3, "#########"));
 }
