@@ -24,8 +24,6 @@
 
 namespace {
 
-using build::Id;
-
 // Builds whose positioning job neither walks nor traces in step rotation.
 constexpr bool kPasApas = build::kDmc;
 constexpr uint16_t kSaut = materiel::kBlocSansFaisceau;
@@ -91,12 +89,7 @@ int Nano(int32_t microns)
 // field centre by the positioning gains, like the recorded points.
 void DeplaceVersOrigineCorrigee()
 {
-    if constexpr (build::kId == Id::Km250)
-        AfficheOrigine("Déplacement vers coin Haut Gauche de la plaque : Origine X=%ld    Origine Y=%ld "
-                       "(1/100e ou 1/1000e de mm)  (repère théorique)\n");
-    else
-        AfficheOrigine("Déplacement vers coin Haut Gauche de la plaque : Origine X=%ld    Origine Y=%ld "
-                       "en 1/110e de mm  (repère théorique)\n");
+    AfficheOrigine(build::kTraits.texteOrigineCorrigee);
     const int32_t microns = MicronsParUnite();
     const auto corrige = [microns](int32_t origine, float gain) {
         const float v = static_cast<float>(origine) * gain + static_cast<float>(DemiChampFocale) * (1 - gain);
@@ -169,7 +162,7 @@ void TraceTC()
 
 void Positionnement(unsigned char* job)
 {
-    constexpr bool kPuissance = build::kId != Id::Km250;
+    constexpr bool kPuissance = build::kTraits.puissanceCoupeeAuPositionnement;
     Prepare(job, true);
     Diodes(3);
     if constexpr (kPuissance) Pilot_Puissance(0);
@@ -186,8 +179,7 @@ void Positionnement(unsigned char* job)
     Parcourt(false);
     if constexpr (kPuissance) Pilot_Puissance(0);
 
-    // The turner is traced slowly, except by mlas-km250.
-    const bool lent = bTC_DMC != 0 && build::kId != Id::Km250;
+    const bool lent = bTC_DMC != 0 && build::kTraits.contourTCLent;
     TraceRectangle(NbreDataPourPositionnement, lent ? 100 : VPULASER);
     NbreDataPourPositionnement = 0;
     if (bTC_DMC != 0) VaAuCentreTC();

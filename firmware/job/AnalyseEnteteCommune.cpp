@@ -103,9 +103,7 @@ AvantEntete LitAvantEntete()
                 std::printf("TypeLaser=%d  -> YAG100\n", TypeLaser);
             } else {
                 ModelLaser = 1;
-                std::printf(build::kId == Id::Km250 ? "ModelLaser=%d  -> Laser YAG/GREEN\n"
-                                                    : "ModelLaser=%d  -> Laser YAG\n",
-                            ModelLaser);
+                build::Affiche(build::kTraits.texteLaserYag, ModelLaser);
             }
         }
         if (t == "!ZK") {
@@ -303,8 +301,7 @@ void LitPuissanceEtVitesse(bool full)
     if (!full) return;
     lasparam.VitesseMarquage = ArrondiEntier(MarkingSpeed / 10.0);
     if constexpr (kFibreLine) std::printf("Vitesse de marquage : %d mm/s\n", lasparam.VitesseMarquage);
-    if constexpr (build::kId == Id::FibreNoDmc || (kKm250Line && !kViper))
-        std::printf("VitesseInitiale=%ld mm/s\n", L(VitesseInitiale));
+    build::Affiche(build::kTraits.texteVitesseInitiale, L(VitesseInitiale));
     if constexpr (kViper) std::printf("Vitesse de marquage : %d\n", lasparam.VitesseMarquage);
 }
 

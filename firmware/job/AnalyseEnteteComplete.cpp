@@ -10,6 +10,8 @@ namespace entete {
 
 namespace {
 
+constexpr LectureModele kModele = build::kTraits.lectureModele;
+
 // Unit text of the KM250 line's lens and perimeter lines, from UniteDeLg.
 const char* UniteTexte()
 {
@@ -26,17 +28,13 @@ void LitMarquageUnique()
 void LitModele()
 {
     ModelDuLaser = LectModelLaser(Position(ChModele));
-    if constexpr (build::kId == Id::FibreNoDmc) std::printf("Code du Model du laser :%x\n", unsigned(ModelDuLaser));
-    else std::printf("Code du Model du laser :%lx\n", UL(static_cast<uint32_t>(ModelDuLaser)));
+    std::printf("Code du Model du laser :%lx\n", UL(static_cast<uint32_t>(ModelDuLaser)));
 }
 
 void LitTypeFichier()
 {
     TypeDuFichier = LectTypeFichier(Position(ChTypeFichier));
-    if constexpr (build::kId == Id::FibreNoDmc) std::printf("type du fichier lu :%d\n", TypeDuFichier);
-    else if constexpr (build::kId == Id::Fibre || build::kId == Id::Km250NoDmc)
-        std::printf("Type du fichier : %x\n", unsigned(TypeDuFichier));
-    else std::printf("Type du fichier : %ld\n", L(TypeDuFichier));
+    build::Affiche(build::kTraits.texteTypeFichier, TypeDuFichier);
 }
 
 // Cylinder or flat, from the header; perimetreJob gets the perimeter in job units.
@@ -200,13 +198,13 @@ int32_t AnalyseComplete(unsigned char* job)
     const VueJob vue = VueCourante();
     if (!ControleJob(vue, Forme::Complete)) return Refuse(vue);
 
-    if constexpr (build::kId == Id::FibreNoDmc) LitModele();
+    if constexpr (kModele == LectureModele::Premiere) LitModele();
     if constexpr (kViper) {
         LitUnite();
         LitMarquageUnique();
     } else {
         LitTypeFichier();
-        if constexpr (build::kId == Id::Km250) LitModele();
+        if constexpr (kModele == LectureModele::ApresType) LitModele();
         LitUnite();
         LitMarquageUnique();
         if (kKm250Line && bChangementIP != 0) return static_cast<int32_t>(LgAvantEntete + LgEntete - 1);
@@ -224,7 +222,7 @@ int32_t AnalyseComplete(unsigned char* job)
 
     int32_t perimetreJob = 0;
     LitCylindre(perimetreJob);
-    if constexpr (build::kId == Id::Fibre) LitModele();
+    if constexpr (kModele == LectureModele::ApresCylindre) LitModele();
     if constexpr (kViper) LitTypeFichier();
     ClasseFiche();
 
@@ -242,7 +240,7 @@ int32_t AnalyseComplete(unsigned char* job)
         Reglage_Sens_DMC();
     }
     if (!LitTempos()) return Refuse(vue);
-    if constexpr (build::kId == Id::FibreNoDmc) std::printf("Vitesse de saut=%ld mm/s\n", L(VitesseSaut / 10));
+    build::Affiche(build::kTraits.texteVitesseSaut, L(VitesseSaut / 10));
     LitResolution();
     if constexpr (kFibreLine)
         std::printf("ResolutionDpiX= %ld ResolutionDpiY=%ld\n", UL(ResolutionDpiX), UL(ResolutionDpiY));

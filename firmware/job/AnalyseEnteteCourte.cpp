@@ -40,8 +40,7 @@ int32_t AnalyseCourte(unsigned char* job)
     if (!LitTempos()) return Refuse(vue);
     std::printf("Fiche de Marquage ou de positionnement\n");
     LitResolution();
-    if constexpr (build::kId == Id::FibreNoDmc)
-        std::printf("ResolutionDpiX= %ld ResolutionDpiY=%ld\n", UL(ResolutionDpiX), UL(ResolutionDpiY));
+    build::Affiche(build::kTraits.texteResolutionYag, UL(ResolutionDpiX), UL(ResolutionDpiY));
     LitPuissanceEtVitesse(false);
     OrientationMarquage = LectOrientationMarquage(Position(ChOrientation));
 

@@ -174,8 +174,7 @@ int64_t LectVitesseDeSaut(uint32_t position)
     if constexpr (kAvecCarte) {
         if (bPositionnementTC != 0 || bPositionTC2 != 0 || bPositionXEtau != 0 || bPositionYEtau != 0) v *= 50;
     }
-    if constexpr (build::kId != Id::FibreNoDmc && !kViper)
-        std::printf("Vitesse de saut : %lld mm/s\n", static_cast<long long>(v));
+    build::Affiche(build::kTraits.texteVitesseSautLue, static_cast<long long>(v));
     return v;
 }
 
@@ -228,18 +227,12 @@ void LFWritePowerV2(uint16_t power)
     const uint16_t code = CodePuissance(power, 127.0f, 128.0);
     const int septBits = code & 0x7F;
     std::printf("Puissance initiale dans en-tête : %d en pourcentage \n", power);
-    if constexpr (build::kId == Id::FibreNoDmc) {
-        std::printf(ModelDuLaser == 772 ? "Fibre 300 détecté Puissance initiale = %d = %x\n"
-                                        : "Autre Laser détecté Puissance initiale = %d = %x\n",
-                    code, unsigned{code});
-        std::printf("Puissance initiale configurée=%d (0x%x source fibre)\n", septBits, unsigned(septBits));
-    } else {
-        std::printf(ModelDuLaser == 772   ? "Fibre 300 détecté - Puissance initiale = %d\n"
-                    : ModelDuLaser == 774 ? "Fibre 500 détecté - Puissance initiale = %d\n"
-                                          : "Fibre100/200 détecté - Puissance initiale = %d\n",
-                    code);
-        std::printf("Puissance initiale configurée de la source fibre =%d \n", septBits);
-    }
+    constexpr build::Traits t = build::kTraits;
+    const char* texte = ModelDuLaser == 772                      ? t.textePuissanceFibre300
+                        : ModelDuLaser == 774 && build::kFibre500 ? t.textePuissanceFibre500
+                                                                  : t.textePuissanceAutreFibre;
+    build::Affiche(texte, int{code}, unsigned{code});
+    build::Affiche(t.textePuissanceConfiguree, septBits, unsigned(septBits));
     Pilot_Puissance(septBits);
 }
 

@@ -11,7 +11,7 @@
 
 namespace entete {
 
-using build::Id;
+using build::LectureModele;
 constexpr bool kFibreLine = build::kFibreLine;
 constexpr bool kKm250Line = build::kKm250Line;
 constexpr bool kViper = build::kViper;

@@ -21,7 +21,6 @@
 #include "process.h"
 #include "tcpip.h"
 
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -33,8 +32,6 @@ uint32_t LFNbrepointE = 0;
 uint32_t LFNbrepointA = 0;
 
 namespace {
-
-using build::Id;
 
 constexpr unsigned char kLampePrete = 1;
 constexpr unsigned char kLampeMarquage = 2;
@@ -519,7 +516,7 @@ void LFMarquageLFQuantel()
                 PreAmpli(DisablePreAmp, "Erreur dans la fonction de Devalidation de la Pre-Amp\n");
             }
 
-            if constexpr (build::kId == Id::Fibre) RetourOrigineRotation(kRetourOrigineReset);
+            if constexpr (build::kDmc) RetourOrigineRotation(kRetourOrigineReset);
             // Only a job that was marked is deleted: one just received waits for its start.
             if (marque != 0) MarquageUniqueFait("Suppression APRES MARQUAGE de la fiche tmpprn.prn\n");
             bFirstLoop = 0;
@@ -553,9 +550,9 @@ void BoucleYag()
                 std::printf("LANCEMENT DU MARQUAGE\n");
                 Lampe(kLampeMarquage, true);
                 CurrentBufferIndex += static_cast<uint32_t>(AnalysePRN(Fiche()));
-                if constexpr (build::kId != Id::FibreNoDmc) std::printf("FIN MARQUAGE\n");
+                build::Affiche(build::kTraits.texteFinMarquageYag);
                 bLastFicheMultiPlansTC = 0;
-                if constexpr (build::kId == Id::Fibre)
+                if constexpr (build::kDmc)
                     RetourOrigineRotation("Sortie sur Reset : Retour origine rotation en absolu sans recherche du capteur\n");
                 Lampe(kLampeMarquage, false);
             }
@@ -601,12 +598,12 @@ void BoucleKm250()
                 }
                 TypeDuFichier = 0;
             } else {
-                std::printf(build::kId == Id::Km250 ? "LANCEMENT DU MARQUAGE\n" : "OK : Lancement du marquage\n");
+                build::Affiche(build::kTraits.texteLancementMarquage);
                 Lampe(kLampeMarquage, true);
                 CurrentBufferIndex += static_cast<uint32_t>(AnalysePRN(Fiche()));
                 std::printf("FIN MARQUAGE\n");
                 bLastFicheMultiPlansTC = 0;
-                if constexpr (build::kId == Id::Km250) RetourOrigineRotation(kRetourOrigineReset);
+                if constexpr (build::kDmc) RetourOrigineRotation(kRetourOrigineReset);
                 Lampe(kLampeMarquage, false);
                 MarquageUniqueFait("MARQUAGE UNIQUE: Suppression APRES MARQUAGE de la fiche tmpprn.prn\n");
             }
@@ -622,7 +619,7 @@ void InitFreqLFMin()
 {
     if (TypeSource == 0) FreqQSwitch = 30000;
     else if (TypeSource == 1) FreqQSwitch = 35000;
-    if constexpr (build::kId != Id::FibreNoDmc) {
+    if constexpr (build::kFibre500) {
         if (ModelDuLaser == 774) FreqQSwitch = 50000;
     }
     std::printf("Initialisation de la freq. MIN par défaut au boot à %ld Hz\n", static_cast<long>(FreqQSwitch));

@@ -21,7 +21,6 @@
 #include "get_lib.h"
 #include "watchdog.h"
 
-
 #include "mlas_boucles.h"
 #include "plan_materiel.h"
 
@@ -30,8 +29,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-
-using build::Id;
 
 char MainVersion[21] = {};
 const char* MainDate = build::kTraits.date;
@@ -183,7 +180,7 @@ void Init_Var()
     PY_reel = 0;
     iTabD = 0;
     LPen_Up = 1;
-    if constexpr (build::kId != Id::FibreNoDmc) Reset_presse = 0;
+    if constexpr (build::kTraits.presseEffaceeAuDemarrage) Reset_presse = 0;
     X0TabDeplace = 0;
     Y0TabDeplace = 0;
     CestUnSaut = 1;
@@ -410,8 +407,6 @@ void LFFlashLEDs()
 
 int Demarrage()
 {
-    constexpr Id kId = build::kId;
-
     BrancheArretCtrlC(ArretCtrlC);
     // Not restarted: a console read that Ctrl-C interrupts returns, and the stop is seen.
     struct sigaction action {};
@@ -437,11 +432,12 @@ int Demarrage()
     if constexpr (build::kDmc) RaccordsRotation.PriseOrigine = PriseOrigine;
     if constexpr (build::kFibreLine) AppelInitFreqLFMin = InitFreqLFMin;
 
-    if constexpr (kId == Id::Fibre) CarteRotation();
+    constexpr bool kRotationAvant = build::kTraits.rotationAvantProcesseur;
+    if constexpr (build::kDmc && kRotationAvant) CarteRotation();
     if constexpr (!build::kViper) {
         if (CarteProcesseur() != 0) return 1;
     }
-    if constexpr (kId == Id::Km250) CarteRotation();
+    if constexpr (build::kDmc && !kRotationAvant) CarteRotation();
     if (ConfigurationEtDsp() != 0) return 1;
     Fixe_Increment(DIV_PD, DIV_PU);
     if constexpr (build::kDmc) GalvanometreY();

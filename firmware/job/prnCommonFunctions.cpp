@@ -28,8 +28,6 @@ RaccordsCarteRotation RaccordsRotation;
 
 namespace {
 
-using build::Id;
-
 uint16_t Valeur(int32_t pos)
 {
     return VueCourante().Mot16(static_cast<uint32_t>(pos) + 2);
@@ -146,22 +144,14 @@ int32_t FonctionSansEffet(int32_t)
 int32_t LFFonctionPowerV2(int32_t pos)
 {
     uint16_t p = CodePuissance(Valeur(pos), 128, 127.0f);
-    if constexpr (build::kId == Id::Fibre) {
-        if (ModelDuLaser == 772) std::printf("Fibre 300 détecté Puissance configurée = %d = %x\n", p, p);
-        else if (ModelDuLaser == 774) std::printf("Fibre 500 détecté Puissance configurée = %d = %x\n", p, p);
-    }
+    if (ModelDuLaser == 772) build::Affiche(build::kTraits.texteFibre300Configuree, p, p);
+    else if (ModelDuLaser == 774) build::Affiche(build::kTraits.texteFibre500Configuree, p, p);
     if (bEcoMode != 0) {
         p &= 0x7F;
-        if constexpr (build::kId == Id::Fibre)
-            std::printf("Mode Eco en cours -> Puissance marquage = 0x%x (b7 à 0 -> puissance dévalidée)\n", p);
-        else std::printf("Mode Eco en cours -> Puissance marquage = 0x%x\n", p);
+        build::Affiche(build::kTraits.texteModeEco, p);
     } else if constexpr (build::kFibreLine) {
         if (bRetourNormalPendantMarquage != 0) {
-            if constexpr (build::kId == Id::Fibre)
-                std::printf("Retour Mode Normal pendant un marquage -> Puissance marquage = 0x%x (b7 à 1 -> puissance "
-                            "validée)\n",
-                            p);
-            else std::printf("Retour Mode Normal pendant un marquage -> Puissance marquage = 0x%x\n", p);
+            build::Affiche(build::kTraits.texteRetourNormal, p);
         } else {
             std::printf("Puissance marquage valide = 0x%x\n", p);
         }

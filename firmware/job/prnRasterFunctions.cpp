@@ -24,8 +24,6 @@ int32_t MemRasterObjectWidth = 0;
 
 namespace {
 
-using build::Id;
-
 // The builds without the rotation card's step mode in their raster moves.
 constexpr bool kSansPasAPas = !build::kDmc && !build::kViper;
 constexpr uint8_t kBlanc = 255;

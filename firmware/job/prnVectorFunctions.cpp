@@ -34,8 +34,6 @@ int32_t OrgYPlaqValCorigeeRepTheo = 0;
 
 namespace {
 
-using build::Id;
-
 // The three point handlers: the fibre line's, the KM250 line's, and the older
 // one the fibre builds still carry.
 enum class Variante { LF, KM, Ancienne };
@@ -156,7 +154,8 @@ void EnregistreVecteurDirect(int32_t dx, int32_t dy, Variante v)
     if (!Place(rectangle ? kTailleRectanglePositionnement : croix ? kTailleSavePointsCroix : kTailleSavePointsTC) ||
         !EnPas(static_cast<float>(dx), static_cast<float>(dy), pas))
         return;
-    const bool ajuste = build::kId == Id::Km250Viper || (build::kId == Id::Fibre && rectangle);
+    constexpr build::ViseeAjustee kAjuste = build::kTraits.viseeAjustee;
+    const bool ajuste = kAjuste == build::ViseeAjustee::Tous || (kAjuste == build::ViseeAjustee::Rectangle && rectangle);
     if (ajuste && !croix) AjustementDiodeDeVisee(Orientation, CurrentRectPos, pas.x, pas.y);
     if (rectangle) {
         EnregistreEnTable(RectanglePositionnementX, RectanglePositionnementY, pas);
@@ -195,7 +194,7 @@ int32_t PointsPU_PD(int32_t pos, uint8_t penUp, Variante v)
 {
     const VueJob vue = VueCourante();
     const auto debut = static_cast<uint32_t>(pos) + 4;
-    const bool sansCarte = kSansCarte || build::kId == Id::Km250Viper;
+    const bool sansCarte = kSansCarte || build::kViper;
 
     if (sansCarte && v != Variante::Ancienne && bTC_DMC != 0) bRotationPUVecteur = 1;
     if (penUp != 0 && (!vue.Couvre(debut, 2) || Marqueur(vue, debut))) {
@@ -228,14 +227,14 @@ int32_t PointsPU_PD(int32_t pos, uint8_t penUp, Variante v)
         if (v != Variante::Ancienne && (dx == 0 || dy == 0)) DoSegment = 0;
 
         if (bSimulation != 0 && penUp == 0) {
-            if (v == Variante::Ancienne || build::kId == Id::Km250Viper) EnregistreVecteurDirect(dx, dy, v);
+            if (v == Variante::Ancienne || build::kViper) EnregistreVecteurDirect(dx, dy, v);
             else EnregistreVecteur(dx, dy, microns);
         } else if (build::kDmc && v != Variante::Ancienne && bDMCpasApas != 0 && bMOdeIndexe == 0) {
             // The part turns by dy; the beam moves along X only.
             DoVecteurMicrons(Nano(dx), 0, static_cast<char>(penUp), 1);
             const auto perimetre = static_cast<double>(static_cast<uint32_t>(PerimetreCylindreAMarquer));
             if (bPositionYEtau == 0 && perimetre > 0) TourneDMC(dy / perimetre * 15200 / 10, 0);
-        } else if (bSimulation != 0 && v != Variante::Ancienne && build::kId != Id::Km250Viper) {
+        } else if (bSimulation != 0 && v != Variante::Ancienne && !build::kViper) {
             SautCorrige(dx, dy, microns);
         } else {
             DoVecteurMicrons(Nano(dx), Nano(dy), static_cast<char>(penUp), 1);
@@ -274,8 +273,7 @@ int32_t ChangtModeMarquage(int32_t pos)
 
 void AjustementDiodeDeVisee(uint8_t orientation, int32_t side, float& x, float& y)
 {
-    // mlas-fibre also keeps the rotation axis's coordinate in step rotation.
-    const bool rotation = bTC_DMC != 0 || (build::kId == Id::Fibre && bDMCpasApas != 0);
+    const bool rotation = bTC_DMC != 0 || (build::kTraits.viseeSuitPasAPas && bDMCpasApas != 0);
     auto surX = [&](const char* texte) {
         x = x * GainXRectPosition + (1 - GainXRectPosition) * DemiCourse;
         if (texte != nullptr) std::printf(texte, static_cast<double>(x));

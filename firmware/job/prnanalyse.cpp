@@ -31,8 +31,6 @@ uint8_t bLastFicheMultiPlansTC = 0;
 
 namespace {
 
-using build::Id;
-
 // A code of this build: the bytes that must have been received from its code
 // position before its handler runs, and the handler (bytes taken; stop set
 // for the end record).
@@ -137,13 +135,8 @@ void AfficheOrigine()
 {
     const auto x = static_cast<long>(OrgXPlaque);
     const auto y = static_cast<long>(OrgYPlaque);
-    if constexpr (build::kId == Id::Km250) {
-        std::printf("Position de l'origine Haut Gauche de la plaque à marquer : OrgXPlaque =%ld  OrgYPlaque=%ld\n", x, y);
-        return;
-    }
-    std::printf("Calcul du Positionnement de l'origine de la plaque à marquer\n");
-    if constexpr (build::kFibreLine) std::printf("OrgXPlaque=%ld OrgYPlaque=%ld\n", x, y);
-    else if constexpr (build::kId == Id::Km250NoDmc) std::printf("OrgXPlaque =%ld     OrgYPlaque=%ld\n", x, y);
+    build::Affiche(build::kTraits.texteCalculOrigine);
+    build::Affiche(build::kTraits.texteOrigine, x, y);
 }
 
 int32_t PasEnNano(float ecart)
@@ -187,10 +180,7 @@ uint8_t SelectionFonction(int32_t pos, int32_t& consumed)
     }
     const auto a = static_cast<unsigned>(static_cast<unsigned char>(code[0]));
     const auto b = static_cast<unsigned>(static_cast<unsigned char>(code[1]));
-    if constexpr (build::kId == Id::Km250)
-        std::printf("COMMANDE INCONNUE ! Valeurs dans fichier : %x %x %x adresse=%lx \n", a, b, 0u,
-                    static_cast<unsigned long>(p));
-    else std::printf("COMMANDE INCONNUE ! Valeurs dans fichier : %x %x %x adresse=%x \n", a, b, 0u, p);
+    std::printf("COMMANDE INCONNUE ! Valeurs dans fichier : %x %x %x adresse=%x \n", a, b, 0u, p);
     return ArretSurEnregistrement();
 }
 
@@ -221,7 +211,7 @@ int32_t AnalysePRN(unsigned char* p)
     iTabD = 0;
     MemX_PU = MemY_PU = 0;
     LPen_Up = 1;
-    if constexpr (build::kId == Id::Km250) bMOdeIndexe = 0;
+    if constexpr (build::kTraits.modeIndexeEffaceParFiche) bMOdeIndexe = 0;
 
     const auto dpiX = static_cast<uint32_t>(ResolutionDpiX);
     const auto dpiY = static_cast<uint32_t>(ResolutionDpiY);
@@ -238,7 +228,7 @@ int32_t AnalysePRN(unsigned char* p)
     DeplaceVersOriginePlaque();
     Pause_Las(500);
 
-    if constexpr (build::kId != Id::FibreNoDmc) std::printf("Marquage de la fiche ...\n");
+    build::Affiche(build::kTraits.texteMarquageFiche);
     const int32_t offset = AnalyseFonctions();
 
     const bool cylindre = bTC_DMC != 0 || (build::kDmc && bDMCpasApas != 0);

@@ -8,7 +8,6 @@
 
 namespace defaut {
 
-using build::Id;
 inline constexpr float kPasNominal = 1.9836729764938354f;  // 130 mm over 65535 steps, micrometres
 inline constexpr int32_t kFreqQSwitch = build::kTraits.freqQSwitch;
 inline constexpr float kRapportCyclique = 4.0f;

@@ -43,8 +43,6 @@ ArretMarquage Interruption = ArretMarquage::Aucun;
 
 namespace {
 
-using build::Id;
-
 constexpr uint16_t kAnneau = materiel::kDspAnneau;
 constexpr int kBlocs = 10;
 constexpr int kCentre = 32766;
@@ -73,16 +71,16 @@ int64_t plageY = 0;
 // A cylinder is marked: turned through the Y axis, or stepped by the rotation card.
 bool ModeRotation()
 {
-    if constexpr (build::kId == Id::FibreNoDmc) return bTC_DMC != 0;
+    if constexpr (!build::kTraits.rotationParPas) return bTC_DMC != 0;
     else return bTC_DMC != 0 || (bDMCpasApas != 0 && bMOdeIndexe == 0);
 }
 
 // Short jumps get a proportional delay; in rotation the delay never drops to 0.
 bool TempoSautPleinEnRotation()
 {
-    if constexpr (build::kDmc) return bTC_DMC != 0 || bDMCpasApas != 0;
-    else if constexpr (build::kId == Id::Km250NoDmc) return bTC_DMC != 0;
-    else return false;
+    if constexpr (!build::kTraits.sautPleinEnRotation) return false;
+    else if constexpr (build::kDmc) return bTC_DMC != 0 || bDMCpasApas != 0;
+    else return bTC_DMC != 0;
 }
 
 uint16_t BlocAdresse(int n)
@@ -404,9 +402,7 @@ void ReprendMarquage()
 void DoVecteurMicrons(int dx, int dy, char saut, char segment)
 {
     if (Test_Reset() != 0) {
-        if constexpr (build::kFibreLine) std::printf("\nSORTIE Reset -> exit\n");
-        else if constexpr (build::kId == Id::Km250) std::printf("SORTIE Reset -> Exit \n");
-        else std::printf("SORTIE Reset -> Exit\n");
+        build::Affiche(build::kTraits.texteSortieReset);
         if constexpr (build::kDmc) RetourOrigineOK = 0;
     }
     if (bSimulation != 0) saut = 1;
@@ -485,7 +481,7 @@ void Deplacement_Laser(int dx, int dy, float vx, float vy, char saut, char stack
 
     if (saut != 0) {
         const bool pasApas = bDMCpasApas != 0 && bMOdeIndexe == 0;
-        if (!pasApas || build::kId == Id::FibreNoDmc || build::kViper) {
+        if (!pasApas || build::kTraits.sautXEnPasAPas) {
             X_courant += dx;
             SautX = dx;
         }

@@ -364,7 +364,7 @@ unsigned char Lire_Tor_Dsp(unsigned char n)
 
 int Test_Reset()
 {
-    if constexpr (build::kId != build::Id::Km250Viper) {
+    if constexpr (!build::kViper) {
         if (ScruteEvenementsPupitre != nullptr) ScruteEvenementsPupitre();
     }
     return Lire_Tor_Dsp(0) == 0 ? 1 : 0;
@@ -408,9 +408,7 @@ void Charge_Dsp()
         if (!programme) std::printf("Fichier DSP absent -> FIN du programme");
         else if (ChargeProgramme(programme.get(), journal.get())) bDspSansProgramme = 0;
     }
-    if constexpr (build::kId != build::Id::Km250) {
-        std::printf("Temps de chargement : %ld (clock horloge) \n", static_cast<long>(LireHorloge() - debut));
-    }
+    build::Affiche(build::kTraits.texteTempsChargement, static_cast<long>(LireHorloge() - debut));
     Pause_Las(1000);
 }
 

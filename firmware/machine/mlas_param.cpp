@@ -168,7 +168,7 @@ void Init_QSwitch()
 void Conf_Speed_Freq(int speed, int freq)
 {
     lasparam.VitesseMarquage = ArrondiEntier(speed / 10.0);
-    constexpr int32_t kPlancher = build::kId == build::Id::Km250 ? 5000 : 10000;
+    constexpr int32_t kPlancher = build::kTraits.freqQSwitchMin;
     FreqQSwitch = freq < kPlancher ? kPlancher : freq;
     RapportCyclique = static_cast<float>(FreqQSwitch) * DureeImpulsion / 10000.0f;
     Nb_passes_laser = 1;
@@ -180,7 +180,7 @@ int32_t LFLimitesFrequence()
 {
     FreqMaxDuLaser = 100000;
     if (ModelDuLaser == 772) return 30000;
-    if (ModelDuLaser == 774 && build::kId != build::Id::FibreNoDmc) {
+    if (ModelDuLaser == 774 && build::kFibre500) {
         FreqMaxDuLaser = 200000;
         return 50000;
     }

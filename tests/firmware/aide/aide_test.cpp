@@ -19,7 +19,6 @@ namespace {
 
 using banc::kCentre;
 using banc::Point;
-using build::Id;
 using jobfile::Builder;
 using jobfile::segment;
 using ::testing::ElementsAre;
@@ -106,7 +105,7 @@ TEST_F(Aide, PositionnementTraceLeRectangleJusquAuDelai)
     attendu.push_back({kCentre, kCentre});
     EXPECT_EQ(Tour(avant), attendu);
     EXPECT_THAT(console, HasSubstr("OrgXPlaque =5000     OrgYPlaque=4000\n"));
-    const int puissances = build::kId == Id::Km250 ? 0 : 2;
+    const int puissances = build::kTraits.puissanceCoupeeAuPositionnement ? 2 : 0;
     EXPECT_EQ(Puissances(), std::make_pair(puissances, puissances)) << "the laser at 0 around the walk";
     EXPECT_EQ(NbreDataPourPositionnement, 0);
     EXPECT_EQ(CUneRechercheOrgigine, 0) << "the field corner was taken without a move";

@@ -10,7 +10,6 @@
 
 namespace {
 
-using build::Id;
 using ::testing::Contains;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
@@ -74,31 +73,25 @@ TEST_F(Demarrage, EachBuildStartsUpInItsOrderWithoutWaitingForTheUnloadedCard)
         for (const auto& m : morceaux) tout.insert(tout.end(), m.begin(), m.end());
         return tout;
     };
-    switch (build::kId) {
-    case Id::Fibre:
-        lignes = suite({{"QUILMARDE SOFTWARE  v11.20 16/03/2015" + banniere, init}, sansCarte,
-                        {"Carte VIPER.", servo, galvo}, ports});
-        etapes = {"lampes", "programme", "servo", "increments", "galvo Y", "PWM", "centre"};
-        break;
-    case Id::FibreNoDmc:
-        lignes = suite({{"QUILMARDE SOFTWARE  v10.20 23/03/2015" + banniere, init, "Carte VIPER.", servo}, ports});
-        etapes = {"programme", "servo", "increments", "PWM", "centre"};
-        break;
-    case Id::Km250:
-        lignes = suite({{"QUILMARDE SOFTWARE  v11.20 16/03/2015" + banniere + " ", init, "Carte VIPER."}, sansCarte,
-                        km250Dsp, {servo, galvo, gl}});
-        etapes = {"lampes", "programme", "servo", "increments", "galvo Y", "centre", "puissance 255"};
-        break;
-    case Id::Km250NoDmc:
-        lignes = suite({{"QUILMARDE SOFTWARE  v10.20 17/03/2015" + banniere + " ", init, "Carte VIPER."}, km250Dsp,
-                        {servo, gl}});
-        etapes = {"programme", "servo", "increments", "centre", "puissance 255"};
-        break;
-    case Id::Km250Viper:
-        lignes = suite({{"QUILMARDE SOFTWARE  v2.00 25/03/2015" + banniere + " ", init}, km250Dsp, {servo}});
-        etapes = {"programme", "servo", "increments", "centre", "puissance 255"};
-        break;
-    }
+    // The rotation card's start, where it is fitted, comes before or after the
+    // processor board's.
+    const std::vector<std::string> rien;
+    const auto rotation = build::kDmc ? sansCarte : rien;
+    const bool avant = build::kTraits.rotationAvantProcesseur;
+    const std::string version = build::kViper ? "v2.00 " : build::kDmc ? "v11.20 " : "v10.20 ";
+    lignes = suite({{"QUILMARDE SOFTWARE  " + version + build::kTraits.date + banniere + (build::kKm250Line ? " " : ""),
+                     init},
+                    avant ? rotation : rien, build::kViper ? rien : std::vector<std::string>{"Carte VIPER."},
+                    avant ? rien : rotation, build::kKm250Line ? km250Dsp : rien, {servo}});
+    if (build::kDmc) lignes.push_back(galvo);
+    if (build::kFibreLine) lignes = suite({lignes, ports});
+    else if (!build::kViper) lignes.push_back(gl);
+    if (build::kDmc) etapes.push_back("lampes");
+    etapes.insert(etapes.end(), {"programme", "servo", "increments"});
+    if (build::kDmc) etapes.push_back("galvo Y");
+    if (build::kFibreLine) etapes.push_back("PWM");
+    etapes.push_back("centre");
+    if (build::kKm250Line) etapes.push_back("puissance 255");
     EXPECT_THAT(Reperes(console), ElementsAreArray(lignes));
     const auto trace = Trace();
     EXPECT_THAT(Etapes(trace), ElementsAreArray(etapes));

@@ -66,7 +66,7 @@ TEST_F(JobConvertisseur, ThousandthsOfAMillimetreJob)
     EXPECT_EQ(FichierOK, 1);
     EXPECT_THAT((std::vector<int64_t>{UniteDeLg, TypeDuFichier, ModelDuLaser, OrgXPlaque, OrgYPlaque, ResolutionDpiX,
                                    ResolutionDpiY, BlackInitialpower, VitesseInitiale, DimXPlaque, NumFocale}),
-                ElementsAre(1, 0, build::kId == build::Id::Km250NoDmc || build::kViper ? 0 : 775, 22000, 44000,
+                ElementsAre(1, 0, build::kTraits.lectureModele == build::LectureModele::Aucune ? 0 : 775, 22000, 44000,
                             254, 508, 40, 750, 100000, 2));
     EXPECT_EQ(RecepBuff.data[resultat + 1], 0xFF) << "a record marker follows the header";
     EXPECT_EQ(Puissances().back(), banc::kFibre ? "CMD code=0x06 ack=0xAA00 p=50" : "CMD code=0x06 ack=0xAA00 p=217");

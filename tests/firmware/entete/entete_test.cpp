@@ -14,8 +14,7 @@ using ::testing::Not;
 using namespace jobfile;
 
 constexpr bool kViper = build::kViper;
-constexpr bool kModeleLu = build::kId == build::Id::Fibre || build::kId == build::Id::FibreNoDmc ||
-                           build::kId == build::Id::Km250;
+constexpr bool kModeleLu = build::kTraits.lectureModele != build::LectureModele::Aucune;
 
 class AnalyseEntete : public banc::Entete {};
 

@@ -35,7 +35,7 @@ TEST_F(PuissanceVitesse, FibreCodesKeepSevenBitsWhateverTheModel)
     EXPECT_THAT(Codes(LFWritePowerV2, {0, 1, 50, 100, 101}), ElementsAre("0", "1", "63", "127", "127"));
     ModelDuLaser = 772;
     EXPECT_EQ(Sortie([] { LFWritePowerV2(50); }),
-              build::kId == build::Id::FibreNoDmc
+              !build::kFibre500
                   ? "Puissance initiale dans en-tête : 50 en pourcentage \nFibre 300 détecté Puissance initiale = "
                     "191 = bf\nPuissance initiale configurée=63 (0x3f source fibre)\n"
                   : "Puissance initiale dans en-tête : 50 en pourcentage \nFibre 300 détecté - Puissance initiale = "

@@ -15,7 +15,7 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 constexpr bool kFibre = build::kFibreLine;
-constexpr int32_t kFreqDefaut = build::kId == build::Id::Fibre ? 50000 : build::kId == build::Id::FibreNoDmc ? 30000 : 10000;
+constexpr int32_t kFreqDefaut = build::kTraits.freqQSwitch;
 
 class Configuration : public banc::Machine {
 protected:

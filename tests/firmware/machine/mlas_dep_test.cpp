@@ -18,7 +18,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
-using build::Id;
 
 constexpr bool kViper = build::kViper;
 constexpr int kCentre = 32766;
@@ -275,9 +274,7 @@ TEST_F(Deplacements, AResetDuringAMoveIsReportedPerBuild)
     RetourOrigineOK = 1;
     const std::string console = Sortie([] { DoVecteurMicrons(10 * kMicron, 0, 1, 0); });
     std::string attendue;
-    if constexpr (build::kFibreLine) attendue = "\nSORTIE Reset -> exit\n";
-    else if constexpr (build::kId == Id::Km250) attendue = "SORTIE Reset -> Exit \n";
-    else attendue = "SORTIE Reset -> Exit\n";
+    attendue = build::kTraits.texteSortieReset;
     if constexpr (build::kDmc) attendue += "Reset pendant attente fin comptage\n";
     EXPECT_EQ(console, attendue);
     EXPECT_EQ(RetourOrigineOK, build::kDmc ? 0 : 1);
@@ -311,14 +308,14 @@ TEST_F(Deplacements, RotationJumpsAndTheirDelays)
     EXPECT_EQ(blocs[0].divX, 1) << "2500 mm/s";
     EXPECT_EQ(blocs[0].divY, 1);
     // A jump too short for a delay of its own gets the whole delay while the part turns.
-    if constexpr (build::kId == Id::FibreNoDmc) {
-        EXPECT_EQ(blocs.size(), 2u) << "no delay, only the closing block";
-    } else if constexpr (kViper) {
-        EXPECT_EQ(blocs.size(), 1u);
-    } else {
+    if constexpr (build::kTraits.sautPleinEnRotation) {
         ASSERT_EQ(blocs.size(), 4u);
         EXPECT_EQ(blocs[1].delai, 0xFFFF);
         EXPECT_EQ(blocs[2].delai, 16384) << "10000 us";
+    } else if constexpr (kViper) {
+        EXPECT_EQ(blocs.size(), 1u);
+    } else {
+        EXPECT_EQ(blocs.size(), 2u) << "no delay, only the closing block";
     }
     bSimulation = 1;
     DoVecteurMicrons(0, 10 * kMicron, 1, 0);

@@ -19,8 +19,8 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using boardsim::CarteDsp;
 
-constexpr bool kKm250 = build::kId == build::Id::Km250;
-constexpr bool kViper = build::kId == build::Id::Km250Viper;
+constexpr bool kTempsDeChargement = build::kTraits.texteTempsChargement != nullptr;
+constexpr bool kViper = build::kViper;
 
 // Each read of the clock takes the next value; the last one stays.
 std::vector<clock_t> valeursHorloge;
@@ -57,7 +57,7 @@ std::string ResetAttendu()
 
 void VerifieFinDeChargement(const std::string& sortie, const std::string& avant)
 {
-    if constexpr (kKm250) {
+    if constexpr (!kTempsDeChargement) {
         EXPECT_EQ(sortie, avant);
     } else {
         EXPECT_THAT(sortie, StartsWith(avant + "Temps de chargement : "));

@@ -15,7 +15,8 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-constexpr bool kKm250 = build::kId == build::Id::Km250;
+// A floor of 5000 Hz lets 8000 Hz through.
+constexpr bool kPlancherBas = build::kTraits.freqQSwitchMin == 5000;
 
 class Parametres : public banc::Machine {
 protected:
@@ -37,12 +38,12 @@ TEST_F(Parametres, QSwitchedSourceSpeedAndFrequency)
 {
     Conf_Speed_Freq(5004, 8000);
     EXPECT_EQ(lasparam.VitesseMarquage, 500);
-    EXPECT_EQ(FreqQSwitch, kKm250 ? 8000 : 10000);
+    EXPECT_EQ(FreqQSwitch, kPlancherBas ? 8000 : 10000);
     EXPECT_EQ(carte.Trace({"CMD"}).front(),
-              kKm250 ? "CMD code=0x03 ack=0xAA00 p=1024,8" : "CMD code=0x03 ack=0xAA00 p=819,8");
+              kPlancherBas ? "CMD code=0x03 ack=0xAA00 p=1024,8" : "CMD code=0x03 ack=0xAA00 p=819,8");
     EXPECT_EQ(carte.Trace({"INC"}).back(), "INC pu=1 pd=10");
     Conf_Speed_Freq(20000, 3000);
-    EXPECT_EQ(FreqQSwitch, kKm250 ? 5000 : 10000);
+    EXPECT_EQ(FreqQSwitch, kPlancherBas ? 5000 : 10000);
     EXPECT_EQ(carte.Trace({"INC"}).back(), "INC pu=1 pd=40");
 }
 
@@ -56,7 +57,7 @@ TEST_F(Parametres, FibreSourceLimitsPerModel)
         int32_t max;
         const char* pwm;
     };
-    const bool avec774 = build::kId != build::Id::FibreNoDmc;
+    const bool avec774 = build::kFibre500;
     const std::vector<Cas> cas = {
         {772, 0, 20000, 30000, 100000, "p=273,137"},
         {774, 1, 40000, avec774 ? 50000 : 40000, avec774 ? 200000 : 100000, avec774 ? "p=164,82" : "p=205,102"},

@@ -14,13 +14,13 @@
 
 namespace {
 
-using build::Id;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
 constexpr bool kFibre = build::kFibreLine;
-const std::string kQuitte = build::kId == Id::FibreNoDmc ? "10\n" : "12\n";
+// The fibre menu without the card quits at 10.
+const std::string kQuitte = kFibre && !build::kDmc ? "10\n" : "12\n";
 const std::string kEfface = kFibre ? "" : "[clear]\n";  // the fake "clear" of the bench
 const std::string kChoix = "Votre choix : ";
 const std::string kFinConsole = "\nFin de la saisie console\nWatchdog stoppé\nProgramme arrêté\n";

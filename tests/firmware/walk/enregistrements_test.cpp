@@ -12,7 +12,6 @@
 
 namespace {
 
-using build::Id;
 using jobfile::Builder;
 using jobfile::segment;
 using ::testing::HasSubstr;
@@ -95,7 +94,7 @@ TEST_F(Enregistrements, FrequencyRangesFollowTheModelAndStayWithin32Bits)
         EXPECT_EQ(FreqMoyenne, 65000.0);
         ModelDuLaser = 774;
         Frequence(dixKilohertz);
-        EXPECT_EQ(Frequency, build::kId == Id::Fibre ? 50000 : 20000);
+        EXPECT_EQ(Frequency, build::kFibre500 ? 50000 : 20000);
         ModelDuLaser = 0;
     } else {
         EXPECT_EQ(Frequence(dixKilohertz), 10);

@@ -15,7 +15,6 @@
 
 namespace {
 
-using build::Id;
 using jobfile::Builder;
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -344,7 +343,7 @@ TEST_F(RasterCylindre, ALineFeedOfA1BitLineTurnsThePart)
     bTC_DMC = 1;
     bMOdeIndexe = 1;
     MarqueCorps(b.bytes());
-    const bool tourne = build::kId != Id::Fibre && build::kId != Id::Km250Viper;
+    const bool tourne = (!build::kDmc && !build::kViper) || build::kTraits.modeIndexeEffaceParFiche;
     EXPECT_THAT(entre(0), HasSubstr(tourne ? "dpd=1 " : "dpd=10 ")) << "the part turns at the jump's speed";
     EXPECT_THAT(entre(2), HasSubstr("dpd=10 ")) << "a grey line's feed is an ordinary jump";
 
