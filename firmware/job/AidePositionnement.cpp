@@ -12,9 +12,7 @@
 #include "prnanalyse.h"
 #include "prnVectorFunctions.h"
 
-#if !MLAS_SERIAL_SINGLE_PORT
 #include "CommunicationViperGL.h"
-#endif
 #include "mlas_dmc.h"
 #include "plan_materiel.h"
 
@@ -29,12 +27,10 @@ constexpr bool kPasApas = build::kDmc;
 constexpr uint16_t kSaut = materiel::kBlocSansFaisceau;
 constexpr int kPointsRectangleYag = 4;
 
-// mlas-km250-viper has no operator board to light the aiming diodes.
+// The single-port build has no operator board to light the aiming diodes.
 void Diodes([[maybe_unused]] unsigned char etat)
 {
-#if !MLAS_SERIAL_SINGLE_PORT
-    EnvoiGLCdeDiodes(etat);
-#endif
+    if constexpr (!build::kSerieUnique) EnvoiGLCdeDiodes(etat);
 }
 
 bool PasAPas()

@@ -1,6 +1,9 @@
 #include "GestionMenu.h"
 
 #include "AnalyseEnteteFichier.h"
+#include "CommunicationViperGL.h"
+#include "GestionStatusSourceQL.h"
+#include "LiaisonSerie.h"
 #include "build.h"
 #include "get_lib.h"
 #include "mk_dmc.h"
@@ -9,12 +12,6 @@
 #include "mlas_main.h"
 #include "prnCommonFunctions.h"
 #include "prnanalyse.h"
-
-#if !MLAS_SERIAL_SINGLE_PORT
-#include "CommunicationViperGL.h"
-#include "GestionStatusSourceQL.h"
-#include "zkserial.h"
-#endif
 
 #include <unistd.h>
 
@@ -306,8 +303,8 @@ bool ServiceKm250(uint8_t choix)
     return build::kDmc && TestCarteRotation(choix);
 }
 
-#if !MLAS_SERIAL_SINGLE_PORT
-
+// The source's commands and status go out on its UART, which the single-port
+// build lacks; that build is of the KM250 line, whose menu has none of them.
 constexpr unsigned char kPortSource = 3;
 constexpr int kQuitterCmdes = 7;
 
@@ -348,15 +345,29 @@ void MenuDesCmdes()
     Invite();
 }
 
+// The source's link and status choices.
+void ServiceSource(uint8_t choix)
+{
+    if constexpr (!build::kSerieUnique) {
+        switch (choix) {
+        case 2: InitPortRSViper_SourceQL(); break;
+        case 4: LectureStatus(); break;
+        case 5: LectureBufUART(); break;
+        case 6: SendCdeManuelle(); break;
+        default: break;
+        }
+    }
+}
+
 bool ServiceFibre(uint8_t choix)
 {
     if (build::kDmc && TestCarteRotation(choix)) return true;
     switch (choix) {
-    case 2: InitPortRSViper_SourceQL(); break;
+    case 2:
+    case 4:
+    case 5:
+    case 6: ServiceSource(choix); break;
     case 3: SendCmdes(); break;
-    case 4: LectureStatus(); break;
-    case 5: LectureBufUART(); break;
-    case 6: SendCdeManuelle(); break;
     case 7: std::printf("Test Envoi Cde : Pas de Cde en test\n"); break;
     case 9:
         std::printf("choix 9\n");
@@ -369,8 +380,6 @@ bool ServiceFibre(uint8_t choix)
     return true;
 }
 
-#endif
-
 }  // namespace
 
 uint8_t StartMenu()
@@ -382,9 +391,7 @@ uint8_t StartMenu()
 
 bool ModeDeService(uint8_t choix)
 {
-#if !MLAS_SERIAL_SINGLE_PORT
     if constexpr (build::kFibreLine) return ServiceFibre(choix);
-#endif
     const bool suite = ServiceKm250(choix);
     if (!bConsoleFermee) {
         // The shell command writes on the same console.
@@ -393,8 +400,6 @@ bool ModeDeService(uint8_t choix)
     }
     return suite;
 }
-
-#if !MLAS_SERIAL_SINGLE_PORT
 
 int SendCmdes()
 {
@@ -424,12 +429,10 @@ int GestionCmdes(int choix)
         trame += valeur;
     }
     trame += '\r';
-    VideBufRep(kPortSource);
-    SendBufferToUART(kPortSource, trame.data(), static_cast<int>(trame.size()));
+    if constexpr (!build::kSerieUnique) VideBufRep(kPortSource);
+    EcritLigne(kPortSource, trame.data(), static_cast<int>(trame.size()));
     return 0;
 }
-
-#endif
 
 void AfficheVariationFreq()
 {
