@@ -53,6 +53,19 @@ bool CylindreDemande()
     else return champ != 0;
 }
 
+namespace {
+
+// The source a pre-header tag names: TypeLaser in the fibre line, ModelLaser
+// in the KM250 line.
+void NoteSource(uint8_t code, const char* texteFibre, const char* texteKm250)
+{
+    uint8_t& source = kFibreLine ? TypeLaser : ModelLaser;
+    source = code;
+    std::printf(kFibreLine ? texteFibre : texteKm250, source);
+}
+
+}  // namespace
+
 AvantEntete LitAvantEntete()
 {
     const VueJob vue = VueCourante();
@@ -97,24 +110,8 @@ AvantEntete LitAvantEntete()
             std::printf("LectAvantEntete        Fiche de PreChauffe\n");
         }
     } else {
-        if (t == "!KM") {
-            if constexpr (kFibreLine) {
-                TypeLaser = 1;
-                std::printf("TypeLaser=%d  -> YAG100\n", TypeLaser);
-            } else {
-                ModelLaser = 1;
-                build::Affiche(build::kTraits.texteLaserYag, ModelLaser);
-            }
-        }
-        if (t == "!ZK") {
-            if constexpr (kFibreLine) {
-                TypeLaser = 2;
-                std::printf("TypeLaser=%d  -> Fiber Laser\n", TypeLaser);
-            } else {
-                ModelLaser = 2;
-                std::printf("ModelLaser=%d  -> Fiber Laser\n", ModelLaser);
-            }
-        }
+        if (t == "!KM") NoteSource(1, "TypeLaser=%d  -> YAG100\n", build::kTraits.texteLaserYag);
+        if (t == "!ZK") NoteSource(2, "TypeLaser=%d  -> Fiber Laser\n", "ModelLaser=%d  -> Fiber Laser\n");
         if (t == "!LF") {
             bReceptionFirmware = 1;
             bSimulation = 0;

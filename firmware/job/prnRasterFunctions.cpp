@@ -158,6 +158,18 @@ void FinDuMarquage(bool& arret, const char* raison, int32_t pos)
     std::printf("%s -> fin du marquage adresse=%x\n", raison, static_cast<unsigned>(pos));
 }
 
+// A diagonal stroke and a vertical one, in the order the head meets them.
+void Diagonale(uint8_t diagonale, uint8_t verticale, bool avant, int32_t L)
+{
+    if (avant) {
+        FonctionRA(diagonale, L, L);
+        FonctionRA(verticale, 0, -L);
+    } else {
+        FonctionRA(verticale, 0, L);
+        FonctionRA(diagonale, -L, -L);
+    }
+}
+
 }  // namespace
 
 int32_t CalculVitesse(uint8_t grey)
@@ -257,29 +269,13 @@ void MarqueMotif(uint8_t grey, int8_t direction, int32_t L)
         FonctionRA(grey, 0, -L);
         break;
     case 2: FonctionRA(grey, s, 0); break;
-    case 3:
-        if (avant) {
-            FonctionRA(m, L, L);
-            FonctionRA(grey, 0, -L);
-        } else {
-            FonctionRA(grey, 0, L);
-            FonctionRA(m, -L, -L);
-        }
-        break;
+    case 3: Diagonale(m, grey, avant, L); break;
     case 4:
         FonctionRA(grey, s, L);
         FonctionRA(m, -s, 0);
         FonctionRA(grey, s, -L);
         break;
-    case 5:
-        if (avant) {
-            FonctionRA(grey, L, L);
-            FonctionRA(m, 0, -L);
-        } else {
-            FonctionRA(m, 0, L);
-            FonctionRA(grey, -L, -L);
-        }
-        break;
+    case 5: Diagonale(grey, m, avant, L); break;
     default:
         // No pattern: the dot is passed over, so the next ones keep their place.
         FonctionRA(kBlanc, s, 0);

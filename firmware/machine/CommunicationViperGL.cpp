@@ -272,6 +272,18 @@ bool EstEvenement(std::string_view trame, char lettre)
     return trame.size() == 2 && trame[0] == lettre && trame[1] == 3;
 }
 
+// An event that raises its flag, sets one other and is acknowledged.
+int EvenementSimple(std::string_view trame, char lettre, const char* texte, uint8_t& drapeau, uint8_t& autre,
+                    uint8_t valeur, unsigned char (*reponse)())
+{
+    if (!EstEvenement(trame, lettre)) return 0;
+    std::printf("%s", texte);
+    drapeau = 1;
+    autre = valeur;
+    reponse();
+    return drapeau;
+}
+
 // First step of both polls: a lone zero-wait poll for the ESC, then the frame.
 bool LitEvenement(std::string& trame)
 {
@@ -420,32 +432,17 @@ int TstSiDdeModeNormal(std::string_view trame)
 
 int TstSiKeyON(std::string_view trame)
 {
-    if (!EstEvenement(trame, 'i')) return 0;
-    std::printf(" KEY ON \n");
-    bKeyON = 1;
-    bKeyOFF = 0;
-    RepACdeKeyON();
-    return bKeyON;
+    return EvenementSimple(trame, 'i', " KEY ON \n", bKeyON, bKeyOFF, 0, RepACdeKeyON);
 }
 
 int TstSiKeyOFF(std::string_view trame)
 {
-    if (!EstEvenement(trame, 'j')) return 0;
-    std::printf(" KEY OFF \n");
-    bKeyOFF = 1;
-    bAlarmeEnCours = 0;
-    RepACdeKeyOFF();
-    return bKeyOFF;
+    return EvenementSimple(trame, 'j', " KEY OFF \n", bKeyOFF, bAlarmeEnCours, 0, RepACdeKeyOFF);
 }
 
 int TstSiAlarme(std::string_view trame)
 {
-    if (!EstEvenement(trame, 'k')) return 0;
-    std::printf("Alarme ON\n");
-    bAlarmeEnCours = 1;
-    bEcoMode = 1;
-    RepACdeAlarme();
-    return bAlarmeEnCours;
+    return EvenementSimple(trame, 'k', "Alarme ON\n", bAlarmeEnCours, bEcoMode, 1, RepACdeAlarme);
 }
 
 unsigned char RepACdeModeEco()

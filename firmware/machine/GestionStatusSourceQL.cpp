@@ -127,6 +127,20 @@ constexpr std::array<CommandeStatus, 18> kCommandesStatus = {{
     {"STB", "Octet d'état", Forme::STB},
 }};
 
+// The replies of more than one line, in the order of Forme after Ligne.
+struct ReponseLongue {
+    bool (*lit)(std::string&);
+    void (*affiche)(std::string_view);
+};
+
+constexpr std::array<ReponseLongue, 5> kReponsesLongues = {{
+    {LectRepSpeRCD, AfficheRepCdeRCD},
+    {LectRepSpeRUC, AfficheRepCdeRUC},
+    {LectureRepSpeIDR, AfficheRepCdeIDR},
+    {LectRepSpeICT, AfficheRepCdeICT},
+    {LectRepSpeSBT, AfficheRepCdeSBT},
+}};
+
 constexpr int kQuitter = 19;
 
 }  // namespace
@@ -167,31 +181,13 @@ void GestionCdeStatus(int choix)
     SendBufferToUART(kPortSource, trame.data(), static_cast<int>(trame.size()));
 
     std::string reponse;
-    switch (commande.forme) {
-    case Forme::Ligne:
+    if (commande.forme == Forme::Ligne) {
         if (!LectureRep(kPortSource, reponse)) return;
         std::printf("%s%s%s", commande.avant, reponse.c_str(), commande.apres);
-        break;
-    case Forme::RCD:
-        if (!LectRepSpeRCD(reponse)) return;
-        AfficheRepCdeRCD(reponse);
-        break;
-    case Forme::RUC:
-        if (!LectRepSpeRUC(reponse)) return;
-        AfficheRepCdeRUC(reponse);
-        break;
-    case Forme::IDR:
-        if (!LectureRepSpeIDR(reponse)) return;
-        AfficheRepCdeIDR(reponse);
-        break;
-    case Forme::ICT:
-        if (!LectRepSpeICT(reponse)) return;
-        AfficheRepCdeICT(reponse);
-        break;
-    case Forme::STB:
-        if (!LectRepSpeSBT(reponse)) return;
-        AfficheRepCdeSBT(reponse);
-        break;
+    } else {
+        const ReponseLongue& r = kReponsesLongues[static_cast<std::size_t>(commande.forme) - 1];
+        if (!r.lit(reponse)) return;
+        r.affiche(reponse);
     }
     TestRepOK();
 }

@@ -65,6 +65,22 @@ unsigned char* Allocate(size_t size)
     return static_cast<unsigned char*>(std::malloc(size ? size : 1));
 }
 
+// What a read gives back: the buffer and its length, or nullptr, the buffer
+// freed, after a failed read.
+template <typename Taille>
+unsigned char* Lu(unsigned char* buffer, int64_t n, Taille* size, const char* fonction, int ligne)
+{
+    if (n < 0) {
+        zk_trace(kSource, fonction, ligne, "Read failed ");
+        std::free(buffer);
+        return nullptr;
+    }
+    if (size != nullptr) {
+        *size = static_cast<Taille>(n);
+    }
+    return buffer;
+}
+
 }  // namespace
 
 unsigned char* ReadAFile(const char* path, uint32_t* size)
@@ -88,15 +104,7 @@ unsigned char* ReadAFile(const char* path, uint32_t* size)
     }
     const ssize_t n = ReadFully(fd, buffer, static_cast<size_t>(total));
     close(fd);
-    if (n < 0) {
-        zk_trace(kSource, "ReadAFile", 489, "Read failed ");
-        std::free(buffer);
-        return nullptr;
-    }
-    if (size != nullptr) {
-        *size = static_cast<uint32_t>(n);
-    }
-    return buffer;
+    return Lu(buffer, n, size, "ReadAFile", 489);
 }
 
 unsigned char* ReadAFileAtIndex(const char* path, long offset, int32_t* length)
@@ -124,13 +132,7 @@ unsigned char* ReadAFileAtIndex(const char* path, long offset, int32_t* length)
     }
     const ssize_t n = ReadFully(fd, buffer, static_cast<size_t>(*length));
     close(fd);
-    if (n < 0) {
-        zk_trace(kSource, "ReadAFileAtIndex", 533, "Read failed ");
-        std::free(buffer);
-        return nullptr;
-    }
-    *length = static_cast<int32_t>(n);
-    return buffer;
+    return Lu(buffer, n, length, "ReadAFileAtIndex", 533);
 }
 
 unsigned char* ReadAGzip(const char* path, int32_t* size)
@@ -168,15 +170,7 @@ unsigned char* ReadAGzip(const char* path, int32_t* size)
     }
     const int n = gzread(file, buffer, static_cast<unsigned>(total));
     gzclose(file);
-    if (n < 0) {
-        ZK_TRACE(kSource, "Read failed ");
-        std::free(buffer);
-        return nullptr;
-    }
-    if (size != nullptr) {
-        *size = n;
-    }
-    return buffer;
+    return Lu(buffer, n, size, __func__, __LINE__);
 }
 
 int WriteAFile(const char* path, const void* buffer, uint32_t length)
