@@ -412,8 +412,6 @@ void Charge_Dsp()
     Pause_Las(1000);
 }
 
-#if !MLAS_CARTE_DMC
-
 void SwitchPlatCylindre()
 {
     const bool cylindre = bTC_DMC != 0;
@@ -435,5 +433,3 @@ void SwitchPlatCylindre()
         std::printf(cylindre ? "Carte Titan : Marquage sur cylindre\n" : "Carte Titan : Marquage à plat\n");
     }
 }
-
-#endif

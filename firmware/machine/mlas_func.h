@@ -88,6 +88,6 @@ void Charge_Dsp();
 void StartSeq(unsigned short version);
 
 // Flat or cylinder marking from the job's bTC_DMC: GPIO 21 on the VIPER
-// board, the I2C cylinder turner on the TITAN board. Builds without the
-// rotation card only (mlas-fibre-nodmc, mlas-km250-nodmc, mlas-km250-viper).
+// board, the I2C cylinder turner on the TITAN board. Called only where the
+// rotation card is not fitted.
 void SwitchPlatCylindre();
