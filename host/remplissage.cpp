@@ -200,7 +200,7 @@ void RemplitPolygone(int rectangle) {
   // geometry is that of the whole box's w x h bitmap, and none goes below the page.
   const std::int32_t saut = m.gauche / 8;
   const std::int32_t x0 = x.min + 8 * saut, y0 = y.min + m.haut;
-  const std::int32_t pixels = std::max(w - 8 * saut - m.droite, 0);
+  const std::int32_t pixels = std::max<std::int32_t>(w - 8 * saut - m.droite, 0);
   const std::int32_t octets = std::min((pixels + 7) / 8, static_cast<std::int32_t>(kTailleLignePlan));
   const std::int64_t finLignes = std::min<std::int64_t>(
       h - m.bas, m.haut + std::max<std::int64_t>(static_cast<std::int64_t>(LignesPage()) - y0, 0));

@@ -1,7 +1,11 @@
 #include "debut.h"
 #include "hpgl_commandes.h"
+#include "hpgl_groupes.h"
 #include "labels.h"
 #include "traceur.h"
+
+#include <ios>
+#include <set>
 
 namespace {
 
@@ -203,6 +207,27 @@ TEST_F(Commandes, PolylineEncodingIsReadUpToItsEnd) {
   execute("PE:\xC1" "7<=A_A_>;1,2 ;VT;PE:\xD0;");
   EXPECT_EQ(lisible(enregistrements()), (V{"C 0", "M 1,1", "VT", "C 8"}));
   EXPECT_EQ(messages(), (V{"Syntax error"}));  // 0xD0 is r = 17: pen -8
+}
+
+TEST_F(Commandes, MnemonicsAreReadInEitherCase) {
+  execute("sp1;pa0,0;Pd10,10;pU20,0;pr5,5;pd0,5;mo3;vT;");
+  EXPECT_EQ(lisible(enregistrements()),
+            (V{"C 0", "M 0,0", "D 10,10", "M 20,0", "M 25,5", "D 25,10", "MO 3", "VT"}));
+}
+
+TEST(GroupesHPGL, EveryMnemonicIsTwoLettersAndBelongsToOneGroup) {
+  std::set<int> vus;
+  for (const auto groupe : {hpgl::CommandesConfiguration(), hpgl::CommandesStylos(),
+                            hpgl::CommandesVecteurs(), hpgl::CommandesPolygones(),
+                            hpgl::CommandesLabels()})
+    for (const hpgl::Commande& c : groupe) {
+      const int a = c.mnemonique >> 8, b = c.mnemonique & 0xFF;
+      EXPECT_TRUE(a >= 'A' && a <= 'Z' && b >= 'A' && b <= 'Z') << std::hex << c.mnemonique;
+      EXPECT_NE(c.execute, nullptr);
+      EXPECT_TRUE(vus.insert(c.mnemonique).second) << "twice: " << static_cast<char>(a)
+                                                   << static_cast<char>(b);
+    }
+  EXPECT_EQ(vus.size(), 61u);
 }
 
 }  // namespace
