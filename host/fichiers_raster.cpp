@@ -69,11 +69,18 @@ void etendRasters(std::int32_t lignes) {
   }
 }
 
+// A page wider or taller than the store can reach is refused before its raster is created:
+// its background alone would cost rows that no stored row can ever reach.
+void verifiePage() {
+  if (largeurPage() > kTailleRasterMax || hauteurPage() > kTailleRasterMax) ErreurFatale(Contexte, MsgDimensionsPlaque);
+}
+
 std::int32_t hauteurCreation() {
   return std::max({hauteurPage(), Sortie.HauteurRasterGris, Sortie.HauteurRasterClasse});
 }
 
 void creeGris(std::uint8_t fond) {
+  verifiePage();
   EtatSortie& s = Sortie;
   const std::int32_t hauteur = hauteurCreation();
   s.LargeurRasterGris = largeurPage();
@@ -84,6 +91,7 @@ void creeGris(std::uint8_t fond) {
 }
 
 void creeClasse(HANDLE& h) {
+  verifiePage();
   EtatSortie& s = Sortie;
   const std::int32_t hauteur = hauteurCreation();
   s.LargeurRasterClasse = largeurPage() / 8;

@@ -102,6 +102,35 @@ TEST_F(Stockage, RowsOutsideTheRasterAreRefusedWholeWithPlateSizeError) {
   EXPECT_EQ(Contexte.EtendueX, 250);
 }
 
+// At 254 dpi a dot is 100 um: a plate of 26,212,600 um and its 5 mm make the tallest
+// (or widest) page the store can reach. One dot more and the page is refused before any
+// raster of it is created, whichever store its first row goes to.
+TEST_F(Stockage, APageTheStoreCannotReachIsRefusedBeforeItsRasterIsMade) {
+  constexpr std::uint32_t kPlaqueMax = 26212600;
+  auto essaie = [&](std::uint32_t x, std::uint32_t y, int magasin) {
+    TearDown();
+    SetUp();
+    regle(reglages().plate(x, y).u16(62, magasin == 2 ? 1 : 0));
+    ligne({0xFF}, 8);
+    const int message = abandon([&] {
+      if (magasin == 0) StockeLignePlan();
+      else if (magasin == 1) StockeLigneConvertie();
+      else StockeLigneGris(2);
+    });
+    const bool cree = Sortie.hRasterGris || Sortie.hRastersClasse[0];
+    return std::pair{message, cree};
+  };
+  for (int magasin = 0; magasin < 3; ++magasin) {
+    EXPECT_EQ(essaie(20000, kPlaqueMax + 100, magasin), std::pair(static_cast<int>(MsgDimensionsPlaque), false)) << magasin;
+    EXPECT_EQ(essaie(kPlaqueMax + 100, 20000, magasin), std::pair(static_cast<int>(MsgDimensionsPlaque), false)) << magasin;
+    EXPECT_EQ(Sortie.RasterY, 0) << magasin;
+  }
+  EXPECT_EQ(essaie(20000, kPlaqueMax, 0), std::pair(-1, true));
+  EXPECT_EQ(Sortie.HauteurRasterClasse, kTailleRasterMax);
+  EXPECT_EQ(essaie(kPlaqueMax, 20000, 1), std::pair(-1, true));
+  EXPECT_EQ(Sortie.LargeurRasterGris, kTailleRasterMax);
+}
+
 TEST_F(Stockage, AOneBitRowAtColumnThreeReachesOneMoreByteAndKeepsItsLeadingBits) {
   ligne({0xA0}, 3);
   StockeLignePlan();

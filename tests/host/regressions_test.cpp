@@ -1,7 +1,7 @@
 // Inputs that once made the converter misbehave, and the bounds they led to:
 // dashed strokes far off the plate, settings whose page arithmetic overflowed,
 // repeat counts and passes beyond the largest job the controller takes, fills
-// whose box is far larger than the page.
+// whose box is far larger than the page, raster pages taller than the store reaches.
 #include "impression.h"
 #include "raster_dots.h"
 #include "traceur.h"
@@ -114,6 +114,21 @@ TEST_F(Entree, FillsFarLargerThanThePageCostWhatThePageHolds) {
   EXPECT_EQ(points.size(), 9u * 1240u);
   EXPECT_EQ(bas, 1239);
   EXPECT_EQ(droite, 8);
+}
+
+// A plate of 1,292,145,632 um at 300 dpi: its first grey row made the grey raster
+// 15,261,622 rows tall and wrote all of them white (55 GB). Rows that far down can never
+// be stored: the page is refused before its raster is written.
+TEST_F(Entree, RasterPagesTallerThanTheStoreReachesAreRefusedBeforeTheirRasterIsWritten) {
+  const std::string flux = entree("host-raster-tall-plate.prn");
+  Impression i;
+  EXPECT_EQ(i.flux(flux, Record::typical().plate(300000, 1292145632)), 0);
+  EXPECT_EQ(messages(), std::vector<std::string>{"Plate size error"});
+  EXPECT_TRUE(i.fichier().empty());
+  // The same white rows on a 300 mm plate make a job.
+  const jobfile::Job job = imprime(flux, Record::typical().plate(300000, 300000));
+  EXPECT_EQ(messages().size(), 1u);
+  EXPECT_TRUE(job.codes().ends_with("OP JF")) << job.codes();
 }
 
 }  // namespace
