@@ -3,10 +3,11 @@
 // pixel) and eight 1-bit colour-class rasters. Only the row being stored is in memory.
 //
 // A raster is created by its first stored row, as wide as the plate + 5 mm at the page
-// resolution and at least as tall; a row stored below its bottom makes every open raster
-// taller, the new rows at the raster's initial value (grey: 255 from the palette path,
-// 0 from the power path; classes: 0), so every open raster can be read down to the
-// page's extent.
+// resolution and at least as tall; a page wider or taller than kTailleRasterMax is refused
+// ("Plate size error") before any raster of it is made. A row stored below its bottom
+// makes every open raster taller, the new rows at the raster's initial value (grey: 255
+// from the palette path, 0 from the power path; classes: 0), so every open raster can be
+// read down to the page's extent.
 #pragma once
 
 #include "contexte.h"
