@@ -6,7 +6,6 @@
 #include "build.h"
 #include "mlas_dep.h"
 #include "mlas_entiers.h"
-#include "mlas_etat.h"
 #include "mlas_func.h"
 #include "prnCommonFunctions.h"
 #include "prnanalyse.h"
@@ -15,6 +14,9 @@
 #include "CommunicationViperGL.h"
 #include "mlas_dmc.h"
 #include "plan_materiel.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -35,7 +37,7 @@ void Diodes([[maybe_unused]] unsigned char etat)
 
 bool PasAPas()
 {
-    return kPasApas && bDMCpasApas != 0;
+    return kPasApas && rotation.bDMCpasApas != 0;
 }
 
 // Step 1 of a help job: the walk starts afresh; points: the vector ends and
@@ -43,12 +45,12 @@ bool PasAPas()
 void Prepare(unsigned char* job, bool points)
 {
     BuffCourant = job;
-    MemGrayLevel = 0xFF;
-    iTabD = 0;
-    LPen_Up = 1;
+    deplacement.MemGrayLevel = 0xFF;
+    deplacement.iTabD = 0;
+    deplacement.LPen_Up = 1;
     if (points) {
-        PtXdepVecteur = PtYdepVecteur = PtXfinVecteur = PtYfinVecteur = 0;
-        OrgXPlaqValCorigeeRepTheo = OrgYPlaqValCorigeeRepTheo = 0;
+        deplacement.PtXdepVecteur = deplacement.PtYdepVecteur = deplacement.PtXfinVecteur = deplacement.PtYfinVecteur = 0;
+        deplacement.OrgXPlaqValCorigeeRepTheo = deplacement.OrgYPlaqValCorigeeRepTheo = 0;
     }
 }
 
@@ -57,23 +59,23 @@ void Prepare(unsigned char* job, bool points)
 void PrepareParcours(bool courbe)
 {
     const auto ecart = [](uint32_t dpi) { return dpi != 0 ? 25400.0f / static_cast<float>(dpi) : 0.0f; };
-    EcartX = ecart(ResolutionDpiX);
-    EcartY = ecart(ResolutionDpiY);
-    EcartXEntreDot = iArrondi(static_cast<double>(EcartX) * 1000);
-    EcartYEntreDot = iArrondi(static_cast<double>(EcartY) * 1000);
+    deplacement.EcartX = ecart(marquage.ResolutionDpiX);
+    deplacement.EcartY = ecart(marquage.ResolutionDpiY);
+    deplacement.EcartXEntreDot = iArrondi(static_cast<double>(deplacement.EcartX) * 1000);
+    deplacement.EcartYEntreDot = iArrondi(static_cast<double>(deplacement.EcartY) * 1000);
     if (courbe) PreCalcTabCoefNonLineaires();
     RetourOrigineInverse();
 }
 
 void AfficheOrigine(const char* format)
 {
-    std::printf(format, static_cast<long>(OrgXPlaque), static_cast<long>(OrgYPlaque));
+    std::printf(format, static_cast<long>(marquage.OrgXPlaque), static_cast<long>(marquage.OrgYPlaque));
 }
 
 int32_t MicronsParUnite()
 {
-    if constexpr (build::kFibreLine) return CoefUnitVersMicron;
-    else return UniteDeLg != 0 ? 1 : 10;
+    if constexpr (build::kFibreLine) return marquage.CoefUnitVersMicron;
+    else return marquage.UniteDeLg != 0 ? 1 : 10;
 }
 
 int Nano(int32_t microns)
@@ -88,21 +90,21 @@ void DeplaceVersOrigineCorrigee()
     AfficheOrigine(build::kTraits.texteOrigineCorrigee);
     const int32_t microns = MicronsParUnite();
     const auto corrige = [microns](int32_t origine, float gain) {
-        const float v = static_cast<float>(origine) * gain + static_cast<float>(DemiChampFocale) * (1 - gain);
+        const float v = static_cast<float>(origine) * gain + static_cast<float>(marquage.DemiChampFocale) * (1 - gain);
         return ArrondiEntier(static_cast<double>(TronqueEntier(v)) * microns);
     };
-    OrgXPlaqValCorigeeRepTheo = corrige(OrgXPlaque, GainXRectPosition);
-    OrgYPlaqValCorigeeRepTheo = corrige(OrgYPlaque, GainYRectPosition);
-    PtXdepVecteur = ArrondiEntier(static_cast<double>(OrgXPlaque) * microns);
-    PtYdepVecteur = ArrondiEntier(static_cast<double>(OrgYPlaque) * microns);
-    DoVecteurMicrons(Nano(OrgXPlaqValCorigeeRepTheo), Nano(OrgYPlaqValCorigeeRepTheo), 1, 0);
+    deplacement.OrgXPlaqValCorigeeRepTheo = corrige(marquage.OrgXPlaque, marquage.GainXRectPosition);
+    deplacement.OrgYPlaqValCorigeeRepTheo = corrige(marquage.OrgYPlaque, marquage.GainYRectPosition);
+    deplacement.PtXdepVecteur = ArrondiEntier(static_cast<double>(marquage.OrgXPlaque) * microns);
+    deplacement.PtYdepVecteur = ArrondiEntier(static_cast<double>(marquage.OrgYPlaque) * microns);
+    DoVecteurMicrons(Nano(deplacement.OrgXPlaqValCorigeeRepTheo), Nano(deplacement.OrgYPlaqValCorigeeRepTheo), 1, 0);
 }
 
 // The sheet's body in simulation records its marked vectors from entry 0.
 // In step rotation only the focus jobs walk.
 void Parcourt(bool toujours)
 {
-    CurrentRectPos = 0;
+    deplacement.CurrentRectPos = 0;
     ReprendMarquage();  // a fault of the last marking does not stop this walk
     if (toujours || !PasAPas()) AnalyseFonctions();
 }
@@ -113,10 +115,10 @@ void Parcourt(bool toujours)
 // jobs keep theirs) must not bring its points back.
 void TraceContour(const float* tx, const float* ty, int32_t points, int32_t diviseur)
 {
-    const int32_t n = std::clamp(points, int32_t{0}, CurrentRectPos);
+    const int32_t n = std::clamp(points, int32_t{0}, deplacement.CurrentRectPos);
     if (n == 0) return;  // nothing recorded: nothing to show
-    const int32_t x0 = X_courant;
-    const int32_t y0 = Y_courant;
+    const int32_t x0 = deplacement.X_courant;
+    const int32_t y0 = deplacement.Y_courant;
     const auto div = static_cast<uint16_t>(diviseur);
     clock_t precedent = LireHorloge();
     double ecoule = 0.0;  // clock ticks, counted forward only should the clock wrap
@@ -127,15 +129,15 @@ void TraceContour(const float* tx, const float* ty, int32_t points, int32_t divi
         return ecoule / 1000000.0 * 1000.0;
     };
     double passe = 0.0;
-    while (PositionningTimeout > passe) {
-        for (int32_t i = 0; i < n && PositionningTimeout > passe; ++i) {
+    while (marquage.PositionningTimeout > passe) {
+        for (int32_t i = 0; i < n && marquage.PositionningTimeout > passe; ++i) {
             if (i == 0) {
-                X_courant = x0;
-                Y_courant = y0;
+                deplacement.X_courant = x0;
+                deplacement.Y_courant = y0;
             }
-            X_courant = ArrondiEntier(static_cast<double>(X_courant) + ArrondiEntier(tx[i]));
-            Y_courant = ArrondiEntier(static_cast<double>(Y_courant) + ArrondiEntier(ty[i]));
-            Deplacement(kSaut, div, div, X_courant, Y_courant, 0);
+            deplacement.X_courant = ArrondiEntier(static_cast<double>(deplacement.X_courant) + ArrondiEntier(tx[i]));
+            deplacement.Y_courant = ArrondiEntier(static_cast<double>(deplacement.Y_courant) + ArrondiEntier(ty[i]));
+            Deplacement(kSaut, div, div, deplacement.X_courant, deplacement.Y_courant, 0);
             passe = ms();
         }
     }
@@ -143,17 +145,17 @@ void TraceContour(const float* tx, const float* ty, int32_t points, int32_t divi
 
 void TraceRectangle(int32_t points, int32_t diviseur)
 {
-    TraceContour(RectanglePositionnementX, RectanglePositionnementY, points, diviseur);
+    TraceContour(deplacement.RectanglePositionnementX, deplacement.RectanglePositionnementY, points, diviseur);
 }
 
 void TraceCroix()
 {
-    TraceContour(SavePointsCroixX, SavePointsCroixY, kTailleSavePointsCroix, VPULASER);
+    TraceContour(deplacement.SavePointsCroixX, deplacement.SavePointsCroixY, kTailleSavePointsCroix, deplacement.VPULASER);
 }
 
 void TraceTC()
 {
-    TraceContour(SavePointsTCX, SavePointsTCY, NbreDataPositionnementTC, VPULASER);
+    TraceContour(deplacement.SavePointsTCX, deplacement.SavePointsTCY, deplacement.NbreDataPositionnementTC, deplacement.VPULASER);
 }
 
 void Positionnement(unsigned char* job)
@@ -165,20 +167,20 @@ void Positionnement(unsigned char* job)
     PrepareParcours(true);
     AfficheOrigine("OrgXPlaque =%ld     OrgYPlaque=%ld\n");
 
-    if (bTC_DMC != 0) {
-        bCestUneRotation = 1;
+    if (rotation.bTC_DMC != 0) {
+        rotation.bCestUneRotation = 1;
         DeplaceVersOriginePlaque();
-        bCestUneRotation = 0;
+        rotation.bCestUneRotation = 0;
     } else if (!PasAPas()) {
         DeplaceVersOrigineCorrigee();
     }
     Parcourt(false);
     if constexpr (kPuissance) Pilot_Puissance(0);
 
-    const bool lent = bTC_DMC != 0 && build::kTraits.contourTCLent;
-    TraceRectangle(NbreDataPourPositionnement, lent ? 100 : VPULASER);
-    NbreDataPourPositionnement = 0;
-    if (bTC_DMC != 0) VaAuCentreTC();
+    const bool lent = rotation.bTC_DMC != 0 && build::kTraits.contourTCLent;
+    TraceRectangle(deplacement.NbreDataPourPositionnement, lent ? 100 : deplacement.VPULASER);
+    deplacement.NbreDataPourPositionnement = 0;
+    if (rotation.bTC_DMC != 0) VaAuCentreTC();
     else VaAuCentre();
 }
 
@@ -188,13 +190,13 @@ void PositionnementYag(unsigned char* job)
     Prepare(job, true);
     PrepareParcours(true);
     // Unsigned 32-bit arithmetic, as on the board.
-    std::printf("OrgXPlaque = %lu  OrgYPlaque = %lu\n", static_cast<unsigned long>(static_cast<uint32_t>(OrgXPlaque) * 10u),
-                static_cast<unsigned long>(static_cast<uint32_t>(OrgYPlaque) * 10u));
-    DoVecteurMicrons(ArrondiEntier(static_cast<double>(OrgXPlaque) * 10000),
-                     ArrondiEntier(static_cast<double>(OrgYPlaque) * 10000), 1, 0);
+    std::printf("OrgXPlaque = %lu  OrgYPlaque = %lu\n", static_cast<unsigned long>(static_cast<uint32_t>(marquage.OrgXPlaque) * 10u),
+                static_cast<unsigned long>(static_cast<uint32_t>(marquage.OrgYPlaque) * 10u));
+    DoVecteurMicrons(ArrondiEntier(static_cast<double>(marquage.OrgXPlaque) * 10000),
+                     ArrondiEntier(static_cast<double>(marquage.OrgYPlaque) * 10000), 1, 0);
     Parcourt(true);
-    TraceRectangle(kPointsRectangleYag, VPULASER);
-    NbreDataPourPositionnement = 0;
+    TraceRectangle(kPointsRectangleYag, deplacement.VPULASER);
+    deplacement.NbreDataPourPositionnement = 0;
     VaAuCentre();
 }
 
@@ -217,8 +219,8 @@ void FocalisationAPlat(unsigned char* job)
 // while the cross is shown.
 uint8_t& ModeCylindre()
 {
-    if constexpr (build::kDmc) return bDMCpasApas;
-    else return bTC_DMC;
+    if constexpr (build::kDmc) return rotation.bDMCpasApas;
+    else return rotation.bTC_DMC;
 }
 
 void PositionnementEtau(unsigned char* job, bool selonY)
@@ -227,12 +229,12 @@ void PositionnementEtau(unsigned char* job, bool selonY)
     Prepare(job, false);
     Diodes(3);
     PrepareParcours(false);
-    if (selonY) CUneRechercheOrgigine = 1;
+    if (selonY) deplacement.CUneRechercheOrgigine = 1;
     DeplaceVersOriginePlaque();
     Parcourt(false);
     Pilot_Puissance(0);
     TraceTC();
-    NbreDataPositionnementTC = 0;
+    deplacement.NbreDataPositionnementTC = 0;
     VaAuCentre();
 }
 
@@ -266,21 +268,21 @@ void FocalisationTCHelp(unsigned char* job)
     Diodes(4);
     PrepareParcours(false);
     AfficheOrigine("Help Focalisation TC    OrgXPlaque =%ld     OrgYPlaque=%ld \n");
-    bCestUneRotation = 1;
+    rotation.bCestUneRotation = 1;
     DeplaceVersOriginePlaque();
     Parcourt(true);
-    FirstDeplacementCentreObjet = 0;
+    deplacement.FirstDeplacementCentreObjet = 0;
     TraceCroix();
     Diodes(3);
     VaAuCentreTC();
-    bCestUneRotation = 0;
+    rotation.bCestUneRotation = 0;
     ModeCylindre() = 1;
 }
 
 void TCHelp(unsigned char* job)
 {
     BuffCourant = job;
-    bCestUneRotation = 1;
+    rotation.bCestUneRotation = 1;
     Diodes(3);
     Pilot_Puissance(0);
     PrepareParcours(false);
@@ -289,9 +291,9 @@ void TCHelp(unsigned char* job)
     Parcourt(false);
     Pilot_Puissance(0);
     TraceTC();
-    NbreDataPositionnementTC = 0;
+    deplacement.NbreDataPositionnementTC = 0;
     VaAuCentreTC();
-    bCestUneRotation = 0;
+    rotation.bCestUneRotation = 0;
 }
 
 void PositionningEtauSarvelSelonX(unsigned char* job)
@@ -309,14 +311,14 @@ void PositionningOrigineFleche(unsigned char*)
     std::printf("Positionnement OU retour origine rotation\n");
     if constexpr (build::kDmc) {
         EnSensHoraire([] {
-            const auto pas = static_cast<uint32_t>(NbrePasRotation);
+            const auto pas = static_cast<uint32_t>(marquage.NbrePasRotation);
             if (pas != 0) {
-                std::printf("Sens Rotation = %d - Nbre pas de rotation = %ld\n", sens_DMC_OK, static_cast<long>(pas));
+                std::printf("Sens Rotation = %d - Nbre pas de rotation = %ld\n", rotation.sens_DMC_OK, static_cast<long>(pas));
                 DEPLACE_DMC(static_cast<double>(pas), 0, "NON");
             } else {
                 std::printf("Sens Rotation = %d - Retour Origine -- Délacement relatif 1000+15200 -- Sens Horaire -- "
                             "AVEC recherche capteur\n",
-                            sens_DMC_OK);
+                            rotation.sens_DMC_OK);
                 DEPLACE_DMC(1000.0, 0, "NON");
                 DEPLACE_DMC(15200.0, 0, "ORIGINE");
             }

@@ -3,6 +3,9 @@
 #include "mlas_dmc.h"
 #include "mlas_func.h"
 #include "prnReception.h"
+#include "etat_marquage.h"
+#include "etat_rotation.h"
+#include "etat_reception.h"
 
 #include <cstdio>
 #include <cstring>
@@ -13,7 +16,7 @@ namespace entete {
 // Position of a field's last byte from BuffCourant.
 uint32_t Position(ChampEntete champ)
 {
-    return uint32_t{LgAvantEntete} + DecalageChamp(champ) + 3;
+    return uint32_t{marquage.LgAvantEntete} + DecalageChamp(champ) + 3;
 }
 
 int32_t Champ32(uint32_t dernier)
@@ -49,7 +52,7 @@ int32_t Perimetre100e(int32_t perimetre, int32_t unite)
 bool CylindreDemande()
 {
     const int32_t champ = Champ(ChTypeMarquageDemande);
-    if constexpr (kAvecCarte) return DMC_OK != 0 && champ != 0;
+    if constexpr (kAvecCarte) return rotation.DMC_OK != 0 && champ != 0;
     else return champ != 0;
 }
 
@@ -59,7 +62,7 @@ namespace {
 // in the KM250 line.
 void NoteSource(uint8_t code, const char* texteFibre, const char* texteKm250)
 {
-    uint8_t& source = kFibreLine ? TypeLaser : ModelLaser;
+    uint8_t& source = kFibreLine ? marquage.TypeLaser : marquage.ModelLaser;
     source = code;
     std::printf(kFibreLine ? texteFibre : texteKm250, source);
 }
@@ -70,11 +73,11 @@ AvantEntete LitAvantEntete()
 {
     const VueJob vue = VueCourante();
     if constexpr (!kViper) {
-        bReceptionFirmware = 0;
-        if constexpr (kAvecCarte) bPositionningFleche = 0;
-        bChangementIP = 0;
-        if constexpr (kFibreLine) TypeLaser = 0;
-        else ModelLaser = 0;
+        marquage.bReceptionFirmware = 0;
+        if constexpr (kAvecCarte) marquage.bPositionningFleche = 0;
+        marquage.bChangementIP = 0;
+        if constexpr (kFibreLine) marquage.TypeLaser = 0;
+        else marquage.ModelLaser = 0;
     }
     // The length is kept in 8 bits: at most 41 "!LB" records before the last one.
     constexpr uint32_t kMaxAvantEntete = 252;
@@ -89,83 +92,83 @@ AvantEntete LitAvantEntete()
     } while (std::strcmp(tag, "!LB") == 0);
     if (longueur > kMaxAvantEntete) return AvantEntete::TropLongue;
     longueur += 2;
-    LgAvantEntete = static_cast<uint8_t>(longueur);
-    if constexpr (kKm250Line) std::printf("Longueur avant Entete : %u\n", unsigned{LgAvantEntete});
+    marquage.LgAvantEntete = static_cast<uint8_t>(longueur);
+    if constexpr (kKm250Line) std::printf("Longueur avant Entete : %u\n", unsigned{marquage.LgAvantEntete});
 
     const std::string_view t(tag, 3);
     if constexpr (kViper) {
-        bReceptionFirmware = 0;
-        bChangementIP = 0;
-        LaserKM250 = 0;
+        marquage.bReceptionFirmware = 0;
+        marquage.bChangementIP = 0;
+        marquage.LaserKM250 = 0;
         if (t == "!KM") {
-            LaserKM250 = 1;
+            marquage.LaserKM250 = 1;
         } else if (t == "!LF") {
-            bReceptionFirmware = 1;
-            bSimulation = 0;
+            marquage.bReceptionFirmware = 1;
+            marquage.bSimulation = 0;
         } else if (t == "!IP") {
-            bChangementIP = 1;
+            marquage.bChangementIP = 1;
         }
         if (t == "!PC") {
-            bPreChauffe = 1;
+            marquage.bPreChauffe = 1;
             std::printf("LectAvantEntete        Fiche de PreChauffe\n");
         }
     } else {
         if (t == "!KM") NoteSource(1, "TypeLaser=%d  -> YAG100\n", build::kTraits.texteLaserYag);
         if (t == "!ZK") NoteSource(2, "TypeLaser=%d  -> Fiber Laser\n", "ModelLaser=%d  -> Fiber Laser\n");
         if (t == "!LF") {
-            bReceptionFirmware = 1;
-            bSimulation = 0;
+            marquage.bReceptionFirmware = 1;
+            marquage.bSimulation = 0;
         }
         if (kAvecCarte && t == "!PF") {
             std::printf("Fiche de positionnement fleche (Indicatif origine rotation) ou de retour origine\n");
-            bPositionningFleche = 1;
-            bSimulation = 0;
+            marquage.bPositionningFleche = 1;
+            marquage.bSimulation = 0;
         }
-        if (t == "!IP") bChangementIP = 1;
+        if (t == "!IP") marquage.bChangementIP = 1;
         // The header is read afterwards: this is the previous job's file type.
-        if (kKm250Line && TypeDuFichier == 2) bPreChauffe = 1;
+        if (kKm250Line && marquage.TypeDuFichier == 2) marquage.bPreChauffe = 1;
     }
 
-    if (kAvecCarte && bPositionningFleche != 0) {
-        ++LgAvantEntete;
-        if (!vue.Couvre(0, LgAvantEntete + 1u)) return AvantEntete::Incomplete;
-        NbrePasRotation = static_cast<int32_t>(LectNbrePasRotation(LgAvantEntete));
-        if constexpr (kFibreLine) std::printf(" NbrePasRotation=%d\n", NbrePasRotation);
-        else std::printf(" NbrePasRotation=%ld\n", L(NbrePasRotation));
+    if (kAvecCarte && marquage.bPositionningFleche != 0) {
+        ++marquage.LgAvantEntete;
+        if (!vue.Couvre(0, marquage.LgAvantEntete + 1u)) return AvantEntete::Incomplete;
+        marquage.NbrePasRotation = static_cast<int32_t>(LectNbrePasRotation(marquage.LgAvantEntete));
+        if constexpr (kFibreLine) std::printf(" NbrePasRotation=%d\n", marquage.NbrePasRotation);
+        else std::printf(" NbrePasRotation=%ld\n", L(marquage.NbrePasRotation));
         return AvantEntete::Valide;
     }
-    if (!vue.Couvre(0, LgAvantEntete)) return AvantEntete::Incomplete;
+    if (!vue.Couvre(0, marquage.LgAvantEntete)) return AvantEntete::Incomplete;
     auto chiffre = [&](uint32_t p) { return static_cast<uint8_t>(vue.Octet(p) - 0x30); };
-    LgEntete = 100u * chiffre(LgAvantEntete - 4u) + 10u * chiffre(LgAvantEntete - 3u) + chiffre(LgAvantEntete - 2u);
-    if constexpr (!kViper) std::printf("Longueur avant Entete : %d\n", LgAvantEntete);
-    std::printf("Longeur de l'EnTete : %lu\n", UL(LgEntete));
+    marquage.LgEntete = 100u * chiffre(marquage.LgAvantEntete - 4u) + 10u * chiffre(marquage.LgAvantEntete - 3u) + chiffre(marquage.LgAvantEntete - 2u);
+    if constexpr (!kViper) std::printf("Longueur avant Entete : %d\n", marquage.LgAvantEntete);
+    std::printf("Longeur de l'EnTete : %lu\n", UL(marquage.LgEntete));
     return AvantEntete::Valide;
 }
 
 // Clears what would make the wait run something other than a marking.
 void EffaceGenresFiche()
 {
-    bSimulation = 0;
-    PositionningTimeout = 0;
-    bTCReglageMinMax = 0;
-    bFocalisationAPlat = 0;
-    bFocalisationTC = 0;
-    bPositionnementTC = 0;
-    bPositionTC2 = 0;
-    bPositionXEtau = 0;
-    bPositionYEtau = 0;
-    bTestInscription = 0;
+    marquage.bSimulation = 0;
+    marquage.PositionningTimeout = 0;
+    marquage.bTCReglageMinMax = 0;
+    marquage.bFocalisationAPlat = 0;
+    marquage.bFocalisationTC = 0;
+    marquage.bPositionnementTC = 0;
+    marquage.bPositionTC2 = 0;
+    marquage.bPositionXEtau = 0;
+    marquage.bPositionYEtau = 0;
+    marquage.bTestInscription = 0;
 }
 
 int32_t Refuse(const VueJob& vue)
 {
     std::printf("Fichier pas valide -> Pas d'analyse de l'entête\n");
-    FichierOK = 0;
+    reception.FichierOK = 0;
     EffaceGenresFiche();
-    bReceptionFirmware = 0;
-    bPositionningFleche = 0;
-    bChangementIP = 0;
-    bPreChauffe = 0;
+    marquage.bReceptionFirmware = 0;
+    marquage.bPositionningFleche = 0;
+    marquage.bChangementIP = 0;
+    marquage.bPreChauffe = 0;
     return vue.taille == 0 ? 0 : static_cast<int32_t>(vue.taille - 1);
 }
 
@@ -185,15 +188,15 @@ bool ControleJob(const VueJob& vue, Forme forme)
     case AvantEntete::Valide:
         break;
     }
-    if (kAvecCarte && bPositionningFleche != 0) return true;
-    const uint64_t attendus = uint64_t{LgAvantEntete} + LgEntete;
+    if (kAvecCarte && marquage.bPositionningFleche != 0) return true;
+    const uint64_t attendus = uint64_t{marquage.LgAvantEntete} + marquage.LgEntete;
     if (attendus > vue.taille) {
         std::printf("Fichier incomplet : %lu octets reçus pour une entête de %lu octets\n", UL(vue.taille),
-                    UL(LgEntete));
+                    UL(marquage.LgEntete));
         return false;
     }
     const bool retourIP = forme == Forme::Courte || (kKm250Line && !kViper);
-    if (bReceptionFirmware != 0 || (bChangementIP != 0 && retourIP)) return true;
+    if (marquage.bReceptionFirmware != 0 || (marquage.bChangementIP != 0 && retourIP)) return true;
 
     if (forme == Forme::Complete && CylindreDemande() && Perimetre100e(Champ(ChPerimetre), Champ(ChUnite)) == 0) {
         std::printf("Périmètre du cylindre nul dans l'entête\n");
@@ -205,35 +208,35 @@ bool ControleJob(const VueJob& vue, Forme forme)
 int32_t FinAnalyse()
 {
     std::printf("FIN de l'analyse de l'entête\n");
-    return static_cast<int32_t>(LgAvantEntete + LgEntete - 1);
+    return static_cast<int32_t>(marquage.LgAvantEntete + marquage.LgEntete - 1);
 }
 
 void LitFirmware()
 {
     std::printf("Firmware upload\n");
-    LectFilename(LgAvantEntete + kDecalageNom);
-    FirmwareFilesize = LectFilesize(Position(ChTailleFirmware));
-    FirmwareChecksum = LectChecksum(Position(ChChecksum));
+    LectFilename(marquage.LgAvantEntete + kDecalageNom);
+    marquage.FirmwareFilesize = LectFilesize(Position(ChTailleFirmware));
+    marquage.FirmwareChecksum = LectChecksum(Position(ChChecksum));
 }
 
 void LitUnite()
 {
-    UniteDeLg = LectUniteFirmware(Position(ChUnite));
-    std::printf("Unitée de longueur utilisée (0->1/100e  1->1/1000e de mm) : %ld\n", L(UniteDeLg));
+    marquage.UniteDeLg = LectUniteFirmware(Position(ChUnite));
+    std::printf("Unitée de longueur utilisée (0->1/100e  1->1/1000e de mm) : %ld\n", L(marquage.UniteDeLg));
 }
 
 void FixeUnite()
 {
-    if (UniteDeLg != 0) {
-        CoefDivUnitVersmm = 1000.0f;
-        CoefUnitVersNano = 1000;
-        CoefUnitVersMicron = 1;
-        tAfficheUnitCourante = tAfficheUnit1000e;
+    if (marquage.UniteDeLg != 0) {
+        marquage.CoefDivUnitVersmm = 1000.0f;
+        marquage.CoefUnitVersNano = 1000;
+        marquage.CoefUnitVersMicron = 1;
+        marquage.tAfficheUnitCourante = tAfficheUnit1000e;
     } else {
-        CoefDivUnitVersmm = 100.0f;
-        CoefUnitVersNano = 10000;
-        CoefUnitVersMicron = 10;
-        tAfficheUnitCourante = tAfficheUnit100e;
+        marquage.CoefDivUnitVersmm = 100.0f;
+        marquage.CoefUnitVersNano = 10000;
+        marquage.CoefUnitVersMicron = 10;
+        marquage.tAfficheUnitCourante = tAfficheUnit100e;
     }
 }
 
@@ -241,15 +244,15 @@ void FixeUnite()
 // origin would leave 32 bits: the job is refused.
 bool DecaleOrigine(int64_t dx, int64_t dy)
 {
-    const int64_t x = int64_t{OrgXPlaque} + dx;
-    const int64_t y = int64_t{OrgYPlaque} + dy;
+    const int64_t x = int64_t{marquage.OrgXPlaque} + dx;
+    const int64_t y = int64_t{marquage.OrgYPlaque} + dy;
     if (!Tient32(x) || !Tient32(y)) {
         std::printf("Origine de la plaque hors limites : X=%lld  Y=%lld\n", static_cast<long long>(x),
                     static_cast<long long>(y));
         return false;
     }
-    OrgXPlaque = static_cast<int32_t>(x);
-    OrgYPlaque = static_cast<int32_t>(y);
+    marquage.OrgXPlaque = static_cast<int32_t>(x);
+    marquage.OrgYPlaque = static_cast<int32_t>(y);
     return true;
 }
 
@@ -272,33 +275,33 @@ bool LitTempos()
         std::printf("Vitesse de saut hors limites dans l'entête : %lld\n", static_cast<long long>(vitesse));
         return false;
     }
-    TempoSaut = saut;
-    TempoTir = tir;
-    TempopTir = pTir;
-    VitesseSaut = static_cast<int32_t>(vitesse);
+    marquage.TempoSaut = saut;
+    marquage.TempoTir = tir;
+    marquage.TempopTir = pTir;
+    marquage.VitesseSaut = static_cast<int32_t>(vitesse);
     // Only the low byte is kept: the field may be any 32-bit value.
-    Orientation = static_cast<uint8_t>(static_cast<uint32_t>(LectOrientation(Position(ChOrientationImage))) + 1u);
+    marquage.Orientation = static_cast<uint8_t>(static_cast<uint32_t>(LectOrientation(Position(ChOrientationImage))) + 1u);
     return true;
 }
 
 void LitResolution()
 {
-    ResolutionDpiX = static_cast<uint32_t>(LectDpiX(Position(ChDpiX)));
-    ResolutionDpiY = static_cast<uint32_t>(LectDpiY(Position(ChDpiY)));
+    marquage.ResolutionDpiX = static_cast<uint32_t>(LectDpiX(Position(ChDpiX)));
+    marquage.ResolutionDpiY = static_cast<uint32_t>(LectDpiY(Position(ChDpiY)));
 }
 
 void LitPuissanceEtVitesse(bool full)
 {
-    BlackInitialpower = bSimulation != 0 ? 0 : LectPowerInitialDuNoir(Position(ChPuissanceNoir));
+    marquage.BlackInitialpower = marquage.bSimulation != 0 ? 0 : LectPowerInitialDuNoir(Position(ChPuissanceNoir));
     if (full) LitTemposCylindre();
-    if (!full || kKm250Line) WritePower(static_cast<uint16_t>(BlackInitialpower));
-    else LFWritePowerV2(static_cast<uint16_t>(BlackInitialpower));
-    VitesseInitiale = LectInitialSpeed(Position(ChVitesseInitiale));
-    WriteInitialSpeed(static_cast<uint16_t>(VitesseInitiale));
+    if (!full || kKm250Line) WritePower(static_cast<uint16_t>(marquage.BlackInitialpower));
+    else LFWritePowerV2(static_cast<uint16_t>(marquage.BlackInitialpower));
+    marquage.VitesseInitiale = LectInitialSpeed(Position(ChVitesseInitiale));
+    WriteInitialSpeed(static_cast<uint16_t>(marquage.VitesseInitiale));
     if (!full) return;
-    lasparam.VitesseMarquage = ArrondiEntier(MarkingSpeed / 10.0);
+    lasparam.VitesseMarquage = ArrondiEntier(marquage.MarkingSpeed / 10.0);
     if constexpr (kFibreLine) std::printf("Vitesse de marquage : %d mm/s\n", lasparam.VitesseMarquage);
-    build::Affiche(build::kTraits.texteVitesseInitiale, L(VitesseInitiale));
+    build::Affiche(build::kTraits.texteVitesseInitiale, L(marquage.VitesseInitiale));
     if constexpr (kViper) std::printf("Vitesse de marquage : %d\n", lasparam.VitesseMarquage);
 }
 
@@ -329,11 +332,11 @@ ParamCorrection FocaleInconnue()
 
 void FinCommune()
 {
-    bNegatif = LectTypeMarquage(Position(ChTypeMarquage)) != 0 ? 1 : 0;
-    RasterPatternCorrection = LectDiffusion(Position(ChDiffusion));
+    marquage.bNegatif = LectTypeMarquage(Position(ChTypeMarquage)) != 0 ? 1 : 0;
+    marquage.RasterPatternCorrection = LectDiffusion(Position(ChDiffusion));
     char texte[256];
-    std::snprintf(texte, sizeof texte, " VALEUR ENTETE %li %li %li %li %li", L(VitesseSaut), L(TempoSaut),
-                  L(TempoTir), L(TempopTir), L(VitesseSaut));
+    std::snprintf(texte, sizeof texte, " VALEUR ENTETE %li %li %li %li %li", L(marquage.VitesseSaut), L(marquage.TempoSaut),
+                  L(marquage.TempoTir), L(marquage.TempopTir), L(marquage.VitesseSaut));
     FK_PP(texte);
 }
 

@@ -7,6 +7,8 @@
 #include "mlas_dmc.h"
 #include "mlas_func.h"
 #include "prnReception.h"
+#include "etat_marquage.h"
+#include "etat_rotation.h"
 
 #include <array>
 #include <cmath>
@@ -14,67 +16,8 @@
 #include <cstring>
 #include <string_view>
 
-uint8_t LgAvantEntete = 0;
-uint32_t LgEntete = 0;
-uint8_t TypeLaser = 0;
-uint8_t ModelLaser = 0;
-int32_t LaserKM250 = 0;
-uint8_t bReceptionFirmware = 0;
-uint8_t bPositionningFleche = 0;
-uint8_t bChangementIP = 0;
-uint8_t bPreChauffe = 0;
-int32_t NbrePasRotation = 1000;
-
-int32_t TypeDuFichier = 0;
-int32_t UniteDeLg = 55;
-int32_t MarquageUnique = 55;
-float CoefDivUnitVersmm = 0.0f;
-int32_t CoefUnitVersNano = 0;
-int32_t CoefUnitVersMicron = 0;
 const char tAfficheUnit1000e[] = "en 1/1000e de mm";
 const char tAfficheUnit100e[] = "en 1/100e de mm";
-const char* tAfficheUnitCourante = "";
-
-char FirmwareFilename[17] = {};
-int32_t FirmwareFilesize = 0;
-int32_t FirmwareChecksum = 0;
-
-int32_t OrgXPlaque = 0;
-int32_t OrgYPlaque = 0;
-int32_t DimXPlaque = 0;
-int32_t DimYPlaque = 0;
-uint32_t ResolutionDpiX = 0;
-uint32_t ResolutionDpiY = 0;
-int32_t BlackInitialpower = 0;
-int32_t VitesseInitiale = 0;
-int32_t MarquageIntExtCylindre = 0;
-int32_t OrientationMarquage = 0;
-int32_t NumFocale = 0;
-int32_t MargeFocaleCurrentUnit = 0;
-int32_t DemiChampFocale = 0;
-float DemiCourse = 0.0f;
-uint8_t bNegatif = 0;
-int32_t RasterPatternCorrection = 0;
-
-uint32_t PositionningTimeout = 0;
-uint8_t bTCReglageMinMax = 0;
-uint8_t bFocalisationAPlat = 0;
-uint8_t bFocalisationTC = 0;
-uint8_t bPositionnementTC = 0;
-uint8_t bPositionTC2 = 0;
-uint8_t bPositionXEtau = 0;
-uint8_t bPositionYEtau = 0;
-
-uint8_t bDdeRetourOrigine = 0;
-uint8_t bFirstRotationPU = 0;
-float fPerimetreEnmm = 0.0f;
-int32_t ModeTurboTCValide = 0;
-int32_t TempoFinRotation = 0;
-int32_t TempoInterligneTC = 0;
-
-int32_t MarkingSpeed = 2000;
-int32_t DeltaMarkingSpeed = 0;
-double SpeedInc = 0.0;
 
 using namespace entete;
 
@@ -100,11 +43,11 @@ char* LectFilename(uint32_t position)
     const VueJob vue = VueCourante();
     for (uint32_t i = 0; i < 16; ++i) {
         const uint8_t c = vue.Octet(position + i);
-        FirmwareFilename[i] = c == ' ' ? '\0' : static_cast<char>(c);
+        marquage.FirmwareFilename[i] = c == ' ' ? '\0' : static_cast<char>(c);
     }
-    FirmwareFilename[16] = '\0';
-    std::printf("File name : %s\n", FirmwareFilename);
-    return FirmwareFilename;
+    marquage.FirmwareFilename[16] = '\0';
+    std::printf("File name : %s\n", marquage.FirmwareFilename);
+    return marquage.FirmwareFilename;
 }
 
 int32_t LectFilesize(uint32_t position)
@@ -130,9 +73,9 @@ int32_t LitOrigine(uint32_t position, char axe)
     if constexpr (kFibreLine) {
         std::printf(axe == 'X' ? "   Position de l'Origine X de la Plaque : %lx -> %ld %s (Repère redimensionné)\n"
                                : "   Position de l'Origine Y de la Plaque : %lx -> %ld %s (Repère redimensionné) \n",
-                    brut, L(v), tAfficheUnitCourante);
+                    brut, L(v), marquage.tAfficheUnitCourante);
     } else {
-        const char* unite = UniteDeLg != 0 ? "1/1000" : "1/100";
+        const char* unite = marquage.UniteDeLg != 0 ? "1/1000" : "1/100";
         std::printf(axe == 'X'
                         ? "   Position de l'Origine X de la Plaque : %lx -> %ld en %s de mm (Repère redimensionné)\n"
                         : "   Position de l'Origine Y de la Plaque : %lx -> %ld en %s de mm  (Repère redimensionné) \n",
@@ -157,7 +100,7 @@ int32_t LectTypeMarquageDemande(uint32_t position)
 {
     const int32_t v = Champ32(position);
     std::printf("Type marquage : %ld     (0:A plat - 1:TC)\n", L(v));
-    if constexpr (kAvecCarte) return DMC_OK != 0 && v != 0 ? 1 : 0;
+    if constexpr (kAvecCarte) return rotation.DMC_OK != 0 && v != 0 ? 1 : 0;
     else return 0;
 }
 
@@ -170,9 +113,9 @@ int32_t LectTypeMarquageIntExt(uint32_t position)
 
 int64_t LectVitesseDeSaut(uint32_t position)
 {
-    int64_t v = bFocalisationAPlat != 0 ? 2500 : Champ32(position);
+    int64_t v = marquage.bFocalisationAPlat != 0 ? 2500 : Champ32(position);
     if constexpr (kAvecCarte) {
-        if (bPositionnementTC != 0 || bPositionTC2 != 0 || bPositionXEtau != 0 || bPositionYEtau != 0) v *= 50;
+        if (marquage.bPositionnementTC != 0 || marquage.bPositionTC2 != 0 || marquage.bPositionXEtau != 0 || marquage.bPositionYEtau != 0) v *= 50;
     }
     build::Affiche(build::kTraits.texteVitesseSautLue, static_cast<long long>(v));
     return v;
@@ -228,8 +171,8 @@ void LFWritePowerV2(uint16_t power)
     const int septBits = code & 0x7F;
     std::printf("Puissance initiale dans en-tête : %d en pourcentage \n", power);
     constexpr build::Traits t = build::kTraits;
-    const char* texte = ModelDuLaser == 772                      ? t.textePuissanceFibre300
-                        : ModelDuLaser == 774 && build::kFibre500 ? t.textePuissanceFibre500
+    const char* texte = marquage.ModelDuLaser == 772                      ? t.textePuissanceFibre300
+                        : marquage.ModelDuLaser == 774 && build::kFibre500 ? t.textePuissanceFibre500
                                                                   : t.textePuissanceAutreFibre;
     build::Affiche(texte, int{code}, unsigned{code});
     build::Affiche(t.textePuissanceConfiguree, septBits, unsigned(septBits));
@@ -238,7 +181,7 @@ void LFWritePowerV2(uint16_t power)
 
 void WriteInitialSpeed(uint16_t speed)
 {
-    MarkingSpeed = speed * 10;
-    DeltaMarkingSpeed = static_cast<int32_t>(MarkingSpeed * 0.8);
-    SpeedInc = static_cast<double>(DeltaMarkingSpeed / 64);
+    marquage.MarkingSpeed = speed * 10;
+    marquage.DeltaMarkingSpeed = static_cast<int32_t>(marquage.MarkingSpeed * 0.8);
+    marquage.SpeedInc = static_cast<double>(marquage.DeltaMarkingSpeed / 64);
 }

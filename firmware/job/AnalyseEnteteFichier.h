@@ -5,80 +5,13 @@
 #pragma once
 
 #include "VueJob.h"
-#include "mlas_etat.h"
 #include "mlas_param.h"
 
 #include <cstdint>
 
-// Pre-header.
-extern uint8_t LgAvantEntete;  // offset of the first header byte
-extern uint32_t LgEntete;      // header length from the tag's digits
-extern uint8_t TypeLaser;      // fibre line: 0 none, 1 YAG ("!KM"), 2 fibre ("!ZK")
-extern uint8_t ModelLaser;     // mlas-km250, mlas-km250-nodmc: the same codes
-extern int32_t LaserKM250;     // mlas-km250-viper: 1 for "!KM"
-extern uint8_t bReceptionFirmware;  // "!LF": the job carries a new firmware
-extern uint8_t bPositionningFleche; // "!PF": rotation-origin arrow job
-extern uint8_t bChangementIP;       // "!IP"
-extern uint8_t bPreChauffe;         // pre-heat job (KM250 line)
-extern int32_t NbrePasRotation;     // steps of an arrow job
-
 // Job kind and unit.
-extern int32_t TypeDuFichier;
-extern int32_t UniteDeLg;       // 0 = 1/100 mm, else 1/1000 mm; 55 until a job sets it
-extern int32_t MarquageUnique;  // 1: delete the job after marking; 55 until a job sets it
-extern float CoefDivUnitVersmm;
-extern int32_t CoefUnitVersNano;
-extern int32_t CoefUnitVersMicron;
 extern const char tAfficheUnit1000e[];
 extern const char tAfficheUnit100e[];
-extern const char* tAfficheUnitCourante;
-
-// Firmware upload.
-extern char FirmwareFilename[17];
-extern int32_t FirmwareFilesize;
-extern int32_t FirmwareChecksum;
-
-// Plate, marking and lens.
-extern int32_t OrgXPlaque;  // job units, lens margin added
-extern int32_t OrgYPlaque;
-extern int32_t DimXPlaque;
-extern int32_t DimYPlaque;
-extern uint32_t ResolutionDpiX;  // 0 in a vector job is allowed; raster records need it
-extern uint32_t ResolutionDpiY;
-extern int32_t BlackInitialpower;  // percent
-extern int32_t VitesseInitiale;    // mm/s
-extern int32_t MarquageIntExtCylindre;
-extern int32_t OrientationMarquage;
-extern int32_t NumFocale;
-extern int32_t MargeFocaleCurrentUnit;
-extern int32_t DemiChampFocale;
-extern float DemiCourse;  // mm
-extern uint8_t bNegatif;
-extern int32_t RasterPatternCorrection;
-
-// Help sheets and adjustments.
-extern uint32_t PositionningTimeout;  // ms; help sheets only
-extern uint8_t bTCReglageMinMax;
-extern uint8_t bFocalisationAPlat;
-extern uint8_t bFocalisationTC;
-extern uint8_t bPositionnementTC;
-extern uint8_t bPositionTC2;
-extern uint8_t bPositionXEtau;
-extern uint8_t bPositionYEtau;
-
-// Cylinder. PerimetreCylindreAMarquer (mlas_etat.h) is held in 1/100 mm
-// whatever the job's unit, and is never 0 for a cylinder job that passed.
-extern uint8_t bDdeRetourOrigine;
-extern uint8_t bFirstRotationPU;
-extern float fPerimetreEnmm;
-extern int32_t ModeTurboTCValide;
-extern int32_t TempoFinRotation;   // ms
-extern int32_t TempoInterligneTC;  // ms
-
-// Marking speed in tenths of mm/s and the raster speed step derived from it.
-extern int32_t MarkingSpeed;
-extern int32_t DeltaMarkingSpeed;
-extern double SpeedInc;
 
 void LectAvantEntete();
 uint32_t LectNbrePasRotation(uint32_t position);

@@ -8,10 +8,11 @@
 #include "get_lib.h"
 #include "mk_dmc.h"
 #include "mlas_dmc.h"
-#include "mlas_etat.h"
 #include "mlas_main.h"
 #include "prnCommonFunctions.h"
 #include "prnanalyse.h"
+#include "etat_marquage.h"
+#include "etat_rotation.h"
 
 #include <unistd.h>
 
@@ -136,15 +137,15 @@ void MenuKm250()
     Cadre("| Programme de marquage laser KM250 avec driver Dranvik |\n");
     if constexpr (build::kDmc) std::printf(" 0 - Test DMC\n");
     std::printf(" 1 - Commande RS232\n");
-    std::printf(" 2 - Paramétrer la fréquence (valeur actuelle : %li Hz)\n", static_cast<long>(Frequency));
-    std::printf(" 3 - Paramétrer la variation de fréquence (valeur actuelle : %li Hz)\n", static_cast<long>(DeltaFrequency));
+    std::printf(" 2 - Paramétrer la fréquence (valeur actuelle : %li Hz)\n", static_cast<long>(marquage.Frequency));
+    std::printf(" 3 - Paramétrer la variation de fréquence (valeur actuelle : %li Hz)\n", static_cast<long>(marquage.DeltaFrequency));
     std::printf(" 4 - Paramétrer la variation de vitesse raster (valeur actuelle : %li mm/s)\n",
-                static_cast<long>(DeltaMarkingSpeed));
-    std::printf(" 5 - Changer la hauteur du motif raster (valeur actuelle : %u microns)\n", unsigned{RasterPatternSize});
-    std::printf(" 6 - Changer le dessin du motif raster (valeur actuelle : %u)\n", unsigned{RasterPatternDrawing});
-    std::printf(" 7 - Modifier le marquage négatif (valeur actuelle : %u)\n", unsigned{bNegatif});
+                static_cast<long>(marquage.DeltaMarkingSpeed));
+    std::printf(" 5 - Changer la hauteur du motif raster (valeur actuelle : %u microns)\n", unsigned{marquage.RasterPatternSize});
+    std::printf(" 6 - Changer le dessin du motif raster (valeur actuelle : %u)\n", unsigned{marquage.RasterPatternDrawing});
+    std::printf(" 7 - Modifier le marquage négatif (valeur actuelle : %u)\n", unsigned{marquage.bNegatif});
     std::printf(" 8 - Modifier l'orientation du laser par rapport à l'opérateur (valeur actuelle : %u)\n",
-                unsigned{Orientation});
+                unsigned{marquage.Orientation});
     if constexpr (build::kDmc) {
         std::printf(" 9 - Test TC Sarvel \n");
         std::printf(" 10 - Recherche Origine \n");
@@ -171,13 +172,13 @@ template <typename Mouvements>
 void EssaiRotation(Mouvements mouvements)
 {
     if constexpr (build::kDmc) {
-        DMC_ON = 1;
+        rotation.DMC_ON = 1;
         Reglage_Sens_DMC();
         STOP_DMC();
         START_DMC();
         mouvements();
         STOP_DMC();
-        DMC_ON = 0;
+        rotation.DMC_ON = 0;
     }
 }
 
@@ -206,8 +207,8 @@ void TestRotation()
     if constexpr (build::kDmc) {
         long fleche = 0;
         if (!Demande({" Rotation Anti-Horaire : 1    -    Horaire : 2 ? "}, fleche)) return;
-        sens_DMC_OK = fleche == 1 ? 1 : 0;
-        std::printf("RotationFleche =%ld     sens_DMC_OK=%d \n", fleche, sens_DMC_OK);
+        rotation.sens_DMC_OK = fleche == 1 ? 1 : 0;
+        std::printf("RotationFleche =%ld     sens_DMC_OK=%d \n", fleche, rotation.sens_DMC_OK);
         long demiPas = 0;
         if (!Demande({" Veuillez saisir le nombre de DEMI-PAS de la rotation (15200 pour un tour) \n"}, demiPas)) return;
         EssaiRotation([demiPas] { Deplace(nullptr, static_cast<double>(demiPas), 0); });
@@ -217,8 +218,8 @@ void TestRotation()
 void RechercheOrigine()
 {
     if constexpr (build::kDmc) {
-        sens_DMC_OK = 0;
-        std::printf("sens_DMC_OK=%d \n", sens_DMC_OK);
+        rotation.sens_DMC_OK = 0;
+        std::printf("sens_DMC_OK=%d \n", rotation.sens_DMC_OK);
         EssaiRotation([] {
             Deplace("1000 Horaire relatif SANS capteur\n", 1000.0, 0);
             Deplace(nullptr, 15200.0, 0, "ORIGINE");
@@ -231,8 +232,8 @@ void InitialisationMoteur()
     if constexpr (build::kDmc) {
         std::printf("Initialisation du TC Sarvel\n");
         init_DMC_Laser();
-        sens_DMC_OK = 0;
-        std::printf("sens_DMC_OK=%d -> Sens HORAIRE\n", sens_DMC_OK);
+        rotation.sens_DMC_OK = 0;
+        std::printf("sens_DMC_OK=%d -> Sens HORAIRE\n", rotation.sens_DMC_OK);
         EssaiRotation([] {
             Deplace("5000 Horaire relatif SANS capteur\n", 5000.0, 0);
             Deplace("Déplacement Horaire absolue vers l'origine SANS capteur\n", 0.0, 1);
@@ -263,20 +264,20 @@ bool ParametreKm250(uint8_t choix)
         if (Demande({"\nVeuillez saisir la nouvelle fréquence (en Hz) : \n", 10000, INT32_MAX,
                      "Valeur invalide : la fréquence minimale est 10000 Hz"},
                     frequence)) {
-            Frequency = static_cast<int32_t>(frequence);
-            DeltaFrequency = Frequency - 10000;
+            marquage.Frequency = static_cast<int32_t>(frequence);
+            marquage.DeltaFrequency = marquage.Frequency - 10000;
         }
         return true;
     }
-    case 3: Regle(DeltaFrequency, {"\nVeuillez saisir la nouvelle variation de fréquence (en Hz) : \n"}); return true;
+    case 3: Regle(marquage.DeltaFrequency, {"\nVeuillez saisir la nouvelle variation de fréquence (en Hz) : \n"}); return true;
     case 4:
-        Regle(DeltaMarkingSpeed, {"\nVeuillez saisir la nouvelle variation de vitesse raster (en mm/s) : \n"});
+        Regle(marquage.DeltaMarkingSpeed, {"\nVeuillez saisir la nouvelle variation de vitesse raster (en mm/s) : \n"});
         return true;
     case 5:
-        Regle(RasterPatternSize, {"\nVeuillez saisir la nouvelle hauteur du motif raster (en microns) : \n"});
+        Regle(marquage.RasterPatternSize, {"\nVeuillez saisir la nouvelle hauteur du motif raster (en microns) : \n"});
         return true;
     case 6:
-        Regle(RasterPatternDrawing, {"\nVeuillez saisir le nouveau dessin du motif raster : \n"
+        Regle(marquage.RasterPatternDrawing, {"\nVeuillez saisir le nouveau dessin du motif raster : \n"
                                      "1 <=> Flèche\n"
                                      "2 <=> Barre horizontale\n"
                                      "3 <=> Barre verticale\n"
@@ -284,9 +285,9 @@ bool ParametreKm250(uint8_t choix)
                                      "5 <=> Demi-flèche\n",
                                      1, 5});
         return true;
-    case 7: Regle(bNegatif, {"\n0 = positif, 1 = negatif : \n", 0, 1}); return true;
+    case 7: Regle(marquage.bNegatif, {"\n0 = positif, 1 = negatif : \n", 0, 1}); return true;
     case 8:
-        Regle(Orientation, {"\nVeuillez saisir l'orientation du laser par rapport à l'opérateur : \n"
+        Regle(marquage.Orientation, {"\nVeuillez saisir l'orientation du laser par rapport à l'opérateur : \n"
                             "1 <=> 0° (Dans l'axe de l'opérateur, dans la pratique c'est impossible)\n"
                             "2 <=> 90° (A gauche de l'opérateur <=> Sur colonne)\n"
                             "3 <=> 180° (Face à l'opérateur <=> Station Benchtop)\n"
@@ -437,6 +438,6 @@ int GestionCmdes(int choix)
 void AfficheVariationFreq()
 {
     std::printf("Resultat Fonction varation fréquence\n");
-    for (float f : TabCoefNonLineaires) std::printf("f=%f   ", static_cast<double>(f));
+    for (float f : marquage.TabCoefNonLineaires) std::printf("f=%f   ", static_cast<double>(f));
     std::printf("\n");
 }

@@ -4,6 +4,7 @@
 #include "VueJob.h"
 #include "mlas_func.h"
 #include "tools.h"
+#include "etat_marquage.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -86,7 +87,7 @@ void ClignoteLedsUpdateNOK()
 
 void WriteFile2Disk(const unsigned char* data)
 {
-    const long taille = FirmwareFilesize;
+    const long taille = marquage.FirmwareFilesize;
     const uint32_t recus = VueRecue(data).taille;
     if (taille < 0 || static_cast<unsigned long>(taille) > recus) {
         std::printf("Invalid file size (%ld, %lu received). Update canceled\n", taille,
@@ -98,20 +99,20 @@ void WriteFile2Disk(const unsigned char* data)
     unsigned char somme = 0;
     for (long i = 0; i < taille; ++i) somme ^= data[i];
     std::printf("Calculated checksum : %d\n", somme);
-    if (somme != FirmwareChecksum) {
+    if (somme != marquage.FirmwareChecksum) {
         std::printf("Invalid checksum (calculated %d, sended %ld). Update canceled\n", somme,
-                    static_cast<long>(FirmwareChecksum));
+                    static_cast<long>(marquage.FirmwareChecksum));
         ClignoteLedsUpdateNOK();
         return;
     }
 
-    if (!NomAccepte(FirmwareFilename)) {
+    if (!NomAccepte(marquage.FirmwareFilename)) {
         std::printf("Invalid file name. Update canceled\n");
         ClignoteLedsUpdateNOK();
         return;
     }
     char nom[kTailleNom] = {};
-    std::snprintf(nom, sizeof nom, "%s%s", kPrefixe, FirmwareFilename);
+    std::snprintf(nom, sizeof nom, "%s%s", kPrefixe, marquage.FirmwareFilename);
 
     const Ecriture resultat = EcritProgramme(nom, data, static_cast<uint32_t>(taille));
     if (resultat == Ecriture::Faite) {

@@ -9,7 +9,6 @@
 #include "build.h"
 #include "mk_dmc.h"
 #include "mlas_dep.h"
-#include "mlas_etat.h"
 #include "mlas_func.h"
 #include "mlas_main.h"
 #include "mlas_param.h"
@@ -20,16 +19,15 @@
 #include "prnbuffer.h"
 #include "process.h"
 #include "tcpip.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
+#include "etat_pupitre.h"
+#include "etat_reception.h"
+#include "etat_boucles.h"
 
 #include <cstdio>
 #include <cstdlib>
-
-uint32_t MemCurrentBufferPosition = 0;
-uint32_t LFNbrePtTotal = 0;
-uint32_t LFNbreLigne = 0;
-double LFLgTotal = 0.0;
-uint32_t LFNbrepointE = 0;
-uint32_t LFNbrepointA = 0;
 
 namespace {
 
@@ -86,29 +84,29 @@ using Analyse = int32_t (*)(unsigned char*);
 // whole and saved is not analysed: FichierOK stays 0 and no start is taken.
 bool AnalyseFiche(Analyse analyse, const char* titre)
 {
-    if (FichierOK == 0) {
+    if (reception.FichierOK == 0) {
         if constexpr (!build::kViper) std::printf("%s", kFichierPasValide);
         return false;
     }
     std::printf("%s", titre);
-    CurrentBufferIndex += static_cast<uint32_t>(analyse(RecepBuff.data + CurrentBufferIndex));
-    return FichierOK != 0;
+    reception.CurrentBufferIndex += static_cast<uint32_t>(analyse(RecepBuff.data + reception.CurrentBufferIndex));
+    return reception.FichierOK != 0;
 }
 
 // A job just received while waiting, analysed from the start of the buffer.
 bool AnalyseNouvelleFiche(Analyse analyse)
 {
-    if (FichierOK == 0) {
+    if (reception.FichierOK == 0) {
         if constexpr (!build::kViper) std::printf("%s", kFichierPasValide);
         return false;
     }
-    CurrentBufferIndex = static_cast<uint32_t>(analyse(RecepBuff.data));
-    return FichierOK != 0;
+    reception.CurrentBufferIndex = static_cast<uint32_t>(analyse(RecepBuff.data));
+    return reception.FichierOK != 0;
 }
 
 unsigned char* Fiche()
 {
-    return RecepBuff.data + CurrentBufferIndex;
+    return RecepBuff.data + reception.CurrentBufferIndex;
 }
 
 enum class Aide { ParType, Yag };
@@ -118,7 +116,7 @@ enum class Aide { ParType, Yag };
 // True when the job in memory was one of them, so it is not marked.
 bool FicheSansMarquage(bool lance, Aide aide, const char* messageFleche = nullptr)
 {
-    if (bSimulation != 0) {
+    if (marquage.bSimulation != 0) {
         Lampe(kLampePrete, false);
         if (lance) {
             if (aide == Aide::Yag) PositionningHelp(Fiche());
@@ -126,13 +124,13 @@ bool FicheSansMarquage(bool lance, Aide aide, const char* messageFleche = nullpt
         }
         return true;
     }
-    if (bReceptionFirmware != 0) {
+    if (marquage.bReceptionFirmware != 0) {
         Lampe(kLampePrete, false);
         if (lance) WriteFile2Disk(Fiche() + 1);
         return true;
     }
     if constexpr (build::kDmc) {
-        if (aide == Aide::ParType && bPositionningFleche != 0 && lance) {
+        if (aide == Aide::ParType && marquage.bPositionningFleche != 0 && lance) {
             if (messageFleche != nullptr) std::printf("%s", messageFleche);
             Lampe(kLampePrete, false);
             PositionningOrigineFleche(Fiche());
@@ -146,18 +144,18 @@ bool FicheSansMarquage(bool lance, Aide aide, const char* messageFleche = nullpt
 // button, then back to the centre.
 void ReglageTC(const char* prefixe)
 {
-    for (int tour = 0; bTCReglageMinMax != 0;) {
+    for (int tour = 0; marquage.bTCReglageMinMax != 0;) {
         std::printf("%sReglage du TC Envoi de la valeur MAX. au DSP\n", prefixe);
-        Deplacement(materiel::kBlocSansFaisceau, static_cast<unsigned short>(VPULASER),
-                    static_cast<unsigned short>(VPULASER), 0xFFFC, 32766, 0);
+        Deplacement(materiel::kBlocSansFaisceau, static_cast<unsigned short>(deplacement.VPULASER),
+                    static_cast<unsigned short>(deplacement.VPULASER), 0xFFFC, 32766, 0);
         AttenteFinReglageTC();
         std::printf("%sReglage du TC Envoi de la valeur MIN. au DSP\n", prefixe);
-        Deplacement(materiel::kBlocSansFaisceau, static_cast<unsigned short>(VPULASER),
-                    static_cast<unsigned short>(VPULASER), 0xFFFE, 32766, 0);
+        Deplacement(materiel::kBlocSansFaisceau, static_cast<unsigned short>(deplacement.VPULASER),
+                    static_cast<unsigned short>(deplacement.VPULASER), 0xFFFE, 32766, 0);
         AttenteFinReglageTC();
         std::printf("\n");
         if (++tour == 10) {
-            bTCReglageMinMax = 0;
+            marquage.bTCReglageMinMax = 0;
             VaAuCentre();
             std::printf("Fin réglage TC \n");
         }
@@ -170,16 +168,16 @@ constexpr const char* kReglageEnAttente = "2- ";
 // The job in memory is ready to mark: the lamp tells the operator.
 void PretAMarquer()
 {
-    FirstDeplacementCentreObjet = 1;
-    RetourOrigineOK = 0;
-    if (FichierOK != 0) Lampe(kLampePrete, true);
+    deplacement.FirstDeplacementCentreObjet = 1;
+    deplacement.RetourOrigineOK = 0;
+    if (reception.FichierOK != 0) Lampe(kLampePrete, true);
 }
 
 // Listening again, the lamp lit when the job in memory may be started.
 void EnAttente(Ecouteurs& ecouteurs)
 {
     ecouteurs.Demarre();
-    if (FichierOK != 0) std::printf("%s", kAttenteLancement);
+    if (reception.FichierOK != 0) std::printf("%s", kAttenteLancement);
     PretAMarquer();
 }
 
@@ -192,7 +190,7 @@ bool RecoitEnAttente(Ecouteurs& ecouteurs, Analyse analyse)
     std::printf("%s", kReceptionNouveau);
     // A reception that failed left the job in memory as it was, analysed.
     if (ReceptQ8File() != 0) {
-        if (FichierOK == 0 && !build::kViper) std::printf("%s", kFichierPasValide);
+        if (reception.FichierOK == 0 && !build::kViper) std::printf("%s", kFichierPasValide);
         return false;
     }
     return AnalyseNouvelleFiche(analyse);
@@ -202,7 +200,7 @@ bool RecoitEnAttente(Ecouteurs& ecouteurs, Analyse analyse)
 bool LanceFicheRecue()
 {
     if (FicheSansMarquage(true, Aide::ParType)) return true;
-    if (bTCReglageMinMax == 0) return false;
+    if (marquage.bTCReglageMinMax == 0) return false;
     ReglageTC(kReglageEnAttente);
     return true;
 }
@@ -237,9 +235,9 @@ bool Prechauffe()
         std::printf(build::kViper ? kReceptionNouveau : "Reception fichier de Préchauffe\n");
         ReceptQ8File();
     }
-    CurrentBufferIndex = 0;
+    reception.CurrentBufferIndex = 0;
     AnalyseFiche(AnalyseEntete, "Analyse de l'Entete de la fiche de prechauffe\n");
-    bPreChauffe = 0;
+    marquage.bPreChauffe = 0;
     return true;
 }
 
@@ -259,12 +257,12 @@ constexpr double kAttenteCapteur = 2.0;  // s
 void RetourOrigineRotation(const char* message)
 {
     if constexpr (build::kDmc) {
-        if (RetourOrigineOK != 0 || bDMCpasApas == 0) return;
+        if (deplacement.RetourOrigineOK != 0 || rotation.bDMCpasApas == 0) return;
         DoVecteurMicrons(0, 0, 1, 0);
-        std::printf(message, RetourOrigineOK);
+        std::printf(message, deplacement.RetourOrigineOK);
         TourneDMC(0.0, 1);
-        RetourOrigineOK = 1;
-        bDdeRetourOrigine = 0;
+        deplacement.RetourOrigineOK = 1;
+        marquage.bDdeRetourOrigine = 0;
         // A reset request cuts the move short of the sensor; a move that did
         // not end there does not get there by waiting.
         Chronometre chrono;
@@ -288,7 +286,7 @@ constexpr const char* kRetourOrigineReset =
 bool RecoitApresFicheSansMarquage()
 {
     if (ReceptQ8File() == 0) return true;
-    FichierOK = 0;
+    reception.FichierOK = 0;
     return false;
 }
 
@@ -297,10 +295,10 @@ bool RecoitApresFicheSansMarquage()
 // end keeps its job for the next start.
 void MarquageUniqueFait(const char* message)
 {
-    if (MarquageUnique == 0 || MarquageInterrompu()) return;
+    if (marquage.MarquageUnique == 0 || MarquageInterrompu()) return;
     std::printf("%s", message);
     std::system("rm -f ./tmpprn.prn");
-    CurrentBufferIndex = 0;
+    reception.CurrentBufferIndex = 0;
     if (LoadTmpPRN() == 0) {
         std::printf("Plus de fichier de marquage, Attente d'une nouvelle fiche ...\n");
         DetectCommMode();
@@ -310,13 +308,13 @@ void MarquageUniqueFait(const char* message)
 }
 
 // The job file reloaded at start-up, else the first job from the links.
-void PremiereFiche(const char* absente, void (*attente)(), const char* reception)
+void PremiereFiche(const char* absente, void (*attente)(), const char* texteReception)
 {
-    CurrentBufferIndex = 0;
+    reception.CurrentBufferIndex = 0;
     if (LoadTmpPRN() != 0) return;
     std::printf("%s", absente);
     attente();
-    std::printf("%s", reception);
+    std::printf("%s", texteReception);
     ReceptQ8File();
 }
 
@@ -324,10 +322,10 @@ void PremiereFiche(const char* absente, void (*attente)(), const char* reception
 // off while data remain and no reset is asked for.
 void FinDePassage(bool sortieAnnoncee)
 {
-    const bool reste = RecepBuff.count > CurrentBufferIndex;
+    const bool reste = RecepBuff.count > reception.CurrentBufferIndex;
     if (reste && Test_Reset() == 0) return;
     if (sortieAnnoncee) std::printf("%s", kSortieBoucle);
-    CurrentBufferIndex = reste ? MemCurrentBufferPosition : 0;
+    reception.CurrentBufferIndex = reste ? boucles.MemCurrentBufferPosition : 0;
 }
 
 // A pass waits for the start from the data not marked yet; after a job that
@@ -335,11 +333,11 @@ void FinDePassage(bool sortieAnnoncee)
 uint8_t Passage(uint8_t (*attente)(uint8_t), uint8_t premierPassage, bool annonce)
 {
     if (annonce) std::printf("Entree dans la boucle de traitement pour le marquage.\n");
-    MemCurrentBufferPosition = CurrentBufferIndex;
+    boucles.MemCurrentBufferPosition = reception.CurrentBufferIndex;
     const uint8_t marque = attente(premierPassage);
     if (marque == 0) {
-        CurrentBufferIndex = 0;
-        MemCurrentBufferPosition = 0;
+        reception.CurrentBufferIndex = 0;
+        boucles.MemCurrentBufferPosition = 0;
     }
     return marque;
 }
@@ -355,7 +353,7 @@ unsigned short VersionStartSeq(unsigned char majeure, unsigned char mineure)
 void AideParType(unsigned char* fiche)
 {
     constexpr bool kFibre = build::kFibreLine;
-    switch (TypeDuFichier) {
+    switch (marquage.TypeDuFichier) {
     case 1:
         if constexpr (kFibre) LFPositionningHelp(fiche);
         else PositionningHelp(fiche);
@@ -382,13 +380,13 @@ uint8_t LFWaitStartMarking(uint8_t premierPassage)
 {
     const bool lance = premierPassage == 0;
     bStopReceptionThreads = 0;
-    CurrentBufferIndex = 0;
+    reception.CurrentBufferIndex = 0;
     if (AnalyseFiche(LFAnalyseEntete, "\nAnalyse de l'Entete de la fiche à marquer\n")) {
         if (FicheSansMarquage(lance, Aide::ParType,
                               "Demande de réglage origine rotation (Flèche mandrin verticale) OU demande retour "
                               "origine détecté par capteur\n"))
             return 0;
-        if (bTCReglageMinMax != 0 && lance) ReglageTC(kReglagePremier);
+        if (marquage.bTCReglageMinMax != 0 && lance) ReglageTC(kReglagePremier);
     }
 
     Ecouteurs ecouteurs(false);
@@ -401,12 +399,12 @@ uint8_t LFWaitStartMarking(uint8_t premierPassage)
             EnAttente(ecouteurs);
         } else if (etat == kFermeAvantJob) {
             ecouteurs.Demarre("Logiciel en écoute sur le Port Ethernet \n");
-            if (FichierOK != 0) Lampe(kLampePrete, true);
+            if (reception.FichierOK != 0) Lampe(kLampePrete, true);
             std::printf("ATTENTE LANCEMENT DU MARQUAGE      franchissement de la zone interdite détecté\n");
-            FirstDeplacementCentreObjet = 1;
+            deplacement.FirstDeplacementCentreObjet = 1;
         }
         if constexpr (!build::kViper) LFTestSiEventEnCours();
-        if (FichierOK != 0 && StartAppuye()) return Depart(ecouteurs);
+        if (reception.FichierOK != 0 && StartAppuye()) return Depart(ecouteurs);
     }
 }
 
@@ -415,11 +413,11 @@ uint8_t WaitStartMarking(uint8_t premierPassage)
     constexpr bool kYag = build::kFibreLine;
     const bool lance = premierPassage == 0;
     bStopReceptionThreads = 0;
-    CurrentBufferIndex = 0;
+    reception.CurrentBufferIndex = 0;
     const bool valide = AnalyseFiche(AnalyseEntete, kYag ? "Analyse de l'Entete de la fiche à marquer\n"
                                                          : "- ANALYSE DE L'ENTETE de la fiche à marquer\n");
     if (valide) {
-        if (bChangementIP != 0) {
+        if (marquage.bChangementIP != 0) {
             Lampe(kLampePrete, false);
             if (lance) ChangementAdrIP(Fiche());
             return 0;
@@ -430,8 +428,8 @@ uint8_t WaitStartMarking(uint8_t premierPassage)
             return 0;
     }
     if constexpr (!kYag) {
-        if (valide && bPreChauffe != 0 && !Prechauffe()) return 0;
-        if (FichierOK != 0 && bTCReglageMinMax != 0 && lance) ReglageTC(kReglagePremier);
+        if (valide && marquage.bPreChauffe != 0 && !Prechauffe()) return 0;
+        if (reception.FichierOK != 0 && marquage.bTCReglageMinMax != 0 && lance) ReglageTC(kReglagePremier);
     }
 
     Ecouteurs ecouteurs(true);
@@ -442,7 +440,7 @@ uint8_t WaitStartMarking(uint8_t premierPassage)
         if (etat == kSerie || etat == kTCP) {
             if (RecoitEnAttente(ecouteurs, AnalyseEntete)) {
                 if constexpr (kYag) {
-                    if (bSimulation != 0) std::printf("Fichier d'aide au positionnement\n");
+                    if (marquage.bSimulation != 0) std::printf("Fichier d'aide au positionnement\n");
                     if (FicheSansMarquage(true, Aide::Yag)) return 0;
                 } else if (LanceFicheRecue()) {
                     return 0;
@@ -456,11 +454,11 @@ uint8_t WaitStartMarking(uint8_t premierPassage)
         if constexpr (!kYag && !build::kViper) {
             if (TestSiEventEnCours() != 0) {
                 std::printf("EVENT pendant attente\n");
-                if (bEcoMode != 0) bEventdetected = 1;
-                if (bNormalMode != 0) bEventdetected = 0;
+                if (pupitre.bEcoMode != 0) boucles.bEventdetected = 1;
+                if (pupitre.bNormalMode != 0) boucles.bEventdetected = 0;
             }
         }
-        if (FichierOK != 0 && StartAppuye()) return Depart(ecouteurs);
+        if (reception.FichierOK != 0 && StartAppuye()) return Depart(ecouteurs);
     }
 }
 
@@ -478,7 +476,7 @@ void LFMarquageLFQuantel()
                       "Reception d'un nouveau fichier\n");
 
         for (;;) {
-            const uint8_t marque = Passage(LFWaitStartMarking, bFirstLoop, true);
+            const uint8_t marque = Passage(LFWaitStartMarking, boucles.bFirstLoop, true);
             if (marque == 0) {
                 std::printf("Le fichier pésent en mémoire est soit un fichier de positionnement soit un fichier d'upload "
                             "du Firmware\n");
@@ -494,24 +492,24 @@ void LFMarquageLFQuantel()
                     if (RecoitApresFicheSansMarquage()) break;
                     std::printf("Attente d'un autre fichier\n");
                 }
-                TypeDuFichier = 0;
+                marquage.TypeDuFichier = 0;
             } else {
-                LFNbrePtTotal = 0;
-                LFNbreLigne = 0;
-                LFLgTotal = 0.0;
-                LFNbrepointE = 0;
-                LFNbrepointA = 0;
+                boucles.LFNbrePtTotal = 0;
+                boucles.LFNbreLigne = 0;
+                boucles.LFLgTotal = 0.0;
+                boucles.LFNbrepointE = 0;
+                boucles.LFNbrepointA = 0;
                 std::printf("DEBUT DU MARQUAGE   \n");
-                bMarquageEnCours = 1;
+                pupitre.bMarquageEnCours = 1;
                 PreAmpli(EnablePreAmp, "Erreur dans la fonction de validation de la Pre-Amp\n");
-                Gestion_Tempo_us(TEMPO_PRE_AMP, 1);
+                Gestion_Tempo_us(boucles.TEMPO_PRE_AMP, 1);
                 Lampe(kLampeMarquage, true);
-                CurrentBufferIndex += static_cast<uint32_t>(AnalysePRN(Fiche()));
+                reception.CurrentBufferIndex += static_cast<uint32_t>(AnalysePRN(Fiche()));
                 Lampe(kLampeMarquage, false);
-                bMarquageEnCours = 0;
-                bRetourNormalPendantMarquage = 0;
+                pupitre.bMarquageEnCours = 0;
+                pupitre.bRetourNormalPendantMarquage = 0;
                 std::printf("FIN DU MARQUAGE\n");
-                bLastFicheMultiPlansTC = 0;
+                rotation.bLastFicheMultiPlansTC = 0;
                 VideBufRep(3);
                 PreAmpli(DisablePreAmp, "Erreur dans la fonction de Devalidation de la Pre-Amp\n");
             }
@@ -519,8 +517,8 @@ void LFMarquageLFQuantel()
             if constexpr (build::kDmc) RetourOrigineRotation(kRetourOrigineReset);
             // Only a job that was marked is deleted: one just received waits for its start.
             if (marque != 0) MarquageUniqueFait("Suppression APRES MARQUAGE de la fiche tmpprn.prn\n");
-            bFirstLoop = 0;
-            if (RecepBuff.count <= CurrentBufferIndex || Test_Reset() != 0) std::printf("%s", kSortieBoucle);
+            boucles.bFirstLoop = 0;
+            if (RecepBuff.count <= reception.CurrentBufferIndex || Test_Reset() != 0) std::printf("%s", kSortieBoucle);
         }
     }
     // The KM250 line has no fibre loop.
@@ -538,25 +536,25 @@ void BoucleYag()
         PremiereFiche("No .prn File : Wait for new marking file ...\n", DetectCommMode, kReceptionNouveau);
 
         for (;;) {
-            if (Passage(WaitStartMarking, bFirstLoop, false) == 0) {
+            if (Passage(WaitStartMarking, boucles.bFirstLoop, false) == 0) {
                 std::printf("Le fichier pésent en mémoire est soit un fichier de positionnement soit un fichier d'upload "
                             "du Firmware\n");
                 std::printf("Attente d'une nouvelle fiche à marquer\n");
                 DetectCommMode();
                 std::printf("%s", kReceptionNouveau);
                 RecoitApresFicheSansMarquage();
-                TypeDuFichier = 0;
+                marquage.TypeDuFichier = 0;
             } else {
                 std::printf("LANCEMENT DU MARQUAGE\n");
                 Lampe(kLampeMarquage, true);
-                CurrentBufferIndex += static_cast<uint32_t>(AnalysePRN(Fiche()));
+                reception.CurrentBufferIndex += static_cast<uint32_t>(AnalysePRN(Fiche()));
                 build::Affiche(build::kTraits.texteFinMarquageYag);
-                bLastFicheMultiPlansTC = 0;
+                rotation.bLastFicheMultiPlansTC = 0;
                 if constexpr (build::kDmc)
                     RetourOrigineRotation("Sortie sur Reset : Retour origine rotation en absolu sans recherche du capteur\n");
                 Lampe(kLampeMarquage, false);
             }
-            bFirstLoop = 0;
+            boucles.bFirstLoop = 0;
             FinDePassage(false);
         }
     }
@@ -596,13 +594,13 @@ void BoucleKm250()
                     std::printf("Attente d'un autre fichier\n");
                     if constexpr (build::kViper) break;
                 }
-                TypeDuFichier = 0;
+                marquage.TypeDuFichier = 0;
             } else {
                 build::Affiche(build::kTraits.texteLancementMarquage);
                 Lampe(kLampeMarquage, true);
-                CurrentBufferIndex += static_cast<uint32_t>(AnalysePRN(Fiche()));
+                reception.CurrentBufferIndex += static_cast<uint32_t>(AnalysePRN(Fiche()));
                 std::printf("FIN MARQUAGE\n");
-                bLastFicheMultiPlansTC = 0;
+                rotation.bLastFicheMultiPlansTC = 0;
                 if constexpr (build::kDmc) RetourOrigineRotation(kRetourOrigineReset);
                 Lampe(kLampeMarquage, false);
                 MarquageUniqueFait("MARQUAGE UNIQUE: Suppression APRES MARQUAGE de la fiche tmpprn.prn\n");
@@ -617,12 +615,12 @@ void BoucleKm250()
 
 void InitFreqLFMin()
 {
-    if (TypeSource == 0) FreqQSwitch = 30000;
-    else if (TypeSource == 1) FreqQSwitch = 35000;
+    if (marquage.TypeSource == 0) marquage.FreqQSwitch = 30000;
+    else if (marquage.TypeSource == 1) marquage.FreqQSwitch = 35000;
     if constexpr (build::kFibre500) {
-        if (ModelDuLaser == 774) FreqQSwitch = 50000;
+        if (marquage.ModelDuLaser == 774) marquage.FreqQSwitch = 50000;
     }
-    std::printf("Initialisation de la freq. MIN par défaut au boot à %ld Hz\n", static_cast<long>(FreqQSwitch));
-    RapportCyclique = 50.0f;
+    std::printf("Initialisation de la freq. MIN par défaut au boot à %ld Hz\n", static_cast<long>(marquage.FreqQSwitch));
+    marquage.RapportCyclique = 50.0f;
     Init_QSwitch();
 }

@@ -6,16 +6,6 @@
 
 #include <cstdint>
 
-// Offset of the data still to mark when the last wait began.
-extern uint32_t MemCurrentBufferPosition;
-
-// Statistics of a fibre marking, cleared before each one.
-extern uint32_t LFNbrePtTotal;
-extern uint32_t LFNbreLigne;
-extern double LFLgTotal;
-extern uint32_t LFNbrepointE;
-extern uint32_t LFNbrepointA;
-
 // The loops never return: the fibre loop (mode 8 of the fibre line), the YAG
 // loop (mode 1 of the fibre line) and the KM250 loop (mode 1 of the KM250 line).
 [[noreturn]] void LFMarquageLFQuantel();

@@ -10,7 +10,6 @@
 #include "mlas_correction.h"
 #include "mlas_dep.h"
 #include "mlas_dmc.h"
-#include "mlas_etat.h"
 #include "mlas_func.h"
 #include "mlas_param.h"
 #include "prnCommonFunctions.h"
@@ -23,6 +22,12 @@
 
 #include "mlas_boucles.h"
 #include "plan_materiel.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
+#include "etat_pupitre.h"
+#include "etat_reception.h"
+#include "etat_boucles.h"
 
 #include <csignal>
 #include <cstdio>
@@ -34,27 +39,6 @@ char MainVersion[21] = {};
 const char* MainDate = build::kTraits.date;
 
 libdevmem_handle* HandleOUT = nullptr;
-
-uint8_t CestUnSaut = 1;
-uint32_t CurrentBufferIndex = 0;
-uint16_t RasterPatternSize = 0;
-uint16_t RasterPatternDrawing = 2;
-int32_t TEMPO_PRE_AMP = 40000;
-uint8_t bFirstLoop = 1;
-uint8_t pen_Up = 1;
-int32_t LIMITE_PD = 2500;
-uint8_t marquage_encours = 0;
-uint8_t Marquage_chaine_en_cours = 0;
-int32_t XMligne = 0;
-int32_t XMcolonne = 0;
-uint8_t point_par_point = 0;
-uint8_t M_a_faire = 0;
-int32_t X0Saut = 0;
-int32_t Y0Saut = 0;
-unsigned char EndInst[6] = {0xFF, 0xFD, 'J', 'F', 0, 0};
-float fNtour = 0.0f;
-int32_t NbTotalIteration = 0;
-uint8_t bEventdetected = 0;
 
 namespace {
 
@@ -77,7 +61,7 @@ void CarteRotation()
 {
     if constexpr (build::kDmc) {
         init_DMC_Laser();
-        if (DMC_OK == 0) {
+        if (rotation.DMC_OK == 0) {
             std::printf("Pas de marquage possible sur TC \n");
             for (int i = 0; i < 5; ++i) FlashLEDs();
         } else {
@@ -88,11 +72,11 @@ void CarteRotation()
 
 int CarteProcesseur()
 {
-    TypeCarteCPU = cardType();
-    switch (TypeCarteCPU) {
+    pupitre.TypeCarteCPU = cardType();
+    switch (pupitre.TypeCarteCPU) {
     case 1:
         std::printf("Carte VIPER.\n");
-        NbrePeriodeTimerParMs = 3686.4;
+        deplacement.NbrePeriodeTimerParMs = 3686.4;
         break;
     case 2:
         std::printf("Carte TITAN.\n");
@@ -102,7 +86,7 @@ int CarteProcesseur()
                 return 1;
             }
         }
-        NbrePeriodeTimerParMs = 3250.0;
+        deplacement.NbrePeriodeTimerParMs = 3250.0;
         break;
     default: std::printf("Carte inconnue.\n"); break;
     }
@@ -134,7 +118,7 @@ void GalvanometreY()
 void OrigineRotation()
 {
     if constexpr (build::kDmc) {
-        if (DMC_OK != 0) PriseOrigine();
+        if (rotation.DMC_OK != 0) PriseOrigine();
     }
 }
 
@@ -170,140 +154,140 @@ void Init_Var()
     constexpr bool kViper = build::kViper;
 
     ChampsParDefaut(lasparam);
-    NumblocDSP = 0;
-    NBWORD = 6;
-    DIV_PD = 1;
-    DIV_PU = 1;
-    VPULASER = 1;
-    LIMITE_PU = 5000;
-    PX_reel = 0;
-    PY_reel = 0;
-    iTabD = 0;
-    LPen_Up = 1;
-    if constexpr (build::kTraits.presseEffaceeAuDemarrage) Reset_presse = 0;
-    X0TabDeplace = 0;
-    Y0TabDeplace = 0;
-    CestUnSaut = 1;
-    SautX = 0;
-    SautY = 0;
-    CurrentBufferIndex = 0;
-    MemoFocale = 0;
-    DureeImpulsion = 1.0f;
-    MarkingSpeed = 2000;
-    DeltaMarkingSpeed = 0;
-    Frequency = 55000;
-    DeltaFrequency = 0;
-    RasterPatternSize = 0;
-    RasterPatternDrawing = 2;
-    bNegatif = 0;
-    Orientation = 2;
-    RasterPatternCorrection = 0;
+    deplacement.NumblocDSP = 0;
+    deplacement.NBWORD = 6;
+    deplacement.DIV_PD = 1;
+    deplacement.DIV_PU = 1;
+    deplacement.VPULASER = 1;
+    marquage.LIMITE_PU = 5000;
+    deplacement.PX_reel = 0;
+    deplacement.PY_reel = 0;
+    deplacement.iTabD = 0;
+    deplacement.LPen_Up = 1;
+    if constexpr (build::kTraits.presseEffaceeAuDemarrage) pupitre.Reset_presse = 0;
+    deplacement.X0TabDeplace = 0;
+    deplacement.Y0TabDeplace = 0;
+    deplacement.CestUnSaut = 1;
+    deplacement.SautX = 0;
+    deplacement.SautY = 0;
+    reception.CurrentBufferIndex = 0;
+    marquage.MemoFocale = 0;
+    marquage.DureeImpulsion = 1.0f;
+    marquage.MarkingSpeed = 2000;
+    marquage.DeltaMarkingSpeed = 0;
+    marquage.Frequency = 55000;
+    marquage.DeltaFrequency = 0;
+    marquage.RasterPatternSize = 0;
+    marquage.RasterPatternDrawing = 2;
+    marquage.bNegatif = 0;
+    marquage.Orientation = 2;
+    marquage.RasterPatternCorrection = 0;
     h = libdevmem_open(kPortDsp, kLongueurPortDsp);
     handleOSTimer = libdevmem_open(kTimerOs, kFenetreTimerOs);
     if constexpr (kDmc) handleDMC = libdevmem_open(kPortsDmc, kLongueurPortsDmc);
-    std::memcpy(StartInst, "!LB 1;", sizeof StartInst);
+    std::memcpy(reception.StartInst, "!LB 1;", sizeof reception.StartInst);
     CommMode = 1;
-    DSPTimerFreq = 250000.0f;
-    GainXRectPosition = 0;
-    GainYRectPosition = 0;
-    DemiCourse = 0;
-    bRechercheOrigine = 0;
+    deplacement.DSPTimerFreq = 250000.0f;
+    marquage.GainXRectPosition = 0;
+    marquage.GainYRectPosition = 0;
+    marquage.DemiCourse = 0;
+    deplacement.bRechercheOrigine = 0;
     if constexpr (!kViper) {
-        bEcoMode = 0;
-        bNormalMode = 0;
+        pupitre.bEcoMode = 0;
+        pupitre.bNormalMode = 0;
     }
     if constexpr (kFibre) {
-        bKeyOFF = 0;
-        bAlarmeEnCours = 0;
-        bMarquageEnCours = 0;
-        bRetourNormalPendantMarquage = 0;
-        TEMPO_PRE_AMP = 40000;
-        bFirstLoop = 1;
+        pupitre.bKeyOFF = 0;
+        pupitre.bAlarmeEnCours = 0;
+        pupitre.bMarquageEnCours = 0;
+        pupitre.bRetourNormalPendantMarquage = 0;
+        boucles.TEMPO_PRE_AMP = 40000;
+        boucles.bFirstLoop = 1;
     }
-    bTCReglageMinMax = 0;
-    fRatioVitesseXY = 0;
-    bTC_DMC = 0;
-    bCestUneRotation = 0;
-    SavePerimetreCylindre = 0;
-    PerimetreCylindreAMarquer = 0;
-    FirstDeplacementCentreObjet = 1;
-    bRasterC1C2 = 0;
-    VitesseDeDeplacementEnTC = 0;
-    bFocalisationAPlat = 0;
-    bFocalisationTC = 0;
+    marquage.bTCReglageMinMax = 0;
+    marquage.fRatioVitesseXY = 0;
+    rotation.bTC_DMC = 0;
+    rotation.bCestUneRotation = 0;
+    rotation.SavePerimetreCylindre = 0;
+    rotation.PerimetreCylindreAMarquer = 0;
+    deplacement.FirstDeplacementCentreObjet = 1;
+    deplacement.bRasterC1C2 = 0;
+    deplacement.VitesseDeDeplacementEnTC = 0;
+    marquage.bFocalisationAPlat = 0;
+    marquage.bFocalisationTC = 0;
     if constexpr (kDmc) {
-        bPositionnementTC = 0;
-        bPositionTC2 = 0;
-        bPositionXEtau = 0;
-        bPositionYEtau = 0;
+        marquage.bPositionnementTC = 0;
+        marquage.bPositionTC2 = 0;
+        marquage.bPositionXEtau = 0;
+        marquage.bPositionYEtau = 0;
     }
-    if constexpr (!kViper) bTestInscription = 0;
-    ModeTurboTCValide = 0;
-    TempoFinRotation = 0;
-    TempoInterligneTC = 0;
-    bRotationPUVecteur = 0;
-    if constexpr (kDmc) bFirstRotationPU = 0;
-    if constexpr (!kViper) TypeCarteCPU = -1;
-    NbrePeriodeTimerParMs = 0.0;
+    if constexpr (!kViper) marquage.bTestInscription = 0;
+    marquage.ModeTurboTCValide = 0;
+    marquage.TempoFinRotation = 0;
+    marquage.TempoInterligneTC = 0;
+    rotation.bRotationPUVecteur = 0;
+    if constexpr (kDmc) marquage.bFirstRotationPU = 0;
+    if constexpr (!kViper) pupitre.TypeCarteCPU = -1;
+    deplacement.NbrePeriodeTimerParMs = 0.0;
     if constexpr (kDmc) {
-        inversy = -1;
-        DMC_ON = 0;
-        SUPPRIMER_RAMPE = 0;
-        pas_DMC = 760000;
-        DMC_X = 0;
-        DMC_Y = 1;
-        sens_DMC_OK = 1;
-        DMCvertical = 0;
-        DMCsuivant = 0;
-        sens_marq = 3;
-        positionnement = 0;
-        FMARQDMC = 1875;
-        FDEPLDMC = 1583;
-        FACCELDMC = 302;
-        FACCELX = 0;
-        FACCELY = 0;
-        PDMC_reel = 0.0;
-        TransfoX = 1;
-        TransfoY = 1;
-        bMOdeIndexe = 0;
-        DMC_OK = 0;
-        bDMCpasApas = 0;
-        Origine_DMC = 1;
-        RetourOrigineOK = 0;
-        bLastFicheMultiPlansTC = 0;
-        NbrePasRotation = 1000;
-        LgEntete = 0;
+        rotation.inversy = -1;
+        rotation.DMC_ON = 0;
+        rotation.SUPPRIMER_RAMPE = 0;
+        rotation.pas_DMC = 760000;
+        rotation.DMC_X = 0;
+        rotation.DMC_Y = 1;
+        rotation.sens_DMC_OK = 1;
+        rotation.DMCvertical = 0;
+        rotation.DMCsuivant = 0;
+        rotation.sens_marq = 3;
+        rotation.positionnement = 0;
+        rotation.FMARQDMC = 1875;
+        rotation.FDEPLDMC = 1583;
+        rotation.FACCELDMC = 302;
+        rotation.FACCELX = 0;
+        rotation.FACCELY = 0;
+        rotation.PDMC_reel = 0.0;
+        rotation.TransfoX = 1;
+        rotation.TransfoY = 1;
+        rotation.bMOdeIndexe = 0;
+        rotation.DMC_OK = 0;
+        rotation.bDMCpasApas = 0;
+        rotation.Origine_DMC = 1;
+        deplacement.RetourOrigineOK = 0;
+        rotation.bLastFicheMultiPlansTC = 0;
+        marquage.NbrePasRotation = 1000;
+        marquage.LgEntete = 0;
     }
-    if constexpr (!kViper) FichierOK = 1;
-    DoSegment = 1;
-    if constexpr (kFibre) TypeSource = 0;
-    UniteDeLg = 55;
-    MarquageUnique = 55;
-    MargeFocaleCurrentUnit = 0;
-    NbreDataPourPositionnement = 0;
-    NbreDataPositionnementTC = 0;
+    if constexpr (!kViper) reception.FichierOK = 1;
+    deplacement.DoSegment = 1;
+    if constexpr (kFibre) marquage.TypeSource = 0;
+    marquage.UniteDeLg = 55;
+    marquage.MarquageUnique = 55;
+    marquage.MargeFocaleCurrentUnit = 0;
+    deplacement.NbreDataPourPositionnement = 0;
+    deplacement.NbreDataPositionnementTC = 0;
     if constexpr (kFibre) {
-        CoefDivUnitVersmm = 0;
-        CoefUnitVersNano = 0;
-        CoefUnitVersMicron = 0;
+        marquage.CoefDivUnitVersmm = 0;
+        marquage.CoefUnitVersNano = 0;
+        marquage.CoefUnitVersMicron = 0;
     }
     if constexpr (kKm250) {
-        pen_Up = 1;
-        LIMITE_PD = 2500;
-        marquage_encours = 0;
-        Marquage_chaine_en_cours = 0;
-        XMligne = 0;
-        XMcolonne = 0;
-        point_par_point = 0;
-        M_a_faire = 0;
-        X0Saut = 0;
-        Y0Saut = 0;
-        std::memcpy(EndInst, "\xFF\xFDJF\0\0", sizeof EndInst);
-        bPreChauffe = 0;
-        fNtour = 0;
-        NbTotalIteration = 0;
-        if constexpr (!kViper) bEventdetected = 0;
-        bDdeRetourOrigine = 0;
+        boucles.pen_Up = 1;
+        boucles.LIMITE_PD = 2500;
+        boucles.marquage_encours = 0;
+        boucles.Marquage_chaine_en_cours = 0;
+        boucles.XMligne = 0;
+        boucles.XMcolonne = 0;
+        boucles.point_par_point = 0;
+        boucles.M_a_faire = 0;
+        boucles.X0Saut = 0;
+        boucles.Y0Saut = 0;
+        std::memcpy(boucles.EndInst, "\xFF\xFDJF\0\0", sizeof boucles.EndInst);
+        marquage.bPreChauffe = 0;
+        boucles.fNtour = 0;
+        boucles.NbTotalIteration = 0;
+        if constexpr (!kViper) boucles.bEventdetected = 0;
+        marquage.bDdeRetourOrigine = 0;
     }
 }
 
@@ -333,10 +317,10 @@ void PriseOrigine()
     if constexpr (build::kDmc) {
         std::printf("PRISE ORIGINE ROTATION au boot de la carte OU après marquage - Rotation horaire - AVEC recherche "
                     "capteur (sens_DMC_OK=%d)\n",
-                    sens_DMC_OK);
+                    rotation.sens_DMC_OK);
         EnSensHoraire([] {
             const auto origine = static_cast<uint8_t>(Prise_Origine_DMC(""));
-            std::printf("Origine détectée : %d     (sens_DMC_OK=%d)\n", origine, sens_DMC_OK);
+            std::printf("Origine détectée : %d     (sens_DMC_OK=%d)\n", origine, rotation.sens_DMC_OK);
         });
     }
 }
@@ -355,7 +339,7 @@ void ArretCtrlC()
     // No board event is served any more, no stacked mark is sent: the beam
     // and the outputs go off first.
     ScruteEvenementsPupitre = nullptr;
-    iTabD = 0;
+    deplacement.iTabD = 0;
     if (h != nullptr) {
         Pilot_Puissance(0);
         Ecrire_Tor_Dsp(2, 0);
@@ -427,7 +411,7 @@ int Demarrage()
     }
     // Until its program is loaded the card cannot answer: what is sent to it
     // before goes out as always, without waiting for replies.
-    bDspSansProgramme = 1;
+    deplacement.bDspSansProgramme = 1;
     if constexpr (!build::kViper) BrancheEvenementsPupitre();
     if constexpr (build::kDmc) RaccordsRotation.PriseOrigine = PriseOrigine;
     if constexpr (build::kFibreLine) AppelInitFreqLFMin = InitFreqLFMin;
@@ -439,7 +423,7 @@ int Demarrage()
     }
     if constexpr (build::kDmc && !kRotationAvant) CarteRotation();
     if (ConfigurationEtDsp() != 0) return 1;
-    Fixe_Increment(DIV_PD, DIV_PU);
+    Fixe_Increment(deplacement.DIV_PD, deplacement.DIV_PU);
     if constexpr (build::kDmc) GalvanometreY();
     if constexpr (build::kFibreLine) LFInitFiberLaser();
     if constexpr (!build::kViper) hOSTimer = libdevmem_open(kCompteurTimerOs, 4);
@@ -447,9 +431,9 @@ int Demarrage()
     if (VaAuCentre() == 0) std::printf("Erreur dans la fonction VaAuCentre \n");
     if constexpr (build::kKm250Line && !build::kViper) {
         InitComGL_Viper();
-        bEcoMode = 1;
+        pupitre.bEcoMode = 1;
     }
-    MemCurrentPower = 0;
+    deplacement.MemCurrentPower = 0;
     if constexpr (build::kKm250Line) Pilot_Puissance(255);
     return 0;
 }

@@ -19,29 +19,6 @@ extern const char* MainDate;
 // GPIO block (materiel::kGpio, 0x30 bytes), opened at start-up.
 extern libdevmem_handle* HandleOUT;
 
-// Global parameters that Init_Var sets and nothing else defines.
-extern uint8_t CestUnSaut;
-extern uint32_t CurrentBufferIndex;  // offset in RecepBuff of the data still to mark
-extern uint16_t RasterPatternSize;
-extern uint16_t RasterPatternDrawing;
-extern int32_t TEMPO_PRE_AMP;  // microseconds before marking
-extern uint8_t bFirstLoop;     // first pass of the marking loop
-// KM250 line.
-extern uint8_t pen_Up;
-extern int32_t LIMITE_PD;
-extern uint8_t marquage_encours;
-extern uint8_t Marquage_chaine_en_cours;
-extern int32_t XMligne;
-extern int32_t XMcolonne;
-extern uint8_t point_par_point;
-extern uint8_t M_a_faire;
-extern int32_t X0Saut;
-extern int32_t Y0Saut;
-extern unsigned char EndInst[6];
-extern float fNtour;
-extern int32_t NbTotalIteration;
-extern uint8_t bEventdetected;
-
 // main's body: start-up, then the mode loop. The program's exit status.
 int mlas_main(int argc, char* argv[]);
 // Start-up up to the mode loop: 0, or the exit status of a fatal failure

@@ -6,23 +6,20 @@
 #include "build.h"
 #include "mlas_dep.h"
 #include "mlas_entiers.h"
-#include "mlas_etat.h"
 #include "mk_dmc.h"
 #include "mlas_dmc.h"
 #include "mlas_func.h"
 #include "mlas_param.h"
 #include "prnanalyse.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
+#include "etat_pupitre.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
-
-int32_t Frequency = 0;
-int32_t PlageFreq = 0;
-double FreqInc = 0.0;
-double FreqMoyenne = 0.0;
-int32_t DeltaFrequency = 0;
 
 RaccordsCarteRotation RaccordsRotation;
 
@@ -84,7 +81,7 @@ int32_t PlanSuivantAbandonne()
     std::printf("Reset pendant l'attente du plan suivant -> Arrêt du marquage\n");
     Ecrire_Tor_Dsp(1, 0);
     InterromptMarquage(ArretMarquage::Reset);
-    MemX_PU = MemY_PU = 0;
+    deplacement.MemX_PU = deplacement.MemY_PU = 0;
     return 4;
 }
 
@@ -93,21 +90,21 @@ int32_t PlanSuivantAbandonne()
 void TourneDMC(double demiPas, char absolu)
 {
     if constexpr (build::kDmc) {
-        DMC_ON = 1;
+        rotation.DMC_ON = 1;
         START_DMC();
         DEPLACE_DMC(demiPas, absolu, "NON");
         STOP_DMC();
-        DMC_ON = 0;
+        rotation.DMC_ON = 0;
     }
 }
 
 void DeplaceVersOriginePlaque()
 {
     int32_t nano = 0;
-    if constexpr (build::kFibreLine) nano = CoefUnitVersNano;
-    else nano = UniteDeLg != 0 ? 1000 : 10000;
-    DoVecteurMicrons(ArrondiEntier(static_cast<double>(OrgXPlaque) * nano),
-                     ArrondiEntier(static_cast<double>(OrgYPlaque) * nano), 1, 0);
+    if constexpr (build::kFibreLine) nano = marquage.CoefUnitVersNano;
+    else nano = marquage.UniteDeLg != 0 ? 1000 : 10000;
+    DoVecteurMicrons(ArrondiEntier(static_cast<double>(marquage.OrgXPlaque) * nano),
+                     ArrondiEntier(static_cast<double>(marquage.OrgYPlaque) * nano), 1, 0);
 }
 
 // DP, AI, RF, and OP on the last page: read, nothing to do on this machine.
@@ -144,13 +141,13 @@ int32_t FonctionSansEffet(int32_t)
 int32_t LFFonctionPowerV2(int32_t pos)
 {
     uint16_t p = CodePuissance(Valeur(pos), 128, 127.0f);
-    if (ModelDuLaser == 772) build::Affiche(build::kTraits.texteFibre300Configuree, p, p);
-    else if (ModelDuLaser == 774) build::Affiche(build::kTraits.texteFibre500Configuree, p, p);
-    if (bEcoMode != 0) {
+    if (marquage.ModelDuLaser == 772) build::Affiche(build::kTraits.texteFibre300Configuree, p, p);
+    else if (marquage.ModelDuLaser == 774) build::Affiche(build::kTraits.texteFibre500Configuree, p, p);
+    if (pupitre.bEcoMode != 0) {
         p &= 0x7F;
         build::Affiche(build::kTraits.texteModeEco, p);
     } else if constexpr (build::kFibreLine) {
-        if (bRetourNormalPendantMarquage != 0) {
+        if (pupitre.bRetourNormalPendantMarquage != 0) {
             build::Affiche(build::kTraits.texteRetourNormal, p);
         } else {
             std::printf("Puissance marquage valide = 0x%x\n", p);
@@ -169,14 +166,14 @@ int32_t FonctionPower(int32_t pos)
 int32_t FonctionVitesseMarquage(int32_t pos)
 {
     uint16_t v = Valeur(pos);
-    if (ModeTurboTCValide != 0) {
+    if (marquage.ModeTurboTCValide != 0) {
         v = static_cast<uint16_t>(v * 4);
         std::printf("Vitesse en mode Turbo TC = %d  mm/s \n", v);
     }
-    MarkingSpeed = v * 10;
+    marquage.MarkingSpeed = v * 10;
     std::printf("Vitesse marquage lue = %d  mm/s \n", v);
-    DeltaMarkingSpeed = static_cast<int32_t>(std::floor(MarkingSpeed * 0.8));
-    SpeedInc = static_cast<float>(DeltaMarkingSpeed) / 64.0f;
+    marquage.DeltaMarkingSpeed = static_cast<int32_t>(std::floor(marquage.MarkingSpeed * 0.8));
+    marquage.SpeedInc = static_cast<float>(marquage.DeltaMarkingSpeed) / 64.0f;
     return 4;
 }
 
@@ -184,14 +181,14 @@ int32_t LFFonctionFrequence(int32_t pos)
 {
     uint32_t valeur = 0;
     if (!PaireFR(pos, valeur)) return 4;
-    Frequency = static_cast<int32_t>(valeur);
+    marquage.Frequency = static_cast<int32_t>(valeur);
     std::printf("Frequence de marquage lue dans le fichier : %ld Hz - Calcul des plages d'utilisation\n",
-                static_cast<long>(Frequency));
+                static_cast<long>(marquage.Frequency));
     const int32_t minimum = LFLimitesFrequence();
-    if (minimum != 0 && Frequency < minimum) Frequency = minimum;
-    PlageFreq = Sature(int64_t{FreqMaxDuLaser} - Frequency);
-    FreqInc = PlageFreq / 128;
-    FreqMoyenne = static_cast<double>(int64_t{Frequency} + PlageFreq / 2);
+    if (minimum != 0 && marquage.Frequency < minimum) marquage.Frequency = minimum;
+    marquage.PlageFreq = Sature(int64_t{marquage.FreqMaxDuLaser} - marquage.Frequency);
+    marquage.FreqInc = marquage.PlageFreq / 128;
+    marquage.FreqMoyenne = static_cast<double>(int64_t{marquage.Frequency} + marquage.PlageFreq / 2);
     return 10;
 }
 
@@ -199,22 +196,22 @@ int32_t FonctionFrequence(int32_t pos)
 {
     uint32_t valeur = 0;
     if (!PaireFR(pos, valeur)) return 4;
-    Frequency = static_cast<int32_t>(valeur);
+    marquage.Frequency = static_cast<int32_t>(valeur);
     if constexpr (build::kViper) {
-        DeltaFrequency = Sature(int64_t{100000} - Frequency);
-        FreqInc = DeltaFrequency / 64;
+        marquage.DeltaFrequency = Sature(int64_t{100000} - marquage.Frequency);
+        marquage.FreqInc = marquage.DeltaFrequency / 64;
     } else {
-        PlageFreq = Sature(int64_t{200000} - Frequency);
-        FreqInc = PlageFreq / 128;
-        FreqMoyenne = static_cast<double>(int64_t{Frequency} + PlageFreq / 2);
-        std::printf("Frequence de marquage demandée : %ld Hz\n", static_cast<long>(Frequency));
+        marquage.PlageFreq = Sature(int64_t{200000} - marquage.Frequency);
+        marquage.FreqInc = marquage.PlageFreq / 128;
+        marquage.FreqMoyenne = static_cast<double>(int64_t{marquage.Frequency} + marquage.PlageFreq / 2);
+        std::printf("Frequence de marquage demandée : %ld Hz\n", static_cast<long>(marquage.Frequency));
     }
     return 10;
 }
 
 int32_t FonctionDureeImpulsion(int32_t pos)
 {
-    DureeImpulsion = static_cast<float>(Valeur(pos) / 10);
+    marquage.DureeImpulsion = static_cast<float>(Valeur(pos) / 10);
     return 4;
 }
 
@@ -244,27 +241,27 @@ int32_t FonctionAttenteCdePageSuivante(int32_t)
         Pause_Las(500);
         if (!AttenteDepart()) return PlanSuivantAbandonne();
         Ecrire_Tor_Dsp(1, 0);
-        MemX_PU = MemY_PU = 0;
+        deplacement.MemX_PU = deplacement.MemY_PU = 0;
         return 4;
     }
 
     if constexpr (build::kDmc) {
-        if (bDMCpasApas != 0) {
+        if (rotation.bDMCpasApas != 0) {
             if (RaccordsRotation.PriseOrigine != nullptr) RaccordsRotation.PriseOrigine();
-            RetourOrigineOK = 1;
-            bDdeRetourOrigine = 0;
+            deplacement.RetourOrigineOK = 1;
+            marquage.bDdeRetourOrigine = 0;
         }
         std::printf("\nAttente depart Marquage pour le marquage du Plan suivant :\n");
     }
     Ecrire_Tor_Dsp(2, 0);
     Pause_Las(200);
     if (!AttenteDepart()) return PlanSuivantAbandonne();
-    CUneRechercheOrgigine = 1;
+    deplacement.CUneRechercheOrgigine = 1;
     DeplaceVersOriginePlaque();
     Pause_Las(1000);
     Ecrire_Tor_Dsp(1, 0);
     Ecrire_Tor_Dsp(2, 1);
-    MemX_PU = MemY_PU = 0;
+    deplacement.MemX_PU = deplacement.MemY_PU = 0;
     return 4;
 }
 
@@ -275,18 +272,18 @@ int32_t FonctionFinDePage(int32_t pos)
     if (last != 0) {
         consumed = FonctionRetourOriginePlaque(pos);
         if constexpr (build::kDmc) {
-            if (bDMCpasApas != 0) bLastFicheMultiPlansTC = 1;
+            if (rotation.bDMCpasApas != 0) rotation.bLastFicheMultiPlansTC = 1;
         }
     } else {
         consumed = FonctionAttenteCdePageSuivante(pos);
     }
     if constexpr (build::kDmc) {
-        if (bDdeRetourOrigine != 0 || bLastFicheMultiPlansTC != 0) {
+        if (marquage.bDdeRetourOrigine != 0 || rotation.bLastFicheMultiPlansTC != 0) {
             DoVecteurMicrons(0, 0, 1, 0);
             std::printf("FIN NORMAL - Prise Origine avec recherche du capteur - En relatif - Sens horaire\n");
             if (RaccordsRotation.PriseOrigine != nullptr) RaccordsRotation.PriseOrigine();
-            RetourOrigineOK = 1;
-            bDdeRetourOrigine = 0;
+            deplacement.RetourOrigineOK = 1;
+            marquage.bDdeRetourOrigine = 0;
         }
     }
     return consumed;
@@ -299,12 +296,12 @@ int32_t FonctionRetourRotation(int32_t pos)
     if (last != 0) consumed = FonctionRetourOriginePlaque(pos);
     DoVecteurMicrons(0, 0, 1, 0);
     if constexpr (build::kDmc) {
-        DMC_ON = 1;
+        rotation.DMC_ON = 1;
         START_DMC();
         std::printf("Retour origine rotation - En absolu - Sans recherche du capteur\n");
         DEPLACE_DMC(0.0, 1, "NON");
         STOP_DMC();
-        DMC_ON = 0;
+        rotation.DMC_ON = 0;
     }
     return consumed;
 }

@@ -6,12 +6,6 @@
 
 #include <cstdint>
 
-extern int32_t Frequency;       // Hz
-extern int32_t PlageFreq;       // usable range above Frequency
-extern double FreqInc;          // frequency step of the raster curve
-extern double FreqMoyenne;      // centre of the raster curve
-extern int32_t DeltaFrequency;  // mlas-km250-viper: 100000 - Frequency
-
 // Homing of the rotation axis on its sensor after the last plane (PriseOrigine
 // of the start-up), wired by the start-up; none: the axis is not homed.
 struct RaccordsCarteRotation {

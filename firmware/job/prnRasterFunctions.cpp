@@ -6,21 +6,21 @@
 #include "mlas_boucles.h"
 #include "mlas_dep.h"
 #include "mlas_entiers.h"
-#include "mlas_etat.h"
 #include "mlas_func.h"
 #include "mlas_main.h"
 #include "mlas_param.h"
 #include "prnCommonFunctions.h"
 #include "prnanalyse.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
+#include "etat_boucles.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
-
-uint8_t TypeEncodage = 1;
-int32_t MemRasterObjectWidth = 0;
 
 namespace {
 
@@ -63,30 +63,30 @@ void PauseCylindre(int32_t ms)
 
 void EnvoieReglage(uint8_t grey)
 {
-    const bool parNiveau = TypeEncodage == 2;
-    const int32_t v = parNiveau ? CalculVitesse(grey) : MarkingSpeed;
-    const int32_t f = parNiveau ? CalculFrequence(grey) : Frequency;
-    if (MemGrayLevel != 0xFF && Envoye == Reglage{v, f, lasparam.VitesseMarquage, FreqQSwitch}) return;
+    const bool parNiveau = deplacement.TypeEncodage == 2;
+    const int32_t v = parNiveau ? CalculVitesse(grey) : marquage.MarkingSpeed;
+    const int32_t f = parNiveau ? CalculFrequence(grey) : marquage.Frequency;
+    if (deplacement.MemGrayLevel != 0xFF && Envoye == Reglage{v, f, lasparam.VitesseMarquage, marquage.FreqQSwitch}) return;
     if constexpr (build::kFibreLine) LFConf_Speed_Freq(v, f);
     else Conf_Speed_Freq(v, f);
-    Envoye = {v, f, lasparam.VitesseMarquage, FreqQSwitch};
-    MemGrayLevel = grey;
+    Envoye = {v, f, lasparam.VitesseMarquage, marquage.FreqQSwitch};
+    deplacement.MemGrayLevel = grey;
 }
 
 // The part turns by one line instead of the beam moving: through the Y axis
 // (bTC_DMC) or by the rotation card (step mode).
 void InterligneCylindre(bool parCarte)
 {
-    bCestUneRotation = 1;
+    rotation.bCestUneRotation = 1;
     Attente_Fin_Comptage();
     if (parCarte) {
-        const auto perimetre = static_cast<double>(static_cast<uint32_t>(PerimetreCylindreAMarquer));
-        if (perimetre > 0) TourneDMC(EcartYEntreDot / perimetre * 15200 / 10000, 0);
+        const auto perimetre = static_cast<double>(static_cast<uint32_t>(rotation.PerimetreCylindreAMarquer));
+        if (perimetre > 0) TourneDMC(deplacement.EcartYEntreDot / perimetre * 15200 / 10000, 0);
     } else {
-        DoVecteurMicrons(0, EcartYEntreDot, 1, 0);
+        DoVecteurMicrons(0, deplacement.EcartYEntreDot, 1, 0);
     }
-    PauseCylindre(TempoInterligneTC);
-    bCestUneRotation = 0;
+    PauseCylindre(marquage.TempoInterligneTC);
+    rotation.bCestUneRotation = 0;
 }
 
 // One line's data: the received bytes, where the line ends, how it is marked.
@@ -101,17 +101,17 @@ void LectAnalyseDataC1C2(uint8_t octet, int8_t direction)
 {
     // An on dot is marked at the darkest level of the mode, so that negative
     // 1-bit lines mark their 0 bits.
-    const uint8_t niveau = bNegatif != 0 ? 0 : 127;
+    const uint8_t niveau = marquage.bNegatif != 0 ? 0 : 127;
     int32_t blancs = 0;
     for (unsigned masque = 0x80; masque != 0; masque >>= 1) {
-        if (((octet & masque) != 0) != (bNegatif != 0)) {
+        if (((octet & masque) != 0) != (marquage.bNegatif != 0)) {
             if (blancs > 0) PointEteint(direction, blancs);
             blancs = 0;
             PointAllume(direction, niveau);
         } else {
             ++blancs;
         }
-        ++MemRasterObjectWidth;
+        ++deplacement.MemRasterObjectWidth;
     }
     if (blancs > 0) PointEteint(direction, blancs);
 }
@@ -119,7 +119,7 @@ void LectAnalyseDataC1C2(uint8_t octet, int8_t direction)
 void LectAnalyseDataC3C4(uint8_t octet, int8_t direction)
 {
     PointAllume(direction, octet);
-    ++MemRasterObjectWidth;
+    ++deplacement.MemRasterObjectWidth;
 }
 
 void LectAnalyseData(const Ligne& l, uint8_t octet)
@@ -144,7 +144,7 @@ uint32_t AnalysePaire(const Ligne& l, uint32_t p)
     for (int n = 0; n < 1 - c; ++n) {
         LectAnalyseData(l, l.vue.Octet(p + 1));
         if constexpr (build::kFibreLine) {
-            if (l.format == 2) LFNbrePtTotal += static_cast<uint32_t>(MemRasterObjectWidth);
+            if (l.format == 2) boucles.LFNbrePtTotal += static_cast<uint32_t>(deplacement.MemRasterObjectWidth);
         }
     }
     return longueur;
@@ -174,75 +174,75 @@ void Diagonale(uint8_t diagonale, uint8_t verticale, bool avant, int32_t L)
 
 int32_t CalculVitesse(uint8_t grey)
 {
-    const float coef = TabCoefNonLineaires[std::min<int>(grey, kTailleTabCoef - 1)];
-    return TronqueEntier(MarkingSpeed + static_cast<double>(coef) * SpeedInc);
+    const float coef = marquage.TabCoefNonLineaires[std::min<int>(grey, kTailleTabCoef - 1)];
+    return TronqueEntier(marquage.MarkingSpeed + static_cast<double>(coef) * marquage.SpeedInc);
 }
 
 int32_t CalculFrequence(uint8_t grey)
 {
-    const double coef = TabCoefNonLineaires[std::min<int>(grey, kTailleTabCoef - 1)];
-    if constexpr (build::kViper) return TronqueEntier(Frequency + coef * FreqInc);
-    else return TronqueEntier(coef * FreqInc + FreqMoyenne);
+    const double coef = marquage.TabCoefNonLineaires[std::min<int>(grey, kTailleTabCoef - 1)];
+    if constexpr (build::kViper) return TronqueEntier(marquage.Frequency + coef * marquage.FreqInc);
+    else return TronqueEntier(coef * marquage.FreqInc + marquage.FreqMoyenne);
 }
 
 uint8_t GetMin_GrayLevel()
 {
-    return bNegatif != 0 ? 126 : 1;
+    return marquage.bNegatif != 0 ? 126 : 1;
 }
 
 bool NiveauMarque(uint8_t grey)
 {
     if (grey >= 1 && grey <= 126) return true;
-    return bNegatif != 0 ? grey == 0 : grey == 127;
+    return marquage.bNegatif != 0 ? grey == 0 : grey == 127;
 }
 
 int32_t FonctionRA(uint8_t grey, int32_t dx, int32_t dy)
 {
-    if constexpr (build::kFibreLine) LFLgTotal += std::fabs(static_cast<double>(dx)) + std::fabs(static_cast<double>(dy));
+    if constexpr (build::kFibreLine) boucles.LFLgTotal += std::fabs(static_cast<double>(dx)) + std::fabs(static_cast<double>(dy));
     Attente_Fin_Comptage();
     if (NiveauMarque(grey)) {
-        if (MemX_PU != 0 || MemY_PU != 0) {
-            DoVecteurMicrons(MemX_PU, MemY_PU, 1, 0);
-            MemX_PU = MemY_PU = 0;
+        if (deplacement.MemX_PU != 0 || deplacement.MemY_PU != 0) {
+            DoVecteurMicrons(deplacement.MemX_PU, deplacement.MemY_PU, 1, 0);
+            deplacement.MemX_PU = deplacement.MemY_PU = 0;
         }
         EnvoieReglage(grey);
-        if (FirstDeplacementCentreObjet != 0) {
+        if (deplacement.FirstDeplacementCentreObjet != 0) {
             // The first move of an object is never marked.
             DoVecteurMicrons(dx, dy, 1, 0);
-            PauseCylindre(TempoInterligneTC);
-            FirstDeplacementCentreObjet = 0;
+            PauseCylindre(marquage.TempoInterligneTC);
+            deplacement.FirstDeplacementCentreObjet = 0;
         } else {
             DoVecteurMicrons(dx, dy, 0, 0);
         }
         return 0;
     }
     const bool interligne =
-        dx == 0 && dy == EcartYEntreDot && bRasterC1C2 != 0 && (kSansPasAPas || bMOdeIndexe == 0);
-    if (interligne && bTC_DMC != 0) {
+        dx == 0 && dy == deplacement.EcartYEntreDot && deplacement.bRasterC1C2 != 0 && (kSansPasAPas || rotation.bMOdeIndexe == 0);
+    if (interligne && rotation.bTC_DMC != 0) {
         InterligneCylindre(false);
-    } else if (interligne && !kSansPasAPas && bDMCpasApas != 0) {
+    } else if (interligne && !kSansPasAPas && rotation.bDMCpasApas != 0) {
         InterligneCylindre(true);
     } else {
-        MemX_PU = Sature(int64_t{MemX_PU} + dx);
-        MemY_PU = Sature(int64_t{MemY_PU} + dy);
+        deplacement.MemX_PU = Sature(int64_t{deplacement.MemX_PU} + dx);
+        deplacement.MemY_PU = Sature(int64_t{deplacement.MemY_PU} + dy);
     }
     return 0;
 }
 
 void PointEteint(int8_t direction, int32_t count)
 {
-    FonctionRA(kBlanc, Sature(int64_t{count} * EcartXEntreDot * direction), 0);
+    FonctionRA(kBlanc, Sature(int64_t{count} * deplacement.EcartXEntreDot * direction), 0);
 }
 
 void PointAllume(int8_t direction, uint8_t grey)
 {
-    if constexpr (build::kFibreLine) ++LFNbrepointA;
-    const int64_t pas = EcartXEntreDot;
-    if (RasterPatternCorrection == 0 && pas <= kPasMaxSansCorrection) {
-        MarqueMotif(grey, direction, EcartXEntreDot);
+    if constexpr (build::kFibreLine) ++boucles.LFNbrepointA;
+    const int64_t pas = deplacement.EcartXEntreDot;
+    if (marquage.RasterPatternCorrection == 0 && pas <= kPasMaxSansCorrection) {
+        MarqueMotif(grey, direction, deplacement.EcartXEntreDot);
         return;
     }
-    const int64_t correction = int64_t{RasterPatternCorrection} * 1000;
+    const int64_t correction = int64_t{marquage.RasterPatternCorrection} * 1000;
     int64_t marque = correction < pas && pas <= kPasMaxSansCorrection ? pas - correction : kPointCourt;
     // Never longer than the pitch: the dot stays in its own place.
     marque = std::clamp<int64_t>(marque, 0, pas);
@@ -262,7 +262,7 @@ void MarqueMotif(uint8_t grey, int8_t direction, int32_t L)
     const uint8_t m = NiveauMarque(grey) ? GetMin_GrayLevel() : grey;
     const bool avant = direction >= 0;
     const int32_t s = avant ? L : -L;
-    switch (RasterPatternDrawing) {
+    switch (marquage.RasterPatternDrawing) {
     case 1:
     case 6:
         FonctionRA(grey, s, L);
@@ -285,18 +285,18 @@ void MarqueMotif(uint8_t grey, int8_t direction, int32_t L)
 
 void ChangementDeLigne()
 {
-    FonctionRA(kBlanc, 0, EcartYEntreDot);
-    if constexpr (build::kFibreLine) ++LFNbreLigne;
+    FonctionRA(kBlanc, 0, deplacement.EcartYEntreDot);
+    if constexpr (build::kFibreLine) ++boucles.LFNbreLigne;
 }
 
 int32_t FonctionRaster(int32_t pos, int8_t direction, uint8_t format, bool& arret)
 {
-    TypeEncodage = format;
-    MemRasterObjectWidth = 0;
+    deplacement.TypeEncodage = format;
+    deplacement.MemRasterObjectWidth = 0;
     const VueJob vue = VueCourante();
     const auto code = static_cast<uint32_t>(pos);
     const uint32_t mots = vue.Mot16(code + 2);
-    if (EcartXEntreDot <= 0 || EcartYEntreDot <= 0) {
+    if (deplacement.EcartXEntreDot <= 0 || deplacement.EcartYEntreDot <= 0) {
         FinDuMarquage(arret, "Ligne raster sans pas entre points (résolution)", pos);
         return 4;
     }
@@ -320,10 +320,10 @@ int32_t FonctionRaster(int32_t pos, int8_t direction, uint8_t format, bool& arre
 
 int32_t FonctionRetourAVide(int32_t)
 {
-    FonctionRA(kBlanc, Sature(-int64_t{MemRasterObjectWidth} * EcartXEntreDot), 0);
-    if (MemX_PU != 0 || MemY_PU != 0) {
-        DoVecteurMicrons(MemX_PU, MemY_PU, 1, 0);
-        MemX_PU = MemY_PU = 0;
+    FonctionRA(kBlanc, Sature(-int64_t{deplacement.MemRasterObjectWidth} * deplacement.EcartXEntreDot), 0);
+    if (deplacement.MemX_PU != 0 || deplacement.MemY_PU != 0) {
+        DoVecteurMicrons(deplacement.MemX_PU, deplacement.MemY_PU, 1, 0);
+        deplacement.MemX_PU = deplacement.MemY_PU = 0;
     }
     return 2;
 }
@@ -341,23 +341,23 @@ int32_t FonctionRxRy(int32_t pos, bool& arret)
     }
     const auto x = static_cast<int32_t>(uint32_t{vue.Mot16(p + 2)} << 16 | vue.Mot16(p + 8));
     const auto y = static_cast<int32_t>(uint32_t{vue.Mot16(p + 14)} << 16 | vue.Mot16(p + 20));
-    const bool pasApas = !kSansPasAPas && bDMCpasApas != 0;
-    const bool rotation = bTC_DMC != 0 || pasApas;
+    const bool pasApas = !kSansPasAPas && rotation.bDMCpasApas != 0;
+    const bool enRotation = rotation.bTC_DMC != 0 || pasApas;
 
-    if (rotation) bCestUneRotation = 1;
+    if (enRotation) rotation.bCestUneRotation = 1;
     Attente_Fin_Comptage();
-    const int32_t dx = Sature(int64_t{x} * EcartXEntreDot);
+    const int32_t dx = Sature(int64_t{x} * deplacement.EcartXEntreDot);
     if (pasApas) {
         DoVecteurMicrons(dx, 0, 1, 0);
-        const auto perimetre = static_cast<double>(static_cast<uint32_t>(PerimetreCylindreAMarquer));
-        if (perimetre > 0) TourneDMC(static_cast<double>(y) * EcartYEntreDot / perimetre * 15200 / 10000, 0);
+        const auto perimetre = static_cast<double>(static_cast<uint32_t>(rotation.PerimetreCylindreAMarquer));
+        if (perimetre > 0) TourneDMC(static_cast<double>(y) * deplacement.EcartYEntreDot / perimetre * 15200 / 10000, 0);
     } else {
-        DoVecteurMicrons(dx, Sature(int64_t{y} * EcartYEntreDot), 1, 0);
+        DoVecteurMicrons(dx, Sature(int64_t{y} * deplacement.EcartYEntreDot), 1, 0);
     }
-    if (rotation) {
-        PauseCylindre(TempoFinRotation);
-        bCestUneRotation = 0;
+    if (enRotation) {
+        PauseCylindre(marquage.TempoFinRotation);
+        rotation.bCestUneRotation = 0;
     }
-    FirstDeplacementCentreObjet = 0;
+    deplacement.FirstDeplacementCentreObjet = 0;
     return 22;
 }

@@ -7,11 +7,6 @@
 
 #include <cstdint>
 
-// Pixel format of the current line: 1 bit per dot (C1, C2) or 1 byte (C3, C4).
-extern uint8_t TypeEncodage;
-// Dots handled in the current line: R5 goes back over them.
-extern int32_t MemRasterObjectWidth;
-
 // pos: code position of the record; direction +1 or -1; format 1 or 2.
 // Returns the bytes taken: the whole line. A line that has no dot pitch or
 // whose data runs past its own length or past the received bytes marks

@@ -9,7 +9,7 @@
 #include "process.h"
 #include "tcpip.h"
 #include "tools.h"
-
+#include "etat_reception.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -26,13 +26,10 @@
 #include <unistd.h>
 #include <vector>
 
-unsigned char StartInst[6] = {33, 76, 66, 32, 49, 59};
 std::atomic<uint8_t> CommMode{1};
 std::atomic<uint8_t> bStopReceptionThreads{0};
 std::atomic<int> client{-1};
 int serveurTCPIP = -1;
-uint8_t FichierOK = 0;
-int32_t DelaiSilenceTCP = 10000;
 
 namespace {
 
@@ -80,7 +77,7 @@ struct LectureAvance {
     bool Detecte()
     {
         while (debut < fin) {
-            if (bDetectStr(StartInst, octets[debut++])) return true;
+            if (bDetectStr(reception.StartInst, octets[debut++])) return true;
         }
         return false;
     }
@@ -140,7 +137,7 @@ using Horloge = std::chrono::steady_clock;
 
 Horloge::duration Silence()
 {
-    return std::chrono::milliseconds(std::max<int32_t>(DelaiSilenceTCP, 0));
+    return std::chrono::milliseconds(std::max<int32_t>(reception.DelaiSilenceTCP, 0));
 }
 
 // A TCP peer watched for the start instruction, with its own window.
@@ -163,7 +160,7 @@ Lecture LitPair(Pair& pair)
     if (n < 0) return Lecture::Rien;
     pair.dernierOctet = Horloge::now();
     for (ssize_t i = 0; i < n; ++i) {
-        if (Detecte(pair.fenetre, StartInst, avanceTCP.octets[i])) {
+        if (Detecte(pair.fenetre, reception.StartInst, avanceTCP.octets[i])) {
             avanceTCP.debut = static_cast<size_t>(i + 1);
             avanceTCP.fin = static_cast<size_t>(n);
             return Lecture::Detecte;
@@ -212,7 +209,7 @@ public:
             }
             if (maintenant - pairs_[i].dernierOctet > Silence()) {
                 std::printf("Client TCP silencieux depuis %ld ms -> connexion fermée\n",
-                            static_cast<long>(DelaiSilenceTCP));
+                            static_cast<long>(reception.DelaiSilenceTCP));
                 Retire(i);
             }
         }
@@ -358,7 +355,7 @@ const char* Incomplet(const unsigned char* octets, uint32_t n)
     if (entete < kChampTaille + 4 || uint64_t{champ} + 4 > n) return nullptr;
     const uint32_t annonce = uint32_t{octets[champ]} << 24 | uint32_t{octets[champ + 1]} << 16 |
                              uint32_t{octets[champ + 2]} << 8 | octets[champ + 3];
-    if (annonce != 0 && annonce != uint64_t{n} + sizeof StartInst) return "taille différente de celle de l'entête";
+    if (annonce != 0 && annonce != uint64_t{n} + sizeof reception.StartInst) return "taille différente de celle de l'entête";
     return nullptr;
 }
 
@@ -392,7 +389,7 @@ unsigned char GetByteFromTCPIP_timeout(unsigned char* byte, uint32_t tries)
         }
         if (essai == tries) return kCalmeTCP;
         // A peer silent for DelaiSilenceTCP ms is a quiet link too.
-        const int32_t silence = std::max<int32_t>(DelaiSilenceTCP, 0);
+        const int32_t silence = std::max<int32_t>(reception.DelaiSilenceTCP, 0);
         errno = 0;
         const int n = ReceiveTCP_NoBlock(client, avanceTCP.octets, sizeof avanceTCP.octets, silence / 1000,
                                          silence % 1000 * 1000);
@@ -507,7 +504,7 @@ unsigned char ReceptQ8File()
     }
     if (fin == Fin::Silence) {
         std::printf("Plus rien reçu depuis %ld ms -> Fichier abandonné (%ld octets reçus)\n",
-                    static_cast<long>(DelaiSilenceTCP), static_cast<long>(RecepEnCours.count));
+                    static_cast<long>(reception.DelaiSilenceTCP), static_cast<long>(RecepEnCours.count));
         return 255;
     }
     std::printf("%ld octets reçus\n", static_cast<long>(RecepEnCours.count));
@@ -526,14 +523,14 @@ unsigned char ReceptQ8File()
     if (!SauveJob(RecepEnCours)) return 255;
     PRNBuffClear(&RecepBuff);
     PRNBuffWriteBuff(&RecepBuff, RecepEnCours.data, RecepEnCours.count);
-    FichierOK = 1;
+    reception.FichierOK = 1;
     return 0;
 }
 
 int LoadTmpPRN()
 {
     PRNBuffClear(&RecepBuff);
-    FichierOK = 0;
+    reception.FichierOK = 0;
     struct stat etat {};
     if (stat(kFichierJob, &etat) == 0 && etat.st_size > static_cast<off_t>(kTaillePRNBuff)) {
         RefuseTropGrand(static_cast<unsigned long long>(etat.st_size));
@@ -554,6 +551,6 @@ int LoadTmpPRN()
         return 0;
     }
     PRNBuffWriteBuff(&RecepBuff, image.get(), taille);
-    FichierOK = 1;
+    reception.FichierOK = 1;
     return 1;
 }

@@ -6,17 +6,12 @@
 #include <atomic>
 #include <cstdint>
 
-extern unsigned char StartInst[6];  // "!LB 1;"
-
 // Link state: 1 waiting for the start instruction, 2 seen on the serial line,
 // 3 seen on TCP, 4 a TCP peer closed before sending it (fibre line only).
 extern std::atomic<uint8_t> CommMode;
 extern std::atomic<uint8_t> bStopReceptionThreads;
 extern std::atomic<int> client;  // connection of the current TCP job, -1 when none
 extern int serveurTCPIP;         // listening socket, opened by the marking loop
-extern uint8_t FichierOK;        // the job in memory is whole and valid
-// A TCP peer that sends nothing for this long (ms) is let go, its job dropped.
-extern int32_t DelaiSilenceTCP;
 
 // Job link port: MLAS_TCP_PORT, else 9100.
 int PortServeurTCP();

@@ -5,32 +5,15 @@
 #include "build.h"
 #include "mlas_dep.h"
 #include "mlas_entiers.h"
-#include "mlas_etat.h"
 #include "mlas_param.h"
 #include "prnCommonFunctions.h"
 #include "prnanalyse.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
 
 #include <cmath>
 #include <cstdio>
-
-uint8_t bRotationPUVecteur = 0;
-
-int32_t PtXdepVecteur = 0;
-int32_t PtYdepVecteur = 0;
-int32_t PtXfinVecteur = 0;
-int32_t PtYfinVecteur = 0;
-
-float RectanglePositionnementX[kTailleRectanglePositionnement] = {};
-float RectanglePositionnementY[kTailleRectanglePositionnement] = {};
-float SavePointsCroixX[kTailleSavePointsCroix] = {};
-float SavePointsCroixY[kTailleSavePointsCroix] = {};
-float SavePointsTCX[kTailleSavePointsTC] = {};
-float SavePointsTCY[kTailleSavePointsTC] = {};
-int32_t CurrentRectPos = 0;
-int32_t NbreDataPourPositionnement = 0;
-int32_t NbreDataPositionnementTC = 0;
-int32_t OrgXPlaqValCorigeeRepTheo = 0;
-int32_t OrgYPlaqValCorigeeRepTheo = 0;
 
 namespace {
 
@@ -49,11 +32,11 @@ struct Pas {
 // an orientation that has none.
 bool EnPas(float dx, float dy, Pas& pas)
 {
-    switch (Orientation) {
-    case 1: pas = {dy / 1000 * mmenpasY, dx / -1000 * mmenpasX}; return true;
-    case 2: pas = {dx / -1000 * mmenpasX, dy / -1000 * mmenpasY}; return true;
-    case 3: pas = {dy / -1000 * mmenpasY, dx / 1000 * mmenpasX}; return true;
-    case 4: pas = {dx / 1000 * mmenpasX, dy / 1000 * mmenpasY}; return true;
+    switch (marquage.Orientation) {
+    case 1: pas = {dy / 1000 * deplacement.mmenpasY, dx / -1000 * deplacement.mmenpasX}; return true;
+    case 2: pas = {dx / -1000 * deplacement.mmenpasX, dy / -1000 * deplacement.mmenpasY}; return true;
+    case 3: pas = {dy / -1000 * deplacement.mmenpasY, dx / 1000 * deplacement.mmenpasX}; return true;
+    case 4: pas = {dx / 1000 * deplacement.mmenpasX, dy / 1000 * deplacement.mmenpasY}; return true;
     default: return false;
     }
 }
@@ -73,29 +56,29 @@ struct Extremites {
 };
 bool CalculeExtremites(int32_t dx, int32_t dy, int32_t microns, Extremites& e)
 {
-    e.xFin = int64_t{PtXdepVecteur} + dx;
-    e.yFin = int64_t{PtYdepVecteur} + dy;
-    const float c = static_cast<float>(DemiChampFocale) * static_cast<float>(microns);
-    e.x0 = Corrige(PtXdepVecteur, GainXRectPosition, c);
-    e.y0 = Corrige(PtYdepVecteur, GainYRectPosition, c);
-    e.x1 = Corrige(e.xFin, GainXRectPosition, c);
-    e.y1 = Corrige(e.yFin, GainYRectPosition, c);
+    e.xFin = int64_t{deplacement.PtXdepVecteur} + dx;
+    e.yFin = int64_t{deplacement.PtYdepVecteur} + dy;
+    const float c = static_cast<float>(marquage.DemiChampFocale) * static_cast<float>(microns);
+    e.x0 = Corrige(deplacement.PtXdepVecteur, marquage.GainXRectPosition, c);
+    e.y0 = Corrige(deplacement.PtYdepVecteur, marquage.GainYRectPosition, c);
+    e.x1 = Corrige(e.xFin, marquage.GainXRectPosition, c);
+    e.y1 = Corrige(e.yFin, marquage.GainYRectPosition, c);
     for (const double v : {static_cast<double>(e.xFin), static_cast<double>(e.yFin), e.x0, e.y0, e.x1, e.y1}) {
         if (!Tient32(v)) {
             std::printf("Aide au positionnement : position hors limites (%.0f microns), vecteur ignoré\n", v);
             return false;
         }
     }
-    PtXfinVecteur = static_cast<int32_t>(e.xFin);
-    PtYfinVecteur = static_cast<int32_t>(e.yFin);
+    deplacement.PtXfinVecteur = static_cast<int32_t>(e.xFin);
+    deplacement.PtYfinVecteur = static_cast<int32_t>(e.yFin);
     return true;
 }
 
 int32_t MicronsParUnite(Variante v)
 {
     if (v == Variante::Ancienne) return 10;
-    if (v == Variante::KM) return UniteDeLg != 0 ? 1 : 10;
-    return CoefUnitVersMicron;
+    if (v == Variante::KM) return marquage.UniteDeLg != 0 ? 1 : 10;
+    return marquage.CoefUnitVersMicron;
 }
 
 int Nano(double microns)
@@ -107,15 +90,15 @@ int Nano(double microns)
 // table it writes for this job type.
 bool Place(int32_t taille)
 {
-    if (CurrentRectPos >= 0 && CurrentRectPos < taille) return true;
+    if (deplacement.CurrentRectPos >= 0 && deplacement.CurrentRectPos < taille) return true;
     std::printf("Aide au positionnement : plus de %ld vecteurs, vecteur ignoré\n", static_cast<long>(taille));
     return false;
 }
 
 void EnregistreEnTable(float* tx, float* ty, const Pas& pas)
 {
-    tx[CurrentRectPos] = pas.x;
-    ty[CurrentRectPos] = pas.y;
+    tx[deplacement.CurrentRectPos] = pas.x;
+    ty[deplacement.CurrentRectPos] = pas.y;
 }
 
 // A simulated PD vector: its corrected ends, as steps, into the tables of the job type.
@@ -123,50 +106,50 @@ void EnregistreVecteur(int32_t dx, int32_t dy, int32_t microns)
 {
     Extremites e{};
     if (!CalculeExtremites(dx, dy, microns, e)) return;
-    PtXdepVecteur = PtXfinVecteur;
-    PtYdepVecteur = PtYfinVecteur;
+    deplacement.PtXdepVecteur = deplacement.PtXfinVecteur;
+    deplacement.PtYdepVecteur = deplacement.PtYfinVecteur;
 
-    const bool croix = TypeDuFichier == 3 || TypeDuFichier == 6;
-    const bool tc = !croix && TypeDuFichier != 1;
+    const bool croix = marquage.TypeDuFichier == 3 || marquage.TypeDuFichier == 6;
+    const bool tc = !croix && marquage.TypeDuFichier != 1;
     Pas pas{};
     if (!Place(croix ? kTailleSavePointsCroix : tc ? kTailleSavePointsTC : kTailleRectanglePositionnement) ||
         !EnPas(static_cast<float>(e.x1 - e.x0), static_cast<float>(e.y1 - e.y0), pas))
         return;
-    EnregistreEnTable(RectanglePositionnementX, RectanglePositionnementY, pas);
-    ++NbreDataPourPositionnement;
+    EnregistreEnTable(deplacement.RectanglePositionnementX, deplacement.RectanglePositionnementY, pas);
+    ++deplacement.NbreDataPourPositionnement;
     if (croix) {
         std::printf("Traçage d'une croix\n");
-        EnregistreEnTable(SavePointsCroixX, SavePointsCroixY, pas);
+        EnregistreEnTable(deplacement.SavePointsCroixX, deplacement.SavePointsCroixY, pas);
     } else if (tc) {
-        EnregistreEnTable(SavePointsTCX, SavePointsTCY, pas);
-        ++NbreDataPositionnementTC;
+        EnregistreEnTable(deplacement.SavePointsTCX, deplacement.SavePointsTCY, pas);
+        ++deplacement.NbreDataPositionnementTC;
     }
-    ++CurrentRectPos;
+    ++deplacement.CurrentRectPos;
 }
 
 // mlas-km250-viper, and the older handler of the fibre builds: steps from dx
 // and dy as read, no gain correction and no start or end kept.
 void EnregistreVecteurDirect(int32_t dx, int32_t dy, Variante v)
 {
-    const bool rectangle = TypeDuFichier == 1;
-    const bool croix = v == Variante::Ancienne ? !rectangle : TypeDuFichier == 3;
+    const bool rectangle = marquage.TypeDuFichier == 1;
+    const bool croix = v == Variante::Ancienne ? !rectangle : marquage.TypeDuFichier == 3;
     Pas pas{};
     if (!Place(rectangle ? kTailleRectanglePositionnement : croix ? kTailleSavePointsCroix : kTailleSavePointsTC) ||
         !EnPas(static_cast<float>(dx), static_cast<float>(dy), pas))
         return;
     constexpr build::ViseeAjustee kAjuste = build::kTraits.viseeAjustee;
     const bool ajuste = kAjuste == build::ViseeAjustee::Tous || (kAjuste == build::ViseeAjustee::Rectangle && rectangle);
-    if (ajuste && !croix) AjustementDiodeDeVisee(Orientation, CurrentRectPos, pas.x, pas.y);
+    if (ajuste && !croix) AjustementDiodeDeVisee(marquage.Orientation, deplacement.CurrentRectPos, pas.x, pas.y);
     if (rectangle) {
-        EnregistreEnTable(RectanglePositionnementX, RectanglePositionnementY, pas);
-        if (v != Variante::Ancienne) ++NbreDataPourPositionnement;
+        EnregistreEnTable(deplacement.RectanglePositionnementX, deplacement.RectanglePositionnementY, pas);
+        if (v != Variante::Ancienne) ++deplacement.NbreDataPourPositionnement;
     } else if (croix) {
-        EnregistreEnTable(SavePointsCroixX, SavePointsCroixY, pas);
+        EnregistreEnTable(deplacement.SavePointsCroixX, deplacement.SavePointsCroixY, pas);
     } else {
-        EnregistreEnTable(SavePointsTCX, SavePointsTCY, pas);
-        ++NbreDataPositionnementTC;
+        EnregistreEnTable(deplacement.SavePointsTCX, deplacement.SavePointsTCY, pas);
+        ++deplacement.NbreDataPositionnementTC;
     }
-    ++CurrentRectPos;
+    ++deplacement.CurrentRectPos;
 }
 
 // A simulated jump: the beam goes to the corrected end of the vector.
@@ -175,14 +158,14 @@ void SautCorrige(int32_t dx, int32_t dy, int32_t microns)
     if constexpr (!kSansCarte) {
         std::printf("Calcul Origine de PU de replacement  bMOdeIndexe=%d OrgXPlaqValCorigeeRepTheo=%ld  "
                     "OrgYPlaqValCorigeeRepTheo=%ld en MICRON avec correction Gain DV\n",
-                    bMOdeIndexe, static_cast<long>(OrgXPlaqValCorigeeRepTheo),
-                    static_cast<long>(OrgYPlaqValCorigeeRepTheo));
+                    rotation.bMOdeIndexe, static_cast<long>(deplacement.OrgXPlaqValCorigeeRepTheo),
+                    static_cast<long>(deplacement.OrgYPlaqValCorigeeRepTheo));
     }
     Extremites e{};
     if (!CalculeExtremites(dx, dy, microns, e)) return;
     DoVecteurMicrons(Nano(e.x1 - e.x0), Nano(e.y1 - e.y0), 1, 0);
-    PtXdepVecteur = PtXfinVecteur;
-    PtYdepVecteur = PtYfinVecteur;
+    deplacement.PtXdepVecteur = deplacement.PtXfinVecteur;
+    deplacement.PtYdepVecteur = deplacement.PtYfinVecteur;
 }
 
 bool Marqueur(const VueJob& vue, uint32_t p)
@@ -196,24 +179,24 @@ int32_t PointsPU_PD(int32_t pos, uint8_t penUp, Variante v)
     const auto debut = static_cast<uint32_t>(pos) + 4;
     const bool sansCarte = kSansCarte || build::kViper;
 
-    if (sansCarte && v != Variante::Ancienne && bTC_DMC != 0) bRotationPUVecteur = 1;
+    if (sansCarte && v != Variante::Ancienne && rotation.bTC_DMC != 0) rotation.bRotationPUVecteur = 1;
     if (penUp != 0 && (!vue.Couvre(debut, 2) || Marqueur(vue, debut))) {
         if (v == Variante::Ancienne) return 4;
-        if (sansCarte && bFocalisationAPlat == 0) bRotationPUVecteur = 1;
-        if (FirstDeplacementCentreObjet != 0) {
+        if (sansCarte && marquage.bFocalisationAPlat == 0) rotation.bRotationPUVecteur = 1;
+        if (deplacement.FirstDeplacementCentreObjet != 0) {
             DoVecteurMicrons(0, 0, 1, 1);
-            FirstDeplacementCentreObjet = 0;
+            deplacement.FirstDeplacementCentreObjet = 0;
         }
         return 4;
     }
-    if ((MemX_PU != 0 || MemY_PU != 0) && bSimulation == 0) {
-        DoVecteurMicrons(MemX_PU, MemY_PU, 1, 0);
-        MemX_PU = MemY_PU = 0;
+    if ((deplacement.MemX_PU != 0 || deplacement.MemY_PU != 0) && marquage.bSimulation == 0) {
+        DoVecteurMicrons(deplacement.MemX_PU, deplacement.MemY_PU, 1, 0);
+        deplacement.MemX_PU = deplacement.MemY_PU = 0;
     }
     Attente_Fin_Comptage();
     if (penUp == 0) {
-        if (v == Variante::LF) LFConf_Speed_Freq(MarkingSpeed, Frequency);
-        else Conf_Speed_Freq(MarkingSpeed, Frequency);
+        if (v == Variante::LF) LFConf_Speed_Freq(marquage.MarkingSpeed, marquage.Frequency);
+        else Conf_Speed_Freq(marquage.MarkingSpeed, marquage.Frequency);
     }
 
     const int32_t microns = MicronsParUnite(v);
@@ -224,17 +207,17 @@ int32_t PointsPU_PD(int32_t pos, uint8_t penUp, Variante v)
         if (MarquageInterrompu()) continue;
         const int32_t dx = ArrondiEntier(static_cast<double>(vue.Mot16Signe(p + 2)) * microns);
         const int32_t dy = ArrondiEntier(static_cast<double>(vue.Mot16Signe(p + 4)) * microns);
-        if (v != Variante::Ancienne && (dx == 0 || dy == 0)) DoSegment = 0;
+        if (v != Variante::Ancienne && (dx == 0 || dy == 0)) deplacement.DoSegment = 0;
 
-        if (bSimulation != 0 && penUp == 0) {
+        if (marquage.bSimulation != 0 && penUp == 0) {
             if (v == Variante::Ancienne || build::kViper) EnregistreVecteurDirect(dx, dy, v);
             else EnregistreVecteur(dx, dy, microns);
-        } else if (build::kDmc && v != Variante::Ancienne && bDMCpasApas != 0 && bMOdeIndexe == 0) {
+        } else if (build::kDmc && v != Variante::Ancienne && rotation.bDMCpasApas != 0 && rotation.bMOdeIndexe == 0) {
             // The part turns by dy; the beam moves along X only.
             DoVecteurMicrons(Nano(dx), 0, static_cast<char>(penUp), 1);
-            const auto perimetre = static_cast<double>(static_cast<uint32_t>(PerimetreCylindreAMarquer));
-            if (bPositionYEtau == 0 && perimetre > 0) TourneDMC(dy / perimetre * 15200 / 10, 0);
-        } else if (bSimulation != 0 && v != Variante::Ancienne && !build::kViper) {
+            const auto perimetre = static_cast<double>(static_cast<uint32_t>(rotation.PerimetreCylindreAMarquer));
+            if (marquage.bPositionYEtau == 0 && perimetre > 0) TourneDMC(dy / perimetre * 15200 / 10, 0);
+        } else if (marquage.bSimulation != 0 && v != Variante::Ancienne && !build::kViper) {
             SautCorrige(dx, dy, microns);
         } else {
             DoVecteurMicrons(Nano(dx), Nano(dy), static_cast<char>(penUp), 1);
@@ -244,7 +227,7 @@ int32_t PointsPU_PD(int32_t pos, uint8_t penUp, Variante v)
     // are not taken for records.
     const auto fin = static_cast<uint32_t>(pos) + static_cast<uint32_t>(taken);
     if (fin < vue.taille && !Marqueur(vue, fin)) taken += static_cast<int32_t>(vue.taille - fin);
-    if (sansCarte && v != Variante::Ancienne && bTC_DMC != 0) bRotationPUVecteur = 0;
+    if (sansCarte && v != Variante::Ancienne && rotation.bTC_DMC != 0) rotation.bRotationPUVecteur = 0;
     return taken;
 }
 
@@ -263,35 +246,35 @@ int32_t FonctionPU_PD(int32_t pos, uint8_t penUp)
 int32_t ChangtModeMarquage(int32_t pos)
 {
     if (VueCourante().Mot16(static_cast<uint32_t>(pos) + 2) != 0) {
-        bMOdeIndexe = 1;
+        rotation.bMOdeIndexe = 1;
     } else {
-        if (iTabD > 0) DepileTabPD();
-        bMOdeIndexe = 0;
+        if (deplacement.iTabD > 0) DepileTabPD();
+        rotation.bMOdeIndexe = 0;
     }
     return 4;
 }
 
 void AjustementDiodeDeVisee(uint8_t orientation, int32_t side, float& x, float& y)
 {
-    const bool rotation = bTC_DMC != 0 || (build::kTraits.viseeSuitPasAPas && bDMCpasApas != 0);
+    const bool enRotation = rotation.bTC_DMC != 0 || (build::kTraits.viseeSuitPasAPas && rotation.bDMCpasApas != 0);
     auto surX = [&](const char* texte) {
-        x = x * GainXRectPosition + (1 - GainXRectPosition) * DemiCourse;
+        x = x * marquage.GainXRectPosition + (1 - marquage.GainXRectPosition) * marquage.DemiCourse;
         if (texte != nullptr) std::printf(texte, static_cast<double>(x));
     };
     auto surY = [&](const char* texte) {
-        y = y * GainYRectPosition + (1 - GainYRectPosition) * DemiCourse;
+        y = y * marquage.GainYRectPosition + (1 - marquage.GainYRectPosition) * marquage.DemiCourse;
         if (texte != nullptr) std::printf(texte, static_cast<double>(y));
     };
     switch (orientation) {
     case 2:
         if (side == 0) surX("---- A VOIR    CALCUL vRight =%f \n");
-        else if (side == 1 && !rotation) surY("---- A VOIR    CALCUL vTop =%f \n");
+        else if (side == 1 && !enRotation) surY("---- A VOIR    CALCUL vTop =%f \n");
         else if (side == 2) surX("---- A VOIR     CALCUL vLeft =%f \n");
-        else if (side == 3 && !rotation) surY("---- A VOIR      CALCUL vBottom =%f \n");
+        else if (side == 3 && !enRotation) surY("---- A VOIR      CALCUL vBottom =%f \n");
         break;
     case 3:
         if (side == 0 || side == 2) surY(nullptr);
-        else if ((side == 1 || side == 3) && !rotation) surX(nullptr);
+        else if ((side == 1 || side == 3) && !enRotation) surX(nullptr);
         break;
     case 4:
         if (side == 0 || side == 2) surX(nullptr);

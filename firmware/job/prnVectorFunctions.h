@@ -6,29 +6,6 @@
 
 #include <cstdint>
 
-extern uint8_t bRotationPUVecteur;  // builds without the rotation card: cylinder turned during jumps
-
-// Start and end of the current vector, micrometres (simulation).
-extern int32_t PtXdepVecteur;
-extern int32_t PtYdepVecteur;
-extern int32_t PtXfinVecteur;
-extern int32_t PtYfinVecteur;
-
-inline constexpr int kTailleRectanglePositionnement = 60;
-inline constexpr int kTailleSavePointsCroix = 16;
-inline constexpr int kTailleSavePointsTC = 50;
-extern float RectanglePositionnementX[kTailleRectanglePositionnement];
-extern float RectanglePositionnementY[kTailleRectanglePositionnement];
-extern float SavePointsCroixX[kTailleSavePointsCroix];
-extern float SavePointsCroixY[kTailleSavePointsCroix];
-extern float SavePointsTCX[kTailleSavePointsTC];
-extern float SavePointsTCY[kTailleSavePointsTC];
-extern int32_t CurrentRectPos;  // next entry of the three tables
-extern int32_t NbreDataPourPositionnement;
-extern int32_t NbreDataPositionnementTC;
-extern int32_t OrgXPlaqValCorigeeRepTheo;
-extern int32_t OrgYPlaqValCorigeeRepTheo;
-
 // pos: code position of the record; penUp 1 for PU, 0 for PD. Returns the
 // bytes taken: 4 and 8 per point, up to the next record or the end of the
 // received bytes.

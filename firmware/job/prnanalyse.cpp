@@ -6,28 +6,19 @@
 #include "VueJob.h"
 #include "build.h"
 #include "mlas_dep.h"
-#include "mlas_etat.h"
 #include "mlas_func.h"
 #include "prnCommonFunctions.h"
 #include "prnRasterFunctions.h"
 #include "prnVectorFunctions.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
 
 #include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <span>
-
-uint8_t MemGrayLevel = 0xFF;
-int32_t MemX_PU = 0;
-int32_t MemY_PU = 0;
-float EcartX = 0.0f;
-float EcartY = 0.0f;
-int32_t EcartXEntreDot = 0;
-int32_t EcartYEntreDot = 0;
-float TabCoefNonLineaires[kTailleTabCoef] = {};
-uint8_t bRasterC1C2 = 0;
-uint8_t bLastFicheMultiPlansTC = 0;
 
 namespace {
 
@@ -63,15 +54,15 @@ constexpr Enregistrement kPU{"PU", 4, [](int32_t p, bool&) { return kFibre ? LFF
 constexpr Enregistrement kMO{"MO", 4, [](int32_t p, bool&) { return ChangtModeMarquage(p); }};
 constexpr Enregistrement kMOTC2{"MO", 4, [](int32_t p, bool&) { return FonctionGestionTC2(p); }};
 constexpr Enregistrement kC1{"C1", 4, [](int32_t p, bool& stop) {
-    bRasterC1C2 = 1;
+    deplacement.bRasterC1C2 = 1;
     const int32_t n = FonctionRaster(p, 1, 1, stop);
-    bRasterC1C2 = 0;
+    deplacement.bRasterC1C2 = 0;
     return n;
 }};
 constexpr Enregistrement kC2{"C2", 4, [](int32_t p, bool& stop) {
-    bRasterC1C2 = 1;
+    deplacement.bRasterC1C2 = 1;
     const int32_t n = FonctionRaster(p, -1, 1, stop);
-    bRasterC1C2 = 0;
+    deplacement.bRasterC1C2 = 0;
     return n;
 }};
 constexpr Enregistrement kC3{"C3", 4, [](int32_t p, bool& stop) { return FonctionRaster(p, 1, 2, stop); }};
@@ -133,8 +124,8 @@ float Fonction(int e)
 
 void AfficheOrigine()
 {
-    const auto x = static_cast<long>(OrgXPlaque);
-    const auto y = static_cast<long>(OrgYPlaque);
+    const auto x = static_cast<long>(marquage.OrgXPlaque);
+    const auto y = static_cast<long>(marquage.OrgYPlaque);
     build::Affiche(build::kTraits.texteCalculOrigine);
     build::Affiche(build::kTraits.texteOrigine, x, y);
 }
@@ -148,7 +139,7 @@ int32_t PasEnNano(float ecart)
 
 void PreCalcTabCoefNonLineaires()
 {
-    for (int n = 0; n < kTailleTabCoef; ++n) TabCoefNonLineaires[n] = Fonction(bNegatif != 0 ? n - 64 : 63 - n);
+    for (int n = 0; n < kTailleTabCoef; ++n) marquage.TabCoefNonLineaires[n] = Fonction(marquage.bNegatif != 0 ? n - 64 : 63 - n);
 }
 
 int32_t DectecIDF(int32_t start)
@@ -207,34 +198,34 @@ int32_t AnalysePRN(unsigned char* p)
 {
     BuffCourant = p;
     ReprendMarquage();
-    MemGrayLevel = 0xFF;
-    iTabD = 0;
-    MemX_PU = MemY_PU = 0;
-    LPen_Up = 1;
-    if constexpr (build::kTraits.modeIndexeEffaceParFiche) bMOdeIndexe = 0;
+    deplacement.MemGrayLevel = 0xFF;
+    deplacement.iTabD = 0;
+    deplacement.MemX_PU = deplacement.MemY_PU = 0;
+    deplacement.LPen_Up = 1;
+    if constexpr (build::kTraits.modeIndexeEffaceParFiche) rotation.bMOdeIndexe = 0;
 
-    const auto dpiX = static_cast<uint32_t>(ResolutionDpiX);
-    const auto dpiY = static_cast<uint32_t>(ResolutionDpiY);
-    EcartX = dpiX != 0 ? 25400.0f / static_cast<float>(dpiX) : 0.0f;
-    EcartY = dpiY != 0 ? 25400.0f / static_cast<float>(dpiY) : 0.0f;
-    EcartXEntreDot = PasEnNano(EcartX);
-    EcartYEntreDot = PasEnNano(EcartY);
+    const auto dpiX = static_cast<uint32_t>(marquage.ResolutionDpiX);
+    const auto dpiY = static_cast<uint32_t>(marquage.ResolutionDpiY);
+    deplacement.EcartX = dpiX != 0 ? 25400.0f / static_cast<float>(dpiX) : 0.0f;
+    deplacement.EcartY = dpiY != 0 ? 25400.0f / static_cast<float>(dpiY) : 0.0f;
+    deplacement.EcartXEntreDot = PasEnNano(deplacement.EcartX);
+    deplacement.EcartYEntreDot = PasEnNano(deplacement.EcartY);
     PreCalcTabCoefNonLineaires();
 
     RetourOrigineInverse();
     Pause_Las(100);
     AfficheOrigine();
-    CUneRechercheOrgigine = 1;
+    deplacement.CUneRechercheOrgigine = 1;
     DeplaceVersOriginePlaque();
     Pause_Las(500);
 
     build::Affiche(build::kTraits.texteMarquageFiche);
     const int32_t offset = AnalyseFonctions();
 
-    const bool cylindre = bTC_DMC != 0 || (build::kDmc && bDMCpasApas != 0);
+    const bool cylindre = rotation.bTC_DMC != 0 || (build::kDmc && rotation.bDMCpasApas != 0);
     if (cylindre) VaAuCentreTC();
     else VaAuCentre();
     // A marking stopped on a fault: the marking lamp blinks as a failed upload does.
-    if (MarquageInterrompu() && Interruption != ArretMarquage::Reset) ClignoteLedsUpdateNOK();
+    if (MarquageInterrompu() && deplacement.Interruption != ArretMarquage::Reset) ClignoteLedsUpdateNOK();
     return offset;
 }

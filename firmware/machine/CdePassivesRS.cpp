@@ -1,31 +1,19 @@
 #include "CdePassivesRS.h"
 
 #include "GestionStatusSourceQL.h"
+#include "etat_pupitre.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-int ValPulseLength = 0;
-int ValHighPulseLength = 0;
-int ValLowPulseLength = 0;
-int ValRepetitionRate = 0;
-int ValHighRepetitionRate = 0;
-int ValLowRepetitionRate = 0;
-float ValCourantPump1 = 0.0f;
-float ValTemperaturePump1 = 0.0f;
-float ValCourantPump2 = 0.0f;
-float ValTemperaturePump2 = 0.0f;
-float ValCourantBooster = 0.0f;
-float ValCourantMaxBooster = 0.0f;
-
 void SaveValeurCalibration(std::string_view reponse)
 {
     std::printf("Fct SaveValeurCalibration\n");
-    int* const entiers[] = {&ValPulseLength,    &ValHighPulseLength,    &ValLowPulseLength,
-                            &ValRepetitionRate, &ValHighRepetitionRate, &ValLowRepetitionRate};
-    float* const reels[] = {&ValCourantPump1, &ValTemperaturePump1, &ValCourantPump2,
-                            &ValTemperaturePump2, &ValCourantBooster,  &ValCourantMaxBooster};
+    int* const entiers[] = {&pupitre.ValPulseLength,    &pupitre.ValHighPulseLength,    &pupitre.ValLowPulseLength,
+                            &pupitre.ValRepetitionRate, &pupitre.ValHighRepetitionRate, &pupitre.ValLowRepetitionRate};
+    float* const reels[] = {&pupitre.ValCourantPump1, &pupitre.ValTemperaturePump1, &pupitre.ValCourantPump2,
+                            &pupitre.ValTemperaturePump2, &pupitre.ValCourantBooster,  &pupitre.ValCourantMaxBooster};
     const auto lignes = LignesReponse(reponse);
     for (std::size_t i = 0; i < lignes.size() && i < 12; ++i) {
         const std::string ligne(lignes[i]);

@@ -5,6 +5,8 @@
 #include "mlas_func.h"
 #include "zkserial.h"
 #include "plan_materiel.h"
+#include "etat_deplacement.h"
+#include "etat_pupitre.h"
 
 #include <algorithm>
 #include <charconv>
@@ -13,20 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-
-uint8_t bNormalMode = 0;
-uint8_t bKeyON = 0;
-uint8_t bKeyOFF = 0;
-uint8_t bAlarmeEnCours = 0;
-uint8_t bRetourNormalPendantMarquage = 0;
-uint8_t bMarquageEnCours = 0;
-
-std::string TabDeCde;
-
-std::array<uint8_t, 8> stTypAdrMask{};
-std::array<uint8_t, 2> TypeVersion{};
-std::array<uint8_t, 2> TypeVersionDSP{};
-std::array<uint8_t, 2> TypeAnneeDSP{};
 
 void (*AppelInitFreqLFMin)() = nullptr;
 
@@ -80,7 +68,7 @@ public:
 
     std::string Lit(float timeout)
     {
-        const double limite = static_cast<double>(timeout) * NbrePeriodeTimerParMs;
+        const double limite = static_cast<double>(timeout) * deplacement.NbrePeriodeTimerParMs;
         uint32_t t0 = LireTimer();
         bool timeOut = false;
         do {
@@ -204,7 +192,7 @@ private:
     // only a gap of 2 ms between two bytes.
     void PasParam()
     {
-        const double ecartMax = 2.0 * NbrePeriodeTimerParMs;
+        const double ecartMax = 2.0 * deplacement.NbrePeriodeTimerParMs;
         unsigned nombre = 2;
         uint32_t dernier = LireTimer();
         while (nombre < longueur_) {
@@ -320,8 +308,8 @@ unsigned char InitPortRSViper_SourceQL()
 
 void InitTabDeCde()
 {
-    if constexpr (build::kFibreLine) TabDeCde = "ghijkUbcdef";
-    else TabDeCde = "ghdm";
+    if constexpr (build::kFibreLine) pupitre.TabDeCde = "ghijkUbcdef";
+    else pupitre.TabDeCde = "ghdm";
 }
 
 void InitComGL_Viper()
@@ -340,7 +328,7 @@ void LFInitFiberLaser()
         std::printf("Erreur dans la fonction de validation du PWM\n");
         std::exit(1);
     }
-    bEcoMode = 1;
+    pupitre.bEcoMode = 1;
     if (AppelInitFreqLFMin != nullptr) AppelInitFreqLFMin();
 }
 
@@ -369,7 +357,7 @@ bool bLectureTrame(std::string& trame)
 
 int OctetdeCde(const unsigned char* octet)
 {
-    return *octet != 0 && TabDeCde.find(static_cast<char>(*octet)) != std::string::npos ? 1 : 0;
+    return *octet != 0 && pupitre.TabDeCde.find(static_cast<char>(*octet)) != std::string::npos ? 1 : 0;
 }
 
 int LFTestSiEventEnCours()
@@ -407,42 +395,42 @@ int TstSiDdeModeEco(std::string_view trame)
 {
     if (!EstEvenement(trame, 'g')) return 0;
     if constexpr (build::kFibreLine) std::printf(" MODE ECO \n");
-    bEcoMode = 1;
-    bNormalMode = 0;
+    pupitre.bEcoMode = 1;
+    pupitre.bNormalMode = 0;
     if constexpr (build::kFibreLine) RepACdeModeEco();
     else std::printf("ECO\n");
-    return bEcoMode;
+    return pupitre.bEcoMode;
 }
 
 int TstSiDdeModeNormal(std::string_view trame)
 {
     if (!EstEvenement(trame, 'h')) return 0;
-    bEcoMode = 0;
-    bNormalMode = 1;
+    pupitre.bEcoMode = 0;
+    pupitre.bNormalMode = 1;
     if constexpr (build::kFibreLine) {
         std::printf(" MODE NORMAL \n");
-        bKeyOFF = 0;
-        bRetourNormalPendantMarquage = bMarquageEnCours != 0 ? 1 : 0;
+        pupitre.bKeyOFF = 0;
+        pupitre.bRetourNormalPendantMarquage = pupitre.bMarquageEnCours != 0 ? 1 : 0;
         RepACdeModeNormal();
     } else {
         std::printf("NORMAL\n");
     }
-    return bNormalMode;
+    return pupitre.bNormalMode;
 }
 
 int TstSiKeyON(std::string_view trame)
 {
-    return EvenementSimple(trame, 'i', " KEY ON \n", bKeyON, bKeyOFF, 0, RepACdeKeyON);
+    return EvenementSimple(trame, 'i', " KEY ON \n", pupitre.bKeyON, pupitre.bKeyOFF, 0, RepACdeKeyON);
 }
 
 int TstSiKeyOFF(std::string_view trame)
 {
-    return EvenementSimple(trame, 'j', " KEY OFF \n", bKeyOFF, bAlarmeEnCours, 0, RepACdeKeyOFF);
+    return EvenementSimple(trame, 'j', " KEY OFF \n", pupitre.bKeyOFF, pupitre.bAlarmeEnCours, 0, RepACdeKeyOFF);
 }
 
 int TstSiAlarme(std::string_view trame)
 {
-    return EvenementSimple(trame, 'k', "Alarme ON\n", bAlarmeEnCours, bEcoMode, 1, RepACdeAlarme);
+    return EvenementSimple(trame, 'k', "Alarme ON\n", pupitre.bAlarmeEnCours, pupitre.bEcoMode, 1, RepACdeAlarme);
 }
 
 unsigned char RepACdeModeEco()
@@ -490,13 +478,13 @@ unsigned char EnvoiGLCdeStart()
     } else {
         std::printf("ENVOI StartUp\n");
         std::array<unsigned char, 18> trame{kEsc, 'm', 16};
-        std::copy(stTypAdrMask.begin(), stTypAdrMask.end(), trame.begin() + 3);
-        trame[11] = TypeVersion[0];
-        trame[12] = TypeVersion[1];
-        trame[13] = TypeVersionDSP[1];
-        trame[14] = TypeVersionDSP[0];
-        trame[15] = TypeAnneeDSP[0];
-        trame[16] = TypeAnneeDSP[1];
+        std::copy(pupitre.stTypAdrMask.begin(), pupitre.stTypAdrMask.end(), trame.begin() + 3);
+        trame[11] = pupitre.TypeVersion[0];
+        trame[12] = pupitre.TypeVersion[1];
+        trame[13] = pupitre.TypeVersionDSP[1];
+        trame[14] = pupitre.TypeVersionDSP[0];
+        trame[15] = pupitre.TypeAnneeDSP[0];
+        trame[16] = pupitre.TypeAnneeDSP[1];
         trame[17] = kCr;
         return EnvoiTrame(trame);
     }
@@ -537,7 +525,7 @@ int LitIP()
               TraitementChaine(adresse, std::span(lus).first<4>()) && TraitementChaine(masque, std::span(lus).last<4>());
     }
     // A missing or malformed answer must not put a wrong address on the board.
-    stTypAdrMask = bon ? lus : std::array<uint8_t, 8>{};
+    pupitre.stTypAdrMask = bon ? lus : std::array<uint8_t, 8>{};
     if (!bon) {
         std::printf("ERROR : PB ouverture fichier IPFile\n");
         return 255;
@@ -564,7 +552,7 @@ bool TraitementChaine(std::string_view texte, std::span<uint8_t, 4> octets)
 
 void LitVersionFirmware()
 {
-    TypeVersion = {build::kDmc ? uint8_t{11} : uint8_t{10}, 20};
+    pupitre.TypeVersion = {build::kDmc ? uint8_t{11} : uint8_t{10}, 20};
 }
 
 void LectureVersionDSP()
@@ -572,8 +560,8 @@ void LectureVersionDSP()
     Ecrire_Port(materiel::kPortDsp + materiel::kRegistreAdresse, 'w', materiel::kDspVersion);
     const unsigned long version = Lire_Port(materiel::kPortDsp + materiel::kRegistreDonnee, 'w');
     const unsigned long annee = Lire_Port(materiel::kPortDsp + materiel::kRegistreDonnee, 'w');
-    TypeVersionDSP = {static_cast<uint8_t>(version / 100), static_cast<uint8_t>(version % 100)};
-    TypeAnneeDSP = {static_cast<uint8_t>(annee >> 8), static_cast<uint8_t>(annee & 0xFF)};
+    pupitre.TypeVersionDSP = {static_cast<uint8_t>(version / 100), static_cast<uint8_t>(version % 100)};
+    pupitre.TypeAnneeDSP = {static_cast<uint8_t>(annee >> 8), static_cast<uint8_t>(annee & 0xFF)};
 }
 
 void OnSIGSTOPMARKING(int)

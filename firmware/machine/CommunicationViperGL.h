@@ -4,31 +4,11 @@
 // mlas-km250-viper has no board link: none of this is defined in that build.
 #pragma once
 
-#include "mlas_etat.h"  // bEcoMode
-
 #include <array>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
-
-// States reported by the board's events.
-extern uint8_t bNormalMode;
-extern uint8_t bKeyON;
-extern uint8_t bKeyOFF;
-extern uint8_t bAlarmeEnCours;
-extern uint8_t bRetourNormalPendantMarquage;
-// Set by the marking loops while a job is marked.
-extern uint8_t bMarquageEnCours;
-
-// Letters the reader takes as a command; filled by InitTabDeCde.
-extern std::string TabDeCde;
-
-// Contents of the KM250 line's start-up frame.
-extern std::array<uint8_t, 8> stTypAdrMask;   // eth0 address, then mask
-extern std::array<uint8_t, 2> TypeVersion;    // major, minor
-extern std::array<uint8_t, 2> TypeVersionDSP; // version / 100, version % 100
-extern std::array<uint8_t, 2> TypeAnneeDSP;   // year high, year low
 
 // InitFreqLFMin of the marking loops, which LFInitFiberLaser runs last; set by
 // the start-up (none: nothing is run).

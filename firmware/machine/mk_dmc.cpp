@@ -5,6 +5,8 @@
 #include "mlas_func.h"
 #include "utilDMC.h"
 #include "plan_materiel.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,7 +15,6 @@
 #include <unistd.h>
 
 libdevmem_handle* handleDMC = nullptr;
-uint16_t rampx = 0;
 
 namespace {
 
@@ -110,8 +111,8 @@ int Test_DMC_Laser()
 
 void init_DMC_Laser()
 {
-    DMC_OK = static_cast<uint8_t>(Test_DMC_Laser());
-    if (DMC_OK == 0) {
+    rotation.DMC_OK = static_cast<uint8_t>(Test_DMC_Laser());
+    if (rotation.DMC_OK == 0) {
         std::printf("Carte DMC PC104 PAS détectée\n");
         return;
     }
@@ -209,7 +210,7 @@ void Deplace_DMC_Laser(long n, int32_t start)
     ecrire_port_dmc(kMotControle, kCompteur1Carre);
     EcritDiviseur(d);
     enable_timer0(0);
-    sens_DMC_Laser(n < 0 ? moins_dmc_las : plus_dmc_las);
+    sens_DMC_Laser(n < 0 ? rotation.moins_dmc_las : rotation.plus_dmc_las);
     Emet_pulse_DMC_Laser(static_cast<unsigned short>(n < 0 ? -n : n));
 }
 
@@ -221,7 +222,7 @@ double DureeMaxImpulsions(long impulsions, int32_t cadence)
 // Counter 2 tells when the move is over; its count only bounds the ramp's time.
 void RAMPAGE_DMC_LASER(long count, int32_t start, int32_t top)
 {
-    if (DMC_ON == 0 && SUPPRIMER_RAMPE != 0) return;
+    if (rotation.DMC_ON == 0 && rotation.SUPPRIMER_RAMPE != 0) return;
     const unsigned short dmin = Diviseur(top);
     unsigned short d = Diviseur(start);
     unsigned long t0 = Lire_Timer(1);
@@ -231,21 +232,21 @@ void RAMPAGE_DMC_LASER(long count, int32_t start, int32_t top)
         usleep(1);
         const unsigned long t1 = Lire_Timer(1);
         if (t1 > t0) {
-            const double rate = start + FACCELDMC * static_cast<double>(t1 - t0) / 1000000.0;
+            const double rate = start + rotation.FACCELDMC * static_cast<double>(t1 - t0) / 1000000.0;
             d = Diviseur(rate);
             if (d < dmin) d = dmin;
             EcritDiviseur(d);
         } else if (t1 < t0) {
             t0 = t1;
         }
-        if (rampx != 0 && DmcEstALOrigine() != 0) {
+        if (rotation.rampx != 0 && DmcEstALOrigine() != 0) {
             STOP_DMC_LASER();
-            rampx = 0;
+            rotation.rampx = 0;
             return;
         }
         if (Test_Reset() != 0) {
             std::printf("Reset pendant calcul RAMPAGE\n");
-            RetourOrigineOK = 0;
+            deplacement.RetourOrigineOK = 0;
             return;
         }
         if (FIN_COUNT_DMC_LASER() != 0 || d <= dmin || chrono.Secondes() > limite) return;

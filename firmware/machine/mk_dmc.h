@@ -11,8 +11,6 @@
 
 // Ports window (materiel::kPortsDmc, 8 bytes), opened by the start-up.
 extern libdevmem_handle* handleDMC;
-// Set while a move searches the origin sensor; the ramp stops on the sensor.
-extern uint16_t rampx;
 
 void ecrire_port_dmc(unsigned short port, unsigned char value);
 unsigned char lire_port_dmc(unsigned short port);

@@ -1,6 +1,8 @@
 #include "mlas_conf.h"
 
 #include "mlas_param.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
 
 #include <cerrno>
 #include <cmath>
@@ -8,10 +10,6 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-
-uint32_t Puissance = 0;
-int32_t NbFocales = 0;
-int32_t FocaleCourante = 0;
 
 namespace {
 
@@ -111,67 +109,67 @@ private:
 void LitMlaser()
 {
     FichierIni ini("MLASER.INI");
-    ini.Reel(Pas_nom_XLAS, defaut::kPasNominal);
-    ini.Reel(Pas_nom_YLAS, defaut::kPasNominal);
-    ini.Entier(FreqQSwitch, defaut::kFreqQSwitch);
-    ini.Reel(RapportCyclique, defaut::kRapportCyclique);
+    ini.Reel(deplacement.Pas_nom_XLAS, defaut::kPasNominal);
+    ini.Reel(deplacement.Pas_nom_YLAS, defaut::kPasNominal);
+    ini.Entier(marquage.FreqQSwitch, defaut::kFreqQSwitch);
+    ini.Reel(marquage.RapportCyclique, defaut::kRapportCyclique);
     ini.Entier(lasparam.VitesseMarquage, defaut::kVitesseMarquage);
     ini.Saute();
-    Puissance = 0;
-    ini.Entier(Nb_passes_laser, defaut::kNbPasses);
-    ini.Entier(FocaleCourante);
+    marquage.Puissance = 0;
+    ini.Entier(marquage.Nb_passes_laser, defaut::kNbPasses);
+    ini.Entier(marquage.FocaleCourante);
     if constexpr (build::kFibreLine) {
-        ini.Entier(TypeSource);
-        std::printf("Type de la source : %d\n", TypeSource);
+        ini.Entier(marquage.TypeSource);
+        std::printf("Type de la source : %d\n", marquage.TypeSource);
     }
 }
 
 void LitMlasppl()
 {
     FichierIni ini("MLASPPL.INI");
-    ini.Entier(VitesseSaut, defaut::kVitesseSaut);
+    ini.Entier(marquage.VitesseSaut, defaut::kVitesseSaut);
     if constexpr (build::kFibreLine) {
-        std::printf("Vitesse de saut : %ld mm/s    (VitesseSaut)\n", static_cast<long>(VitesseSaut));
+        std::printf("Vitesse de saut : %ld mm/s    (VitesseSaut)\n", static_cast<long>(marquage.VitesseSaut));
     }
-    ini.Entier(TempoSaut, defaut::kTempoSaut);
-    ini.Entier(TempoTir, defaut::kTempoTir);
-    ini.Entier(VitesseRect, defaut::kVitesseRect);
-    ini.Entier(TempopTir, defaut::kTempopTir);
+    ini.Entier(marquage.TempoSaut, defaut::kTempoSaut);
+    ini.Entier(marquage.TempoTir, defaut::kTempoTir);
+    ini.Entier(marquage.VitesseRect, defaut::kVitesseRect);
+    ini.Entier(marquage.TempopTir, defaut::kTempopTir);
 }
 
 void AfficheValeursLues()
 {
     std::printf("Valeurs du fichier d'initialisation : \n");
     std::printf("Pas de déplacement en X : %lf micron  (Pas_nom_XLAS, fonction de la focale)\n",
-                static_cast<double>(Pas_nom_XLAS));
+                static_cast<double>(deplacement.Pas_nom_XLAS));
     std::printf("Pas de déplacement en Y : %lf micron  (Pas_nom_YLAS, fonction de la focale)\n",
-                static_cast<double>(Pas_nom_YLAS));
+                static_cast<double>(deplacement.Pas_nom_YLAS));
     if constexpr (build::kViper) {
         std::printf("FreqQSwitch : %ld - RapportCyclique : %f - Vitesse de marquage : %d mm/s - Puissance de marquage : "
                     "%ld pour 100\n",
-                    static_cast<long>(FreqQSwitch), static_cast<double>(RapportCyclique), lasparam.VitesseMarquage,
-                    static_cast<long>(Puissance));
+                    static_cast<long>(marquage.FreqQSwitch), static_cast<double>(marquage.RapportCyclique), lasparam.VitesseMarquage,
+                    static_cast<long>(marquage.Puissance));
     } else {
         std::printf("FreqQSwitch : %ld - RapportCyclique : %f - Vitesse de marquage : %d mm/s - Puissance de marquage : "
                     "%ld en pourcentage\n",
-                    static_cast<long>(FreqQSwitch), static_cast<double>(RapportCyclique), lasparam.VitesseMarquage,
-                    static_cast<long>(Puissance));
+                    static_cast<long>(marquage.FreqQSwitch), static_cast<double>(marquage.RapportCyclique), lasparam.VitesseMarquage,
+                    static_cast<long>(marquage.Puissance));
     }
-    std::printf("Nombre de Passe du Laser : %d - Focale : %d\n", Nb_passes_laser, FocaleCourante);
+    std::printf("Nombre de Passe du Laser : %d - Focale : %d\n", marquage.Nb_passes_laser, marquage.FocaleCourante);
     std::printf("Vitesse de saut : %ld mm/s - Tempo de saut : %ld µs - Tempo de Tir : %ld µs - Tempo 1er Tir %ld µs\n",
-                static_cast<long>(VitesseSaut), static_cast<long>(TempoSaut), static_cast<long>(TempoTir),
-                static_cast<long>(TempopTir));
-    std::printf("Vitesse du rectangle de positionnement : %ld mm/s\n", static_cast<long>(VitesseRect));
+                static_cast<long>(marquage.VitesseSaut), static_cast<long>(marquage.TempoSaut), static_cast<long>(marquage.TempoTir),
+                static_cast<long>(marquage.TempopTir));
+    std::printf("Vitesse du rectangle de positionnement : %ld mm/s\n", static_cast<long>(marquage.VitesseRect));
 }
 
 void AffichePas()
 {
-    const auto mx = static_cast<double>(mmenpasX);
-    const auto my = static_cast<double>(mmenpasY);
-    const auto px = static_cast<double>(pasenmmX);
-    const auto py = static_cast<double>(pasenmmY);
-    const auto nx = static_cast<double>(Pas_nom_XLAS);
-    const auto ny = static_cast<double>(Pas_nom_YLAS);
+    const auto mx = static_cast<double>(deplacement.mmenpasX);
+    const auto my = static_cast<double>(deplacement.mmenpasY);
+    const auto px = static_cast<double>(deplacement.pasenmmX);
+    const auto py = static_cast<double>(deplacement.pasenmmY);
+    const auto nx = static_cast<double>(deplacement.Pas_nom_XLAS);
+    const auto ny = static_cast<double>(deplacement.Pas_nom_YLAS);
     std::printf("- Calcul des déplacements AVEC LES VALEURS PAR DEFAUT\n");
     if constexpr (build::kFibreLine) {
         std::printf("Sur X, Nbre de Pas par mm : %f        (mmenpasX)\n", mx);
@@ -189,16 +187,16 @@ void AffichePas()
 
 int Lire_Config_Laser()
 {
-    NbFocales = 0;
-    FocaleCourante = 0;
+    marquage.NbFocales = 0;
+    marquage.FocaleCourante = 0;
     LitMlaser();
     LitMlasppl();
     if constexpr (build::kKm250Line) AfficheValeursLues();
 
-    mmenpasX = 1000 / Pas_nom_XLAS;
-    mmenpasY = 1000 / Pas_nom_YLAS;
-    pasenmmX = Pas_nom_XLAS / 1000;
-    pasenmmY = Pas_nom_YLAS / 1000;
+    deplacement.mmenpasX = 1000 / deplacement.Pas_nom_XLAS;
+    deplacement.mmenpasY = 1000 / deplacement.Pas_nom_YLAS;
+    deplacement.pasenmmX = deplacement.Pas_nom_XLAS / 1000;
+    deplacement.pasenmmY = deplacement.Pas_nom_YLAS / 1000;
     AffichePas();
 
     CalculeFrequencesMarquage();
@@ -206,7 +204,7 @@ int Lire_Config_Laser()
 
     lasparam.LargeurChamp = defaut::kChamp;
     lasparam.HauteurChamp = defaut::kChamp;
-    lasparam.LargeurChampPas = defaut::kChamp * mmenpasX;
-    lasparam.HauteurChampPas = defaut::kChamp * mmenpasY;
+    lasparam.LargeurChampPas = defaut::kChamp * deplacement.mmenpasX;
+    lasparam.HauteurChampPas = defaut::kChamp * deplacement.mmenpasY;
     return 1;
 }

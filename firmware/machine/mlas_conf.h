@@ -21,10 +21,13 @@ inline constexpr int32_t kTempoTir = kKm250Actuel ? 300 : 400;
 inline constexpr int32_t kTempopTir = kKm250Actuel ? 10 : 400;
 inline constexpr float kChamp = 130.0f;  // mm
 
-}  // namespace defaut
+inline constexpr float kMmEnPas = 1000.0f / kPasNominal;  // steps per mm
+// Step rate of a speed in mm/s.
+constexpr int32_t Frequence(int32_t vitesse)
+{
+    return static_cast<int32_t>(static_cast<float>(vitesse) * kMmEnPas + 0.5f);
+}
 
-extern uint32_t Puissance;
-extern int32_t NbFocales;
-extern int32_t FocaleCourante;
+}  // namespace defaut
 
 int Lire_Config_Laser();

@@ -2,12 +2,11 @@
 
 #include "mlas_func.h"
 #include "plan_materiel.h"
+#include "etat_marquage.h"
 
 #include <array>
 #include <cmath>
 #include <cstdio>
-
-uint8_t MemoFocale = 0;
 
 namespace {
 
@@ -82,7 +81,7 @@ void AnnonceFormule(char axe, Formule formule, const char* suffixe)
 void Charge(const ParamCorrection& p, bool cylindre)
 {
     const char* suffixe = cylindre ? " TC" : "";
-    MemoFocale = static_cast<uint8_t>(p.Focale);
+    marquage.MemoFocale = static_cast<uint8_t>(p.Focale);
     const Formule fx = FormuleDe(p.TypeCorrectionX);
     const Formule fy = FormuleDe(p.TypeCorrectionY);
     Table x{};

@@ -6,9 +6,6 @@
 
 #include <cstdint>
 
-// Focal whose tables the DSP holds.
-extern uint8_t MemoFocale;
-
 // Flat marking.
 void Charge_Table(ParamCorrection p);
 // Cylinder marking: the Y axis follows the rotation and keeps a constant gain.

@@ -2,44 +2,18 @@
 
 #include "mlas_conf.h"
 #include "mlas_entiers.h"
-#include "mlas_etat.h"
 #include "mlas_func.h"
 #include "mlas_param.h"
 #include "plan_materiel.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
+#include "etat_pupitre.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-
-int32_t NBWORD = 6;
-int32_t NumblocDSP = 0;
-
-uint16_t DIV_PD = 1;
-uint16_t DIV_PU = 1;
-int32_t VPULASER = 1;
-int32_t VPDLASER = 0;
-
-int32_t X_courant = 0;
-int32_t Y_courant = 0;
-double PX_reel = 0.0;
-double PY_reel = 0.0;
-int32_t SautX = 0;
-int32_t SautY = 0;
-
-DeplaceEmpile TabDeplace[kTailleTabDeplace] = {};
-int32_t iTabD = 0;
-int32_t X0TabDeplace = 0;
-int32_t Y0TabDeplace = 0;
-
-uint8_t LPen_Up = 1;
-uint8_t DoSegment = 1;
-uint8_t CUneRechercheOrgigine = 0;
-uint8_t bRechercheOrigine = 0;
-int32_t VitesseDeDeplacementEnTC = 0;
-uint8_t FirstDeplacementCentreObjet = 1;
-uint8_t RetourOrigineOK = 0;
-ArretMarquage Interruption = ArretMarquage::Aucun;
 
 namespace {
 
@@ -71,26 +45,26 @@ int64_t plageY = 0;
 // A cylinder is marked: turned through the Y axis, or stepped by the rotation card.
 bool ModeRotation()
 {
-    if constexpr (!build::kTraits.rotationParPas) return bTC_DMC != 0;
-    else return bTC_DMC != 0 || (bDMCpasApas != 0 && bMOdeIndexe == 0);
+    if constexpr (!build::kTraits.rotationParPas) return rotation.bTC_DMC != 0;
+    else return rotation.bTC_DMC != 0 || (rotation.bDMCpasApas != 0 && rotation.bMOdeIndexe == 0);
 }
 
 // Short jumps get a proportional delay; in rotation the delay never drops to 0.
 bool TempoSautPleinEnRotation()
 {
     if constexpr (!build::kTraits.sautPleinEnRotation) return false;
-    else if constexpr (build::kDmc) return bTC_DMC != 0 || bDMCpasApas != 0;
-    else return bTC_DMC != 0;
+    else if constexpr (build::kDmc) return rotation.bTC_DMC != 0 || rotation.bDMCpasApas != 0;
+    else return rotation.bTC_DMC != 0;
 }
 
 uint16_t BlocAdresse(int n)
 {
-    return static_cast<uint16_t>(kAnneau + n * NBWORD);
+    return static_cast<uint16_t>(kAnneau + n * deplacement.NBWORD);
 }
 
 uint16_t DernierBloc()
 {
-    return BlocAdresse(NumblocDSP == 0 ? kBlocs - 1 : NumblocDSP - 1);
+    return BlocAdresse(deplacement.NumblocDSP == 0 ? kBlocs - 1 : deplacement.NumblocDSP - 1);
 }
 
 // A block's longer axis at the slowest rate its divisor gives (DSPTimerFreq x
@@ -98,8 +72,8 @@ uint16_t DernierBloc()
 // one target to the next modulo 65536.
 double DureeMax(uint16_t divX, uint16_t divY, int x, int y, unsigned delay_us)
 {
-    const double increment = std::max(1, std::min<int>(DIV_PD, DIV_PU));
-    const double frequence = std::max(1.0, static_cast<double>(DSPTimerFreq));
+    const double increment = std::max(1, std::min<int>(deplacement.DIV_PD, deplacement.DIV_PU));
+    const double frequence = std::max(1.0, static_cast<double>(deplacement.DSPTimerFreq));
     const auto axe = [&](int cible, int32_t avant, uint16_t div) {
         const auto pas = std::abs(static_cast<int>(static_cast<uint16_t>(cible)) - static_cast<uint16_t>(avant));
         return pas * std::max(1.0, static_cast<double>(div)) / (frequence * increment);
@@ -137,9 +111,9 @@ bool AttendBloc(uint16_t bloc)
 // Nanometres to steps by the orientation; false for an orientation that has none.
 bool EnPas(float dx, float dy, float& X, float& Y)
 {
-    const float mx = mmenpasX;
-    const float my = mmenpasY;
-    switch (Orientation) {
+    const float mx = deplacement.mmenpasX;
+    const float my = deplacement.mmenpasY;
+    switch (marquage.Orientation) {
     case 1: X = dy / 1000 / 1000 * my; Y = dx / 1000 / -1000 * mx; return true;
     case 2: X = dx / 1000 / -1000 * mx; Y = dy / 1000 / -1000 * my; return true;
     case 3: X = dy / 1000 / -1000 * my; Y = dx / 1000 / 1000 * mx; return true;
@@ -157,9 +131,9 @@ int64_t Plage(int64_t position)
 // orientation as the moves are.
 void DemiChamp(double& x, double& y)
 {
-    const double largeur = lasparam.LargeurChamp / 2.0 * mmenpasX;
-    const double hauteur = lasparam.HauteurChamp / 2.0 * mmenpasY;
-    const bool croise = Orientation == 1 || Orientation == 3;
+    const double largeur = lasparam.LargeurChamp / 2.0 * deplacement.mmenpasX;
+    const double hauteur = lasparam.HauteurChamp / 2.0 * deplacement.mmenpasY;
+    const bool croise = marquage.Orientation == 1 || marquage.Orientation == 3;
     x = croise ? hauteur : largeur;
     y = croise ? largeur : hauteur;
 }
@@ -176,10 +150,10 @@ bool DansLeChamp(int64_t position, int64_t plage, double demi)
 // stops, with the beam where it is.
 bool MarqueDansLeChamp(float X, float Y)
 {
-    const int64_t x0 = X_courant;
-    const int64_t y0 = Y_courant;
-    const int64_t x1 = x0 + ArrondiEntier(PX_reel + X) - ArrondiEntier(PX_reel);
-    const int64_t y1 = y0 + ArrondiEntier(PY_reel + Y) - ArrondiEntier(PY_reel);
+    const int64_t x0 = deplacement.X_courant;
+    const int64_t y0 = deplacement.Y_courant;
+    const int64_t x1 = x0 + ArrondiEntier(deplacement.PX_reel + X) - ArrondiEntier(deplacement.PX_reel);
+    const int64_t y1 = y0 + ArrondiEntier(deplacement.PY_reel + Y) - ArrondiEntier(deplacement.PY_reel);
     double demiX = 0.0;
     double demiY = 0.0;
     DemiChamp(demiX, demiY);
@@ -216,7 +190,7 @@ uint16_t MotCible(int position)
 // ends a long delay: the operator is not kept waiting for its end.
 void BlocsDeDelai(uint16_t control, int x, int y, int64_t t)
 {
-    const auto div = static_cast<uint16_t>(VPULASER);
+    const auto div = static_cast<uint16_t>(deplacement.VPULASER);
     for (; t > kDelaiBloc; t -= kDelaiBloc) {
         Deplacement(control, div, div, x, y, kDelaiBloc);
         if (Test_Reset() != 0) return;
@@ -229,28 +203,28 @@ void PoseTempo(bool saut, int x, int y)
     int64_t t = 0;
     uint16_t control = kFaisceau;
     if (saut) {
-        const int64_t m = std::max(std::llabs(SautX), std::llabs(SautY));
+        const int64_t m = std::max(std::llabs(deplacement.SautX), std::llabs(deplacement.SautY));
         if (m > 32767) {
-            t = TempoSaut;
+            t = marquage.TempoSaut;
         } else {
-            t = TronqueEntier(static_cast<float>(TempoSaut) * (static_cast<float>(m) / 32768.0f));
-            if (t == 0 && TempoSautPleinEnRotation()) t = TempoSaut;
+            t = TronqueEntier(static_cast<float>(marquage.TempoSaut) * (static_cast<float>(m) / 32768.0f));
+            if (t == 0 && TempoSautPleinEnRotation()) t = marquage.TempoSaut;
         }
         if constexpr (!build::kViper) t *= 20;
         control = kSansFaisceau;
     } else {
-        t = TempoTir;
+        t = marquage.TempoTir;
     }
     BlocsDeDelai(control, x, y, t);
     if constexpr (!build::kViper) {
-        Deplacement(kSansFaisceau, static_cast<uint16_t>(VPULASER), static_cast<uint16_t>(VPULASER), x, y, 0);
+        Deplacement(kSansFaisceau, static_cast<uint16_t>(deplacement.VPULASER), static_cast<uint16_t>(deplacement.VPULASER), x, y, 0);
     }
 }
 
 void Centre(uint16_t diviseur)
 {
-    X_courant = Y_courant = kCentre;
-    PX_reel = PY_reel = kCentre;
+    deplacement.X_courant = deplacement.Y_courant = kCentre;
+    deplacement.PX_reel = deplacement.PY_reel = kCentre;
     plageX = plageY = 0;
     Deplacement(kSansFaisceau, diviseur, diviseur, kCentre, kCentre, 0);
     Attente_Fin_Comptage();
@@ -288,10 +262,10 @@ void Escalier(int64_t ix, int64_t iy, char stack)
 void VersCible(double tx, double ty, char saut, char stack)
 {
     if (!std::isfinite(tx) || !std::isfinite(ty)) return;
-    int64_t ix = int64_t{ArrondiEntier(tx)} - ArrondiEntier(PX_reel);
-    int64_t iy = int64_t{ArrondiEntier(ty)} - ArrondiEntier(PY_reel);
-    PX_reel = tx;
-    PY_reel = ty;
+    int64_t ix = int64_t{ArrondiEntier(tx)} - ArrondiEntier(deplacement.PX_reel);
+    int64_t iy = int64_t{ArrondiEntier(ty)} - ArrondiEntier(deplacement.PY_reel);
+    deplacement.PX_reel = tx;
+    deplacement.PY_reel = ty;
 
     for (; std::llabs(ix) > kMaxBloc; ix -= ix > 0 ? kMorceau : -kMorceau) {
         CalculVitessesXY(static_cast<int>(ix > 0 ? kMorceau : -kMorceau), 0, saut, stack);
@@ -329,15 +303,15 @@ int Deplacement(unsigned short control, unsigned short div_x, unsigned short div
                 unsigned int delay_us)
 {
     const uint16_t delai = MotDelai(delay_us);
-    const uint16_t bloc = BlocAdresse(NumblocDSP);
+    const uint16_t bloc = BlocAdresse(deplacement.NumblocDSP);
     if (!AttendBloc(bloc)) return 0;
 
     uint16_t motX = MotCible(x);
     uint16_t motY = MotCible(y);
-    if (bEcoMode != 0 || bTestInscription != 0) control = static_cast<unsigned short>((control & 0x7FFF) | 1);
-    if (bTestInscription != 0) {
-        motX = static_cast<uint16_t>(TronqueEntier(static_cast<int16_t>(motX) * GainXRectPosition));
-        motY = static_cast<uint16_t>(TronqueEntier(static_cast<int16_t>(motY) * GainYRectPosition));
+    if (pupitre.bEcoMode != 0 || marquage.bTestInscription != 0) control = static_cast<unsigned short>((control & 0x7FFF) | 1);
+    if (marquage.bTestInscription != 0) {
+        motX = static_cast<uint16_t>(TronqueEntier(static_cast<int16_t>(motX) * marquage.GainXRectPosition));
+        motY = static_cast<uint16_t>(TronqueEntier(static_cast<int16_t>(motY) * marquage.GainYRectPosition));
     }
 
     AdresseDsp(static_cast<uint16_t>(bloc + 1));
@@ -350,10 +324,10 @@ int Deplacement(unsigned short control, unsigned short div_x, unsigned short div
     AdresseDsp(bloc);
     EcritDsp(static_cast<uint16_t>(delay_us != 0 ? control | 2 : control));
 
-    dureeBloc[NumblocDSP] = DureeMax(div_x, div_y, x, y, delay_us);
+    dureeBloc[deplacement.NumblocDSP] = DureeMax(div_x, div_y, x, y, delay_us);
     dernierX = x;
     dernierY = y;
-    NumblocDSP = NumblocDSP >= kBlocs - 1 ? 0 : NumblocDSP + 1;
+    deplacement.NumblocDSP = deplacement.NumblocDSP >= kBlocs - 1 ? 0 : deplacement.NumblocDSP + 1;
     return 1;
 }
 
@@ -370,7 +344,7 @@ int Attente_Fin_Comptage()
     if constexpr (build::kDmc) {
         if (reset != 0) {
             std::printf("Reset pendant attente fin comptage\n");
-            RetourOrigineOK = 0;
+            deplacement.RetourOrigineOK = 0;
         }
     }
     return reset;
@@ -383,19 +357,19 @@ void Marquer_Point()
 
 void FinitMarquesEnAttente()
 {
-    if (ArretEnCours() || bDspSansProgramme != 0) return;
+    if (ArretEnCours() || deplacement.bDspSansProgramme != 0) return;
     DepileTabPD();
     AttendBloc(DernierBloc());
 }
 
 void InterromptMarquage(ArretMarquage raison)
 {
-    if (Interruption == ArretMarquage::Aucun) Interruption = raison;
+    if (deplacement.Interruption == ArretMarquage::Aucun) deplacement.Interruption = raison;
 }
 
 void ReprendMarquage()
 {
-    Interruption = ArretMarquage::Aucun;
+    deplacement.Interruption = ArretMarquage::Aucun;
     plageX = plageY = 0;
 }
 
@@ -403,14 +377,14 @@ void DoVecteurMicrons(int dx, int dy, char saut, char segment)
 {
     if (Test_Reset() != 0) {
         build::Affiche(build::kTraits.texteSortieReset);
-        if constexpr (build::kDmc) RetourOrigineOK = 0;
+        if constexpr (build::kDmc) deplacement.RetourOrigineOK = 0;
     }
-    if (bSimulation != 0) saut = 1;
+    if (marquage.bSimulation != 0) saut = 1;
 
     float X = 0.0f;
     float Y = 0.0f;
     if (!EnPas(static_cast<float>(dx), static_cast<float>(dy), X, Y)) return;  // no orientation, no move
-    const float mx = mmenpasX;
+    const float mx = deplacement.mmenpasX;
     if (saut == 0 && (MarquageInterrompu() || !MarqueDansLeChamp(X, Y))) return;
 
     if (segment == 0) {
@@ -419,39 +393,39 @@ void DoVecteurMicrons(int dx, int dy, char saut, char segment)
         return;
     }
     if (saut != 0) {
-        DoSegment = 1;
+        deplacement.DoSegment = 1;
         Effectue_Deplacement(X, Y, 0, saut, 1);
         return;
     }
     // Pieces of about 1 mm, each ending on the straight line, the last one
     // exactly at the end of the vector.
-    const double x0 = PX_reel;
-    const double y0 = PY_reel;
+    const double x0 = deplacement.PX_reel;
+    const double y0 = deplacement.PY_reel;
     const float longueur = std::sqrt(X * X + Y * Y);
-    if (1.0f * mx < longueur && DoSegment != 0) {
+    if (1.0f * mx < longueur && deplacement.DoSegment != 0) {
         const int32_t n = ArrondiEntier(longueur / mx);
         for (int32_t i = 1; i < n; ++i) {
             VersCible(x0 + static_cast<double>(X) * i / n, y0 + static_cast<double>(Y) * i / n, 0, 1);
         }
     }
-    DoSegment = 1;
+    deplacement.DoSegment = 1;
     VersCible(x0 + X, y0 + Y, 0, 1);
 }
 
 void Effectue_Deplacement(float dx, float dy, char absolute, char saut, char stack)
 {
     if (absolute != 0) VersCible(dx, -static_cast<double>(dy), saut, stack);
-    else VersCible(PX_reel + dx, PY_reel + dy, saut, stack);
+    else VersCible(deplacement.PX_reel + dx, deplacement.PY_reel + dy, saut, stack);
 }
 
 void CalculVitessesXY(int dx, int dy, char saut, char stack)
 {
-    const auto v = static_cast<float>(saut != 0 ? VitesseSaut : lasparam.VitesseMarquage);
-    const bool rotation = ModeRotation();
+    const auto v = static_cast<float>(saut != 0 ? marquage.VitesseSaut : lasparam.VitesseMarquage);
+    const bool enRotation = ModeRotation();
     float vx = v;
     float vy = v;
     if (dx != 0 && dy != 0) {
-        const float ratio = rotation ? fRatioVitesseXY : 1.0f;
+        const float ratio = enRotation ? marquage.fRatioVitesseXY : 1.0f;
         const auto ax = static_cast<float>(std::abs(dx));
         const auto ay = static_cast<float>(std::abs(dy));
         if (ax > ay) {
@@ -464,8 +438,8 @@ void CalculVitessesXY(int dx, int dy, char saut, char stack)
         const float echelle = v / std::sqrt(vx * vx + vy * vy);
         vx *= echelle;
         vy *= echelle;
-    } else if (rotation && (saut == 0 || dx != 0)) {
-        vx *= fRatioVitesseXY;
+    } else if (enRotation && (saut == 0 || dx != 0)) {
+        vx *= marquage.fRatioVitesseXY;
     }
     Deplacement_Laser(dx, dy, vx, vy, saut, stack);
 }
@@ -474,79 +448,79 @@ void Deplacement_Laser(int dx, int dy, float vx, float vy, char saut, char stack
 {
     // Stacked marks go out before anything that is not stacked after them, so
     // the DSP gets every move in the order asked.
-    if (iTabD > 0 && (saut != 0 || stack == 0 || iTabD >= kTailleTabDeplace)) {
+    if (deplacement.iTabD > 0 && (saut != 0 || stack == 0 || deplacement.iTabD >= kTailleTabDeplace)) {
         DepileTabPD();
-        LPen_Up = 1;
+        deplacement.LPen_Up = 1;
     }
 
     if (saut != 0) {
-        const bool pasApas = bDMCpasApas != 0 && bMOdeIndexe == 0;
+        const bool pasApas = rotation.bDMCpasApas != 0 && rotation.bMOdeIndexe == 0;
         if (!pasApas || build::kTraits.sautXEnPasAPas) {
-            X_courant += dx;
-            SautX = dx;
+            deplacement.X_courant += dx;
+            deplacement.SautX = dx;
         }
-        Y_courant += dy;
-        SautY = dy;
-        if (CUneRechercheOrgigine != 0) {
+        deplacement.Y_courant += dy;
+        deplacement.SautY = dy;
+        if (deplacement.CUneRechercheOrgigine != 0) {
             std::printf("Recherche origine en cours, mais pas de déplacement !\n");
-            CUneRechercheOrgigine = 0;
+            deplacement.CUneRechercheOrgigine = 0;
             return;
         }
-        if (bTC_DMC != 0 && bCestUneRotation != 0) {
-            const uint16_t div = Diviseur(DSPTimerFreq / (vy * mmenpasY) * DIV_PU);
-            const uint16_t divY = bSimulation != 0 ? 100 : div;
-            if constexpr (!build::kViper) VitesseDeDeplacementEnTC = divY;
-            Deplacement(kSansFaisceau, div, divY, X_courant, Y_courant, 0);
+        if (rotation.bTC_DMC != 0 && rotation.bCestUneRotation != 0) {
+            const uint16_t div = Diviseur(deplacement.DSPTimerFreq / (vy * deplacement.mmenpasY) * deplacement.DIV_PU);
+            const uint16_t divY = marquage.bSimulation != 0 ? 100 : div;
+            if constexpr (!build::kViper) deplacement.VitesseDeDeplacementEnTC = divY;
+            Deplacement(kSansFaisceau, div, divY, deplacement.X_courant, deplacement.Y_courant, 0);
         } else {
-            Deplacement(kSansFaisceau, static_cast<uint16_t>(VPULASER), static_cast<uint16_t>(VPULASER), X_courant,
-                        Y_courant, 0);
-            FirstDeplacementCentreObjet = 0;
+            Deplacement(kSansFaisceau, static_cast<uint16_t>(deplacement.VPULASER), static_cast<uint16_t>(deplacement.VPULASER), deplacement.X_courant,
+                        deplacement.Y_courant, 0);
+            deplacement.FirstDeplacementCentreObjet = 0;
         }
-        if (bRechercheOrigine == 0 && TempoSaut > 0) Gestion_Tempo(1);
-        LPen_Up = 1;
+        if (deplacement.bRechercheOrigine == 0 && marquage.TempoSaut > 0) Gestion_Tempo(1);
+        deplacement.LPen_Up = 1;
         return;
     }
 
     // The stacked polyline starts where the beam is when its first move comes.
-    if (stack != 0 && iTabD == 0) {
-        X0TabDeplace = X_courant;
-        Y0TabDeplace = Y_courant;
+    if (stack != 0 && deplacement.iTabD == 0) {
+        deplacement.X0TabDeplace = deplacement.X_courant;
+        deplacement.Y0TabDeplace = deplacement.Y_courant;
     }
-    const uint16_t divX = Diviseur(DSPTimerFreq / (vx * mmenpasX) * DIV_PD);
-    const uint16_t divY = Diviseur(DSPTimerFreq / (vy * mmenpasY) * DIV_PD);
-    X_courant += dx;
-    Y_courant += dy;
+    const uint16_t divX = Diviseur(deplacement.DSPTimerFreq / (vx * deplacement.mmenpasX) * deplacement.DIV_PD);
+    const uint16_t divY = Diviseur(deplacement.DSPTimerFreq / (vy * deplacement.mmenpasY) * deplacement.DIV_PD);
+    deplacement.X_courant += dx;
+    deplacement.Y_courant += dy;
     if (stack != 0) {
-        TabDeplace[iTabD++] = {divX, divY, X_courant, Y_courant};
+        deplacement.TabDeplace[deplacement.iTabD++] = {divX, divY, deplacement.X_courant, deplacement.Y_courant};
     } else {
-        Deplacement(kFaisceau, divX, divY, X_courant, Y_courant, 0);
-        Deplacement(kSansFaisceau, divX, divY, X_courant, Y_courant, 0);
+        Deplacement(kFaisceau, divX, divY, deplacement.X_courant, deplacement.Y_courant, 0);
+        Deplacement(kSansFaisceau, divX, divY, deplacement.X_courant, deplacement.Y_courant, 0);
     }
-    LPen_Up = 0;
+    deplacement.LPen_Up = 0;
 }
 
 void DepileTabPD()
 {
-    const int n = std::min<int32_t>(iTabD, kTailleTabDeplace);
+    const int n = std::min<int32_t>(deplacement.iTabD, kTailleTabDeplace);
     if (n <= 0) return;
     // The delays before the marks are placed where the polyline starts.
-    int x = X0TabDeplace;
-    int y = Y0TabDeplace;
-    if (TempoSaut > 0) PoseTempo(true, x, y);
-    if (TempopTir > 0) Gestion_Tempo_Ptir(TabDeplace[0].DivX, TabDeplace[0].DivY, x, y);
+    int x = deplacement.X0TabDeplace;
+    int y = deplacement.Y0TabDeplace;
+    if (marquage.TempoSaut > 0) PoseTempo(true, x, y);
+    if (marquage.TempopTir > 0) Gestion_Tempo_Ptir(deplacement.TabDeplace[0].DivX, deplacement.TabDeplace[0].DivY, x, y);
     for (int i = 0; i < n; ++i) {
-        const DeplaceEmpile& d = TabDeplace[i];
+        const DeplaceEmpile& d = deplacement.TabDeplace[i];
         x = d.X;
         y = d.Y;
         Deplacement(kFaisceau, static_cast<uint16_t>(d.DivX), static_cast<uint16_t>(d.DivY), x, y, 0);
     }
-    if (TempoTir > 0) PoseTempo(false, x, y);
-    iTabD = 0;
+    if (marquage.TempoTir > 0) PoseTempo(false, x, y);
+    deplacement.iTabD = 0;
 }
 
 void Gestion_Tempo(char saut)
 {
-    PoseTempo(saut != 0, X_courant, Y_courant);
+    PoseTempo(saut != 0, deplacement.X_courant, deplacement.Y_courant);
 }
 
 void Gestion_Tempo_Ptir(int div_x, int div_y, int x, int y)
@@ -562,7 +536,7 @@ void Gestion_Tempo_Ptir(int div_x, int div_y, int x, int y)
         if (DansLeChamp(int64_t{y} + 1, plageY, demiY)) ++y;
         Deplacement(kFaisceau, dx, dy, x, y, delai);
     };
-    int64_t t = TempopTir;
+    int64_t t = marquage.TempopTir;
     for (; t > kDelaiBloc; t -= kDelaiBloc) {
         pas(kDelaiBloc);
         if (Test_Reset() != 0) return;
@@ -573,39 +547,39 @@ void Gestion_Tempo_Ptir(int div_x, int div_y, int x, int y)
 void Gestion_Tempo_us(int us, char beam_off)
 {
     std::printf("Tempo PRE-AMP\n");
-    BlocsDeDelai(beam_off != 0 ? kSansFaisceau : kFaisceau, X_courant, Y_courant, us);
+    BlocsDeDelai(beam_off != 0 ? kSansFaisceau : kFaisceau, deplacement.X_courant, deplacement.Y_courant, us);
 }
 
 int VaAuCentre()
 {
-    Centre(static_cast<uint16_t>(VPULASER));
+    Centre(static_cast<uint16_t>(deplacement.VPULASER));
     return 1;
 }
 
 int VaAuCentreTC()
 {
     if constexpr (build::kViper) {
-        if (VitesseDeDeplacementEnTC == 0) VitesseDeDeplacementEnTC = 100;
-        Centre(static_cast<uint16_t>(VitesseDeDeplacementEnTC));
+        if (deplacement.VitesseDeDeplacementEnTC == 0) deplacement.VitesseDeDeplacementEnTC = 100;
+        Centre(static_cast<uint16_t>(deplacement.VitesseDeDeplacementEnTC));
     } else {
-        Centre(static_cast<uint16_t>(VPULASER));
+        Centre(static_cast<uint16_t>(deplacement.VPULASER));
     }
     return 1;
 }
 
 int RetourOrigineInverse()
 {
-    const bool tc = bTC_DMC != 0 || (defaut::kKm250Actuel && bDMCpasApas != 0);
+    const bool tc = rotation.bTC_DMC != 0 || (defaut::kKm250Actuel && rotation.bDMCpasApas != 0);
     if (tc) VaAuCentreTC();
     else VaAuCentre();
-    bRechercheOrigine = 1;
-    CUneRechercheOrgigine = 1;
+    deplacement.bRechercheOrigine = 1;
+    deplacement.CUneRechercheOrgigine = 1;
 
     const int32_t a = std::max(TronqueEntier(lasparam.LargeurChamp * 1000 * 1000 / 2), -INT32_MAX);
     const int32_t b = std::max(TronqueEntier(lasparam.HauteurChamp * 1000 * 1000 / 2), -INT32_MAX);
-    const int32_t centreX = X_courant;
-    const int32_t centreY = Y_courant;
-    switch (Orientation) {
+    const int32_t centreX = deplacement.X_courant;
+    const int32_t centreY = deplacement.Y_courant;
+    switch (marquage.Orientation) {
     case 1: DoVecteurMicrons(-a, b, 1, 0); break;
     case 2: DoVecteurMicrons(a, b, 1, 0); break;
     case 3: DoVecteurMicrons(a, -b, 1, 0); break;
@@ -616,21 +590,21 @@ int RetourOrigineInverse()
     float X = 0.0f;
     float Y = 0.0f;
     EnPas(static_cast<float>(a), static_cast<float>(b), X, Y);
-    plageX = Plage(X_courant == centreX ? X_courant : X_courant + std::llround(X));
-    plageY = Plage(Y_courant == centreY ? Y_courant : Y_courant + std::llround(Y));
+    plageX = Plage(deplacement.X_courant == centreX ? deplacement.X_courant : deplacement.X_courant + std::llround(X));
+    plageY = Plage(deplacement.Y_courant == centreY ? deplacement.Y_courant : deplacement.Y_courant + std::llround(Y));
     return 1;
 }
 
 void Calcul_Div_Pd()
 {
-    DIV_PD = Increment(static_cast<float>(FMARQX) * 10.0f / DSPTimerFreq);
-    Fixe_Increment(DIV_PD, DIV_PU);
-    VPDLASER = 10;
+    deplacement.DIV_PD = Increment(static_cast<float>(deplacement.FMARQX) * 10.0f / deplacement.DSPTimerFreq);
+    Fixe_Increment(deplacement.DIV_PD, deplacement.DIV_PU);
+    deplacement.VPDLASER = 10;
 }
 
 void Calcul_Div_Pu()
 {
-    DIV_PU = Increment(static_cast<float>(FDEPLX) * 10.0f / DSPTimerFreq);
-    Fixe_Increment(DIV_PD, DIV_PU);
-    VPULASER = 10;
+    deplacement.DIV_PU = Increment(static_cast<float>(deplacement.FDEPLX) * 10.0f / deplacement.DSPTimerFreq);
+    Fixe_Increment(deplacement.DIV_PD, deplacement.DIV_PU);
+    deplacement.VPULASER = 10;
 }

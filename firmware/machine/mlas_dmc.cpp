@@ -2,38 +2,16 @@
 
 #include "mk_dmc.h"
 #include "mlas_dep.h"
-#include "mlas_etat.h"
 #include "mlas_func.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
+#include "etat_pupitre.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
-
-uint8_t DMC_OK = 0;
-uint8_t DMC_ON = 0;
-uint8_t DMC_X = 0;
-uint8_t DMC_Y = 1;
-double PDMC_reel = 0.0;
-int32_t FMARQDMC = 1875;
-int32_t FDEPLDMC = 1583;
-int32_t FACCELDMC = 302;
-int32_t FACCELX = 0;
-int32_t FACCELY = 0;
-int32_t pas_DMC = 760000;
-uint8_t sens_DMC_OK = 1;
-uint8_t moins_dmc_las = 1;
-uint8_t plus_dmc_las = 0;
-uint8_t Origine_DMC = 1;
-uint8_t SUPPRIMER_RAMPE = 0;
-uint8_t DMCvertical = 0;
-uint8_t DMCsuivant = 0;
-int32_t inversy = -1;
-int32_t sens_marq = 3;
-int32_t positionnement = 0;
-int32_t TransfoX = 1;
-int32_t TransfoY = 1;
 
 namespace {
 
@@ -51,7 +29,7 @@ constexpr uint8_t kTableSuivant[8][4] = {{1, 0, 0, 1}, {0, 1, 1, 0}, {0, 1, 1, 0
 void ResetPendantRotation(int n)
 {
     std::printf("Rotation en cours - Demande de Reset %d -> exit\n", n);
-    RetourOrigineOK = 0;
+    deplacement.RetourOrigineOK = 0;
 }
 
 // Pulses the card did not count in time: the axis is stopped and so is the marking.
@@ -60,7 +38,7 @@ void RotationBloquee(long impulsions, double limite)
     std::printf("Rotation : la carte DMC n'a pas envoyé ses %ld pas en %.1f s -> Arrêt du marquage\n", impulsions,
                 limite);
     STOP_DMC_LASER();
-    RetourOrigineOK = 0;
+    deplacement.RetourOrigineOK = 0;
     InterromptMarquage(ArretMarquage::RotationBloquee);
 }
 
@@ -69,31 +47,31 @@ void RotationBloquee(long impulsions, double limite)
 void DEPLACE_DMC(double steps, char absolute, const char* mode)
 {
     // Without a card the counters never report an end: nothing would move and the wait would not end.
-    if (DMC_OK == 0 || DMC_ON == 0 || (DMC_X == 0 && DMC_Y == 0)) return;
+    if (rotation.DMC_OK == 0 || rotation.DMC_ON == 0 || (rotation.DMC_X == 0 && rotation.DMC_Y == 0)) return;
     if (Test_Reset() != 0) ResetPendantRotation(1);
 
-    double target = absolute != 0 ? steps : PDMC_reel + steps;
-    const long n = static_cast<long>(std::floor(target + 0.5) - std::floor(PDMC_reel + 0.5));
+    double target = absolute != 0 ? steps : rotation.PDMC_reel + steps;
+    const long n = static_cast<long>(std::floor(target + 0.5) - std::floor(rotation.PDMC_reel + 0.5));
     // A top rate under 3 steps/s would give a start rate of 0, and a division by it.
-    const int32_t start = std::max<int32_t>((FDEPLDMC / 3) * 2, 1);
-    const int32_t top = FDEPLDMC;
-    if (DMC_X != 0) FACCELX = FACCELDMC;
-    else FACCELY = FACCELDMC;
+    const int32_t start = std::max<int32_t>((rotation.FDEPLDMC / 3) * 2, 1);
+    const int32_t top = rotation.FDEPLDMC;
+    if (rotation.DMC_X != 0) rotation.FACCELX = rotation.FACCELDMC;
+    else rotation.FACCELY = rotation.FACCELDMC;
 
-    if (target == 0.0) target = static_cast<double>(n) + PDMC_reel;
-    PDMC_reel = target;
+    if (target == 0.0) target = static_cast<double>(n) + rotation.PDMC_reel;
+    rotation.PDMC_reel = target;
     if (n == 0) return;
 
     // The part turns once the marks queued before the turn are done.
     FinitMarquesEnAttente();
     Attente_Fin_Comptage();
-    if (Reset_presse != 0) return;
+    if (pupitre.Reset_presse != 0) return;
 
     const bool origine = mode != nullptr && std::strcmp(mode, "ORIGINE") == 0;
     for (long reste = n < 0 ? -n : n; reste > 0;) {
         const long morceau = std::min(reste, kMorceauMax);
         reste -= morceau;
-        rampx = origine ? 1 : 0;
+        rotation.rampx = origine ? 1 : 0;
         const double limite = DureeMaxImpulsions(morceau, start);
         Chronometre chrono;
         Deplace_DMC_Laser(n < 0 ? -morceau : morceau, start);
@@ -117,15 +95,15 @@ void DEPLACE_DMC(double steps, char absolute, const char* mode)
 
 int Prise_Origine_DMC(const char* mode)
 {
-    if (Origine_DMC == 0) {
-        PDMC_reel = 0.0;
+    if (rotation.Origine_DMC == 0) {
+        rotation.PDMC_reel = 0.0;
         return 1;
     }
     DEPLACE_DMC(kDegagement, 0, "NON");
     if (DmcEstALOrigine() != 0) DEPLACE_DMC(kDegagement, 0, "NON");
     if (mode == nullptr || mode[0] == '\0') DEPLACE_DMC(kUnTour, 0, "ORIGINE");
     else DEPLACE_DMC(-kUnTour, 0, "entree");
-    PDMC_reel = 0.0;
+    rotation.PDMC_reel = 0.0;
     if (DmcEstALOrigine() != 0) {
         std::printf("OK: Capteur détecté\n");
         return 1;
@@ -136,39 +114,39 @@ int Prise_Origine_DMC(const char* mode)
 
 void Reglage_Sens_DMC()
 {
-    moins_dmc_las = sens_DMC_OK != 0 ? 1 : 0;
-    plus_dmc_las = sens_DMC_OK != 0 ? 0 : 1;
+    rotation.moins_dmc_las = rotation.sens_DMC_OK != 0 ? 1 : 0;
+    rotation.plus_dmc_las = rotation.sens_DMC_OK != 0 ? 0 : 1;
 }
 
 void EnSensHoraire(void (*action)())
 {
-    const uint8_t sens = sens_DMC_OK;
-    sens_DMC_OK = 0;
-    DMC_ON = 1;
+    const uint8_t sens = rotation.sens_DMC_OK;
+    rotation.sens_DMC_OK = 0;
+    rotation.DMC_ON = 1;
     Reglage_Sens_DMC();
     STOP_DMC();
     START_DMC();
     action();
-    sens_DMC_OK = sens;
+    rotation.sens_DMC_OK = sens;
     Reglage_Sens_DMC();
     STOP_DMC();
-    DMC_ON = 0;
+    rotation.DMC_ON = 0;
 }
 
 void Init_Parametres_DMC(int code)
 {
-    const bool inverse = inversy == -1 && DMC_X != 0;
+    const bool inverse = rotation.inversy == -1 && rotation.DMC_X != 0;
     if (inverse) {
-        const bool premier = sens_marq == 1;
-        sens_marq = premier ? 3 : 1;
-        TransfoX = TransfoY = premier ? -1 : 1;
+        const bool premier = rotation.sens_marq == 1;
+        rotation.sens_marq = premier ? 3 : 1;
+        rotation.TransfoX = rotation.TransfoY = premier ? -1 : 1;
     }
     const int* ligne = std::find(std::begin(kTableIndices), std::end(kTableIndices), code);
     if (ligne == std::end(kTableIndices)) return;
     const auto r = static_cast<std::size_t>(ligne - std::begin(kTableIndices));
-    std::size_t k = sens_marq == 1 ? 0 : 1;
-    if (positionnement == 5) k += 2;
-    DMCvertical = kTableVertical[r][k];
-    DMCsuivant = kTableSuivant[r][k];
-    if (inverse) DMCsuivant = DMCsuivant != 0 ? 0 : 1;
+    std::size_t k = rotation.sens_marq == 1 ? 0 : 1;
+    if (rotation.positionnement == 5) k += 2;
+    rotation.DMCvertical = kTableVertical[r][k];
+    rotation.DMCsuivant = kTableSuivant[r][k];
+    if (inverse) rotation.DMCsuivant = rotation.DMCsuivant != 0 ? 0 : 1;
 }

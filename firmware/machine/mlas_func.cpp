@@ -3,8 +3,10 @@
 #include "TitanIO.h"
 #include "build.h"
 #include "mlas_dep.h"
-#include "mlas_etat.h"
 #include "plan_materiel.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
+#include "etat_pupitre.h"
 
 #include <cmath>
 #include <cstdio>
@@ -17,11 +19,7 @@
 #include <vector>
 
 libdevmem_handle* h = nullptr;
-int32_t MemCurrentPower = 0;
-float DSPTimerFreq = 250000.0f;
 libdevmem_handle* hOSTimer = nullptr;
-double NbrePeriodeTimerParMs = 0.0;
-uint8_t bDspSansProgramme = 0;
 
 namespace {
 
@@ -218,7 +216,7 @@ int Dsp_Retour(int t)
     for (;;) {
         AdresseDsp(materiel::kDspStatut);
         const uint16_t statut = LitDsp();
-        if (statut != 0 || bDspSansProgramme != 0) return statut;
+        if (statut != 0 || deplacement.bDspSansProgramme != 0) return statut;
         const clock_t maintenant = LireHorloge();
         if (maintenant < debut) debut = maintenant;
         if (maintenant - debut > limite) return 0;
@@ -247,7 +245,7 @@ int Pilot_PWM(int freq, float duty)
 int Pilot_Vitesse(unsigned short a, unsigned short b)
 {
     FinitMarquesEnAttente();
-    const uint16_t rapport = Mot16(std::floor(32768000.0 / DSPTimerFreq + 0.5));
+    const uint16_t rapport = Mot16(std::floor(32768000.0 / deplacement.DSPTimerFreq + 0.5));
     return CommandeUneFois(1000, materiel::kCmdVitesse, materiel::kDspVitesse, {rapport, a, b}) == kAcquittement ? 1 : 0;
 }
 
@@ -257,7 +255,7 @@ int Pilot_Puissance(int power)
     const int resultat =
         CommandeJusquAcquittementOuReset(100, materiel::kCmdPuissance, materiel::kDspPuissance,
                                          {static_cast<uint16_t>(power & 0xFFFF)});
-    MemCurrentPower = power;
+    deplacement.MemCurrentPower = power;
     return resultat;
 }
 
@@ -406,7 +404,7 @@ void Charge_Dsp()
         Fichier programme(std::fopen(build::kTraits.dspProgram, "r"));
         Fichier journal(std::fopen("log_dsp.txt", "w+"));
         if (!programme) std::printf("Fichier DSP absent -> FIN du programme");
-        else if (ChargeProgramme(programme.get(), journal.get())) bDspSansProgramme = 0;
+        else if (ChargeProgramme(programme.get(), journal.get())) deplacement.bDspSansProgramme = 0;
     }
     build::Affiche(build::kTraits.texteTempsChargement, static_cast<long>(LireHorloge() - debut));
     Pause_Las(1000);
@@ -414,9 +412,9 @@ void Charge_Dsp()
 
 void SwitchPlatCylindre()
 {
-    const bool cylindre = bTC_DMC != 0;
+    const bool cylindre = rotation.bTC_DMC != 0;
 
-    if (build::kViper || TypeCarteCPU == 1) {
+    if (build::kViper || pupitre.TypeCarteCPU == 1) {
         libdevmem_handle* gpio = libdevmem_open(materiel::kGpio, build::kViper ? 40 : materiel::kLongueurGpio);
         if (gpio == nullptr) {
             std::printf("Erreur d'ouverture des registres GPIO\n");

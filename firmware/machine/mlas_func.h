@@ -10,14 +10,8 @@
 
 // Host port window (materiel::kPortDsp, 20 bytes), opened at start-up.
 extern libdevmem_handle* h;
-// Last power value sent by Pilot_Puissance.
-extern int32_t MemCurrentPower;
-// DSP timer frequency (Hz).
-extern float DSPTimerFreq;
-// OS-timer counter window (materiel::kCompteurTimerOs, 4 bytes), opened at start-up,
-// and its ticks per millisecond (0.0 until the board is known).
+// OS-timer counter window (materiel::kCompteurTimerOs, 4 bytes), opened at start-up.
 extern libdevmem_handle* hOSTimer;
-extern double NbrePeriodeTimerParMs;
 
 // The process clock that the busy waits poll; tests put a virtual clock here.
 extern clock_t (*LireHorloge)();
@@ -42,9 +36,6 @@ void BrancheArretCtrlC(void (*arret)());
 void ArretSiDemande();
 // True while that stop runs: nothing waits for queued marks any more.
 bool ArretEnCours();
-// Set by the start-up until Charge_Dsp has started the card's program: a card
-// without its program answers nothing, so no reply is waited for meanwhile.
-extern uint8_t bDspSansProgramme;
 // Operator-board event poll that Test_Reset runs first (fibre and KM250 lines,
 // not mlas-km250-viper); none until BrancheEvenementsPupitre wires it.
 extern int (*ScruteEvenementsPupitre)();

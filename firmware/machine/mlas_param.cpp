@@ -4,8 +4,10 @@
 #include "mlas_correction.h"
 #include "mlas_dep.h"
 #include "mlas_entiers.h"
-#include "mlas_etat.h"
 #include "mlas_func.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,8 +16,6 @@
 #include <string_view>
 
 namespace {
-
-constexpr float kMmEnPas = 1000.0f / defaut::kPasNominal;
 
 // One of the two serves each build.
 [[maybe_unused]] constexpr void MetReserve(SansChamp&) {}
@@ -33,13 +33,8 @@ constexpr LasParam LasParamInitial()
     p.VitesseMarquage = defaut::kVitesseMarquage;
     MetReserve(p.Reserve);
     p.LargeurChamp = p.HauteurChamp = champ;
-    p.LargeurChampPas = p.HauteurChampPas = champ * kMmEnPas;
+    p.LargeurChampPas = p.HauteurChampPas = champ * defaut::kMmEnPas;
     return p;
-}
-
-constexpr int32_t Frequence(int32_t vitesse)
-{
-    return static_cast<int32_t>(static_cast<float>(vitesse) * kMmEnPas + 0.5f);
 }
 
 }  // namespace
@@ -48,48 +43,17 @@ constexpr int32_t Frequence(int32_t vitesse)
 LasParam lasparam = LasParamInitial();
 ParamCorrection CurrentParamCorrection{};
 
-float Pas_nom_XLAS = defaut::kPasNominal;
-float Pas_nom_YLAS = defaut::kPasNominal;
-float mmenpasX = kMmEnPas;
-float mmenpasY = kMmEnPas;
-float pasenmmX = defaut::kPasNominal / 1000;
-float pasenmmY = defaut::kPasNominal / 1000;
-int32_t FMARQX = Frequence(defaut::kVitesseMarquage);
-int32_t FMARQY = Frequence(defaut::kVitesseMarquage);
-int32_t FDEPLX = Frequence(defaut::kVitesseSaut);
-int32_t FDEPLY = Frequence(defaut::kVitesseSaut);
-
-int32_t VitesseSaut = defaut::kVitesseSaut;
-int32_t VitesseRect = defaut::kVitesseRect;
-int32_t LIMITE_PU = 5000;
-int32_t TempoSaut = defaut::kTempoSaut;
-int32_t TempoTir = defaut::kTempoTir;
-int32_t TempopTir = defaut::kTempopTir;
-
-int32_t FreqQSwitch = defaut::kFreqQSwitch;
-float RapportCyclique = defaut::kRapportCyclique;
-float DureeImpulsion = 1.0f;
-int32_t Nb_passes_laser = defaut::kNbPasses;
-int32_t FreqMaxDuLaser = 100000;
-int32_t ModelDuLaser = 0;
-int32_t TypeSource = 0;
-float fRatioVitesseXY = 0.0f;
-
-int32_t lesparam[13] = {};
-int32_t nb_param = 0;
-std::string chainecommande;
-
 void CalculeFrequencesMarquage()
 {
-    FMARQX = ArrondiEntier(static_cast<float>(lasparam.VitesseMarquage) * mmenpasX);
-    FMARQY = ArrondiEntier(static_cast<float>(lasparam.VitesseMarquage) * mmenpasY);
+    deplacement.FMARQX = ArrondiEntier(static_cast<float>(lasparam.VitesseMarquage) * deplacement.mmenpasX);
+    deplacement.FMARQY = ArrondiEntier(static_cast<float>(lasparam.VitesseMarquage) * deplacement.mmenpasY);
     Calcul_Div_Pd();
 }
 
 void CalculeFrequencesSaut()
 {
-    FDEPLX = ArrondiEntier(1000 / Pas_nom_XLAS * static_cast<float>(VitesseSaut));
-    FDEPLY = ArrondiEntier(1000 / Pas_nom_YLAS * static_cast<float>(VitesseSaut));
+    deplacement.FDEPLX = ArrondiEntier(1000 / deplacement.Pas_nom_XLAS * static_cast<float>(marquage.VitesseSaut));
+    deplacement.FDEPLY = ArrondiEntier(1000 / deplacement.Pas_nom_YLAS * static_cast<float>(marquage.VitesseSaut));
     Calcul_Div_Pu();
 }
 
@@ -112,20 +76,20 @@ void AfficheFocale(const ParamCorrection& p)
                 p.TypeCorrectionX, p.TypeCorrectionY, static_cast<double>(p.GainX), static_cast<double>(p.GainY),
                 static_cast<double>(p.AngleX), static_cast<double>(p.AngleY));
     std::printf("Calcul des Pas :\n");
-    std::printf("Nbre de Pas par mm ->  X : %.3f (mmenpasX)  -  Y : %.3f (mmenpasY)\n", static_cast<double>(mmenpasX),
-                static_cast<double>(mmenpasY));
-    std::printf("Longeur d'un Pas en mm -> X= %.6f (pasenmmX)  -  Y= %.6f (pasenmmY)\n", static_cast<double>(pasenmmX),
-                static_cast<double>(pasenmmY));
-    const auto ratio = static_cast<double>(fRatioVitesseXY);
+    std::printf("Nbre de Pas par mm ->  X : %.3f (mmenpasX)  -  Y : %.3f (mmenpasY)\n", static_cast<double>(deplacement.mmenpasX),
+                static_cast<double>(deplacement.mmenpasY));
+    std::printf("Longeur d'un Pas en mm -> X= %.6f (pasenmmX)  -  Y= %.6f (pasenmmY)\n", static_cast<double>(deplacement.pasenmmX),
+                static_cast<double>(deplacement.pasenmmY));
+    const auto ratio = static_cast<double>(marquage.fRatioVitesseXY);
     if constexpr (defaut::kKm250Actuel) {
         std::printf("Vitesse de MARQUAGE -> X= %.2f mm/s (FMARQX)   Y= %.2f mm/s (FMARQY)   Ratio Vitesse X/Y=%f\n",
-                    FMARQX / 100.0, FMARQY / 100.0, ratio);
+                    deplacement.FMARQX / 100.0, deplacement.FMARQY / 100.0, ratio);
     } else if constexpr (build::kViper) {
         std::printf("Vitesse de déplacement -> X= %ld (FMARQX)   Y= %ld (FMARQY)   Ratio Vitesse X/Y=%f\n",
-                    static_cast<long>(FMARQX), static_cast<long>(FMARQY), ratio);
+                    static_cast<long>(deplacement.FMARQX), static_cast<long>(deplacement.FMARQY), ratio);
     } else {
         std::printf("Vitesse de MARQUAGE en mm/s -> X= %ld (FMARQX)   Y= %ld (FMARQY)   Ratio Vitesse X/Y=%f\n",
-                    static_cast<long>(FMARQX), static_cast<long>(FMARQY), ratio);
+                    static_cast<long>(deplacement.FMARQX), static_cast<long>(deplacement.FMARQY), ratio);
     }
     std::printf("Courses MAX -> X= %f mm  -  Y= %f mm\n", static_cast<double>(p.CourseX),
                 static_cast<double>(p.CourseY));
@@ -135,71 +99,71 @@ void AfficheFocale(const ParamCorrection& p)
 
 void ActiveFocale(ParamCorrection p)
 {
-    if (IsParamEqual(p, CurrentParamCorrection) && PerimetreCylindreAMarquer == SavePerimetreCylindre) return;
+    if (IsParamEqual(p, CurrentParamCorrection) && rotation.PerimetreCylindreAMarquer == rotation.SavePerimetreCylindre) return;
     std::fputs(build::kKm250Line ? "- Lecture des nouvelles caratéristiques\n"
                                  : "- Lecture des nouvelles caratéristiques \n",
                stdout);
     // Without the rotation card a cylinder turns under the Y axis, whose table stays flat.
-    if (!build::kDmc && PerimetreCylindreAMarquer != 0) DMCCharge_Table(p);
+    if (!build::kDmc && rotation.PerimetreCylindreAMarquer != 0) DMCCharge_Table(p);
     else Charge_Table(p);
     CurrentParamCorrection = p;
 
-    Pas_nom_XLAS = p.CourseX * 1000 / 65535;
-    Pas_nom_YLAS = p.CourseY * 1000 / 65535;
-    mmenpasX = 1000 / Pas_nom_XLAS;
-    mmenpasY = 1000 / Pas_nom_YLAS;
-    pasenmmX = Pas_nom_XLAS / 1000;
-    pasenmmY = Pas_nom_YLAS / 1000;
+    deplacement.Pas_nom_XLAS = p.CourseX * 1000 / 65535;
+    deplacement.Pas_nom_YLAS = p.CourseY * 1000 / 65535;
+    deplacement.mmenpasX = 1000 / deplacement.Pas_nom_XLAS;
+    deplacement.mmenpasY = 1000 / deplacement.Pas_nom_YLAS;
+    deplacement.pasenmmX = deplacement.Pas_nom_XLAS / 1000;
+    deplacement.pasenmmY = deplacement.Pas_nom_YLAS / 1000;
     CalculeFrequencesMarquage();
 
     lasparam.LargeurChamp = p.CourseX;
     lasparam.HauteurChamp = p.CourseY;
-    lasparam.LargeurChampPas = p.CourseX * mmenpasX;
-    lasparam.HauteurChampPas = p.CourseY * mmenpasY;
-    fRatioVitesseXY = p.CourseX / p.CourseY;
+    lasparam.LargeurChampPas = p.CourseX * deplacement.mmenpasX;
+    lasparam.HauteurChampPas = p.CourseY * deplacement.mmenpasY;
+    marquage.fRatioVitesseXY = p.CourseX / p.CourseY;
     AfficheFocale(p);
 }
 
 void Init_QSwitch()
 {
-    if (Pilot_PWM(FreqQSwitch, RapportCyclique) == 0) std::printf("Erreur dans la fonction Pilot_PWM\n ");
+    if (Pilot_PWM(marquage.FreqQSwitch, marquage.RapportCyclique) == 0) std::printf("Erreur dans la fonction Pilot_PWM\n ");
 }
 
 void Conf_Speed_Freq(int speed, int freq)
 {
     lasparam.VitesseMarquage = ArrondiEntier(speed / 10.0);
     constexpr int32_t kPlancher = build::kTraits.freqQSwitchMin;
-    FreqQSwitch = freq < kPlancher ? kPlancher : freq;
-    RapportCyclique = static_cast<float>(FreqQSwitch) * DureeImpulsion / 10000.0f;
-    Nb_passes_laser = 1;
+    marquage.FreqQSwitch = freq < kPlancher ? kPlancher : freq;
+    marquage.RapportCyclique = static_cast<float>(marquage.FreqQSwitch) * marquage.DureeImpulsion / 10000.0f;
+    marquage.Nb_passes_laser = 1;
     Init_QSwitch();
     CalculeFrequencesMarquage();
 }
 
 int32_t LFLimitesFrequence()
 {
-    FreqMaxDuLaser = 100000;
-    if (ModelDuLaser == 772) return 30000;
-    if (ModelDuLaser == 774 && build::kFibre500) {
-        FreqMaxDuLaser = 200000;
+    marquage.FreqMaxDuLaser = 100000;
+    if (marquage.ModelDuLaser == 772) return 30000;
+    if (marquage.ModelDuLaser == 774 && build::kFibre500) {
+        marquage.FreqMaxDuLaser = 200000;
         return 50000;
     }
-    if (TypeSource == 0) return 20000;
-    if (TypeSource == 1) return 25000;
+    if (marquage.TypeSource == 0) return 20000;
+    if (marquage.TypeSource == 1) return 25000;
     return 0;
 }
 
 void LFConf_Speed_Freq(int speed, int freq)
 {
     lasparam.VitesseMarquage = ArrondiEntier(speed / 10.0);
-    FreqQSwitch = freq;
+    marquage.FreqQSwitch = freq;
     const int32_t plancher = LFLimitesFrequence();
-    if (plancher != 0 && FreqQSwitch < plancher) FreqQSwitch = plancher;
-    RapportCyclique = 50.0f;
+    if (plancher != 0 && marquage.FreqQSwitch < plancher) marquage.FreqQSwitch = plancher;
+    marquage.RapportCyclique = 50.0f;
     // Whole kilohertz, halves away from zero.
-    const int64_t kilohertz = ArrondiLoinDeZero(FreqQSwitch / 1000.0);
-    FreqQSwitch = static_cast<int32_t>(std::clamp<int64_t>(kilohertz * 1000, INT32_MIN, INT32_MAX));
-    Nb_passes_laser = 1;
+    const int64_t kilohertz = ArrondiLoinDeZero(marquage.FreqQSwitch / 1000.0);
+    marquage.FreqQSwitch = static_cast<int32_t>(std::clamp<int64_t>(kilohertz * 1000, INT32_MIN, INT32_MAX));
+    marquage.Nb_passes_laser = 1;
     Init_QSwitch();
     CalculeFrequencesMarquage();
 }
@@ -207,27 +171,27 @@ void LFConf_Speed_Freq(int speed, int freq)
 int Decode_Parametres(const char* cmd)
 {
     constexpr std::size_t kChiffresMax = 19;
-    std::fill(std::begin(lesparam), std::end(lesparam), 0);
-    nb_param = 0;
+    std::fill(std::begin(marquage.lesparam), std::end(marquage.lesparam), 0);
+    marquage.nb_param = 0;
     const std::string_view texte = cmd != nullptr ? cmd : "";
 
-    chainecommande.clear();
-    if (!texte.empty()) chainecommande += texte[0];
+    marquage.chainecommande.clear();
+    if (!texte.empty()) marquage.chainecommande += texte[0];
     for (std::size_t i = 1; i < 3 && i < texte.size(); ++i) {
         const auto c = static_cast<unsigned char>(texte[i]);
         if (!std::isupper(c) && c != '?') break;
-        chainecommande += texte[i];
+        marquage.chainecommande += texte[i];
     }
 
     auto dansNombre = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-'; };
     std::size_t pos = 0;
-    while (pos < texte.size() && nb_param < 13) {
+    while (pos < texte.size() && marquage.nb_param < 13) {
         while (pos < texte.size() && !dansNombre(texte[pos])) ++pos;
         const std::size_t debut = pos;
         while (pos < texte.size() && dansNombre(texte[pos])) ++pos;
         // A number longer than the format allows keeps its first digits.
         const std::string nombre(texte.substr(debut, std::min(pos - debut, kChiffresMax)));
-        lesparam[nb_param++] = static_cast<int32_t>(std::strtoul(nombre.c_str(), nullptr, 0));
+        marquage.lesparam[marquage.nb_param++] = static_cast<int32_t>(std::strtoul(nombre.c_str(), nullptr, 0));
     }
     return 1;
 }
@@ -235,14 +199,14 @@ int Decode_Parametres(const char* cmd)
 int FK_PP(const char* cmd)
 {
     Decode_Parametres(cmd);
-    chainecommande = "PP";
-    VitesseSaut = ArrondiEntier(lesparam[0] / 10.0);
-    TempoSaut = lesparam[1];
-    TempoTir = lesparam[2];
-    TempopTir = lesparam[3];
-    VitesseRect = ArrondiEntier(lesparam[4] / 10.0);
-    if (VitesseRect <= 0) VitesseRect = VitesseSaut;
-    LIMITE_PU = std::max(VitesseRect, VitesseSaut);
+    marquage.chainecommande = "PP";
+    marquage.VitesseSaut = ArrondiEntier(marquage.lesparam[0] / 10.0);
+    marquage.TempoSaut = marquage.lesparam[1];
+    marquage.TempoTir = marquage.lesparam[2];
+    marquage.TempopTir = marquage.lesparam[3];
+    marquage.VitesseRect = ArrondiEntier(marquage.lesparam[4] / 10.0);
+    if (marquage.VitesseRect <= 0) marquage.VitesseRect = marquage.VitesseSaut;
+    marquage.LIMITE_PU = std::max(marquage.VitesseRect, marquage.VitesseSaut);
     CalculeFrequencesSaut();
     return 1;
 }

@@ -39,37 +39,6 @@ struct LasParam {
 extern LasParam lasparam;
 extern ParamCorrection CurrentParamCorrection;
 
-extern float Pas_nom_XLAS;  // one step, micrometres
-extern float Pas_nom_YLAS;
-extern float mmenpasX;  // steps per mm
-extern float mmenpasY;
-extern float pasenmmX;  // mm per step
-extern float pasenmmY;
-extern int32_t FMARQX;  // marking rate, steps/s
-extern int32_t FMARQY;
-extern int32_t FDEPLX;  // jump rate, steps/s
-extern int32_t FDEPLY;
-
-extern int32_t VitesseSaut;  // mm/s
-extern int32_t VitesseRect;  // mm/s
-extern int32_t LIMITE_PU;
-extern int32_t TempoSaut;
-extern int32_t TempoTir;
-extern int32_t TempopTir;
-
-extern int32_t FreqQSwitch;     // Hz
-extern float RapportCyclique;   // percent
-extern float DureeImpulsion;
-extern int32_t Nb_passes_laser;
-extern int32_t FreqMaxDuLaser;  // Hz
-extern int32_t ModelDuLaser;
-extern int32_t TypeSource;
-extern float fRatioVitesseXY;   // field width / field height
-
-extern int32_t lesparam[13];
-extern int32_t nb_param;
-extern std::string chainecommande;
-
 void ActiveFocale(ParamCorrection p);
 int IsParamEqual(ParamCorrection a, ParamCorrection b);
 // speed in tenths of mm/s, freq in Hz.

@@ -1,6 +1,7 @@
 #include "watchdog.h"
 
 #include "plan_materiel.h"
+#include "etat_deplacement.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,7 +9,6 @@
 #include <sched.h>
 
 libdevmem_handle* handleOSTimer = nullptr;
-uint32_t WatchdogCounterInc = 0;
 
 namespace {
 using materiel::kMatch3;
@@ -19,7 +19,7 @@ constexpr uint32_t kWatchdog = materiel::kWatchdogOs;
 void wd_start(unsigned int ms)
 {
     // 1000 ticks per millisecond, worked out wide: ms * 1000000 overflows 32 bits from 4295 ms on.
-    WatchdogCounterInc = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{ms} * 1000u, UINT32_MAX));
+    deplacement.WatchdogCounterInc = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{ms} * 1000u, UINT32_MAX));
     wd_refresh();
     if (handleOSTimer != nullptr) libdevmem_write_uint32(handleOSTimer, kWatchdog, 1);
     std::printf("Watchdog démarré\n");
@@ -30,7 +30,7 @@ void wd_refresh()
     // Once stopped, the window is gone.
     if (handleOSTimer == nullptr) return;
     const uint32_t compteur = libdevmem_read_uint32(handleOSTimer, kCompteur);
-    libdevmem_write_uint32(handleOSTimer, kMatch3, compteur + WatchdogCounterInc);
+    libdevmem_write_uint32(handleOSTimer, kMatch3, compteur + deplacement.WatchdogCounterInc);
 }
 
 void wd_stop()

@@ -9,8 +9,6 @@
 // OS-timer window (materiel::kTimerOs, 28 bytes), opened at start-up and
 // closed by wd_stop.
 extern libdevmem_handle* handleOSTimer;
-// Counter ticks between feeds.
-extern uint32_t WatchdogCounterInc;
 
 void wd_start(unsigned int ms);
 void wd_refresh();

@@ -6,6 +6,8 @@
 #include "mlas_func.h"
 #include "mlas_conf.h"
 #include "mlas_param.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
 
 #include <cstring>
 #include <filesystem>
@@ -41,9 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* donnees, size_t taille)
         std::ofstream(fuzz::Dossier() / "MLASPPL.INI", std::ios::binary)
             .write(zero + 1, static_cast<std::streamsize>(taille - premier - 1));
     // Values a file does not give stay as they were: start each run from none.
-    Pas_nom_XLAS = Pas_nom_YLAS = RapportCyclique = 0.0f;
-    FreqQSwitch = lasparam.VitesseMarquage = Nb_passes_laser = FocaleCourante = TypeSource = 0;
-    VitesseSaut = TempoSaut = TempoTir = VitesseRect = TempopTir = 0;
+    deplacement.Pas_nom_XLAS = deplacement.Pas_nom_YLAS = marquage.RapportCyclique = 0.0f;
+    marquage.FreqQSwitch = lasparam.VitesseMarquage = marquage.Nb_passes_laser = marquage.FocaleCourante = marquage.TypeSource = 0;
+    marquage.VitesseSaut = marquage.TempoSaut = marquage.TempoTir = marquage.VitesseRect = marquage.TempopTir = 0;
     Lire_Config_Laser();
     return 0;
 }

@@ -11,13 +11,16 @@
 #include "mk_dmc.h"
 #include "mlas_boucles.h"
 #include "mlas_dmc.h"
-#include "mlas_etat.h"
 #include "mlas_func.h"
 #include "mlas_main.h"
 #include "prnReception.h"
 #include "prnanalyse.h"
 #include "prnbuffer.h"
 #include "watchdog.h"
+#include "etat_marquage.h"
+#include "etat_rotation.h"
+#include "etat_pupitre.h"
+#include "etat_reception.h"
 
 #include <sanitizer/asan_interface.h>
 
@@ -66,28 +69,28 @@ void Demarre()
     boardsim::Dsp().Demarre();
     hOSTimer = libdevmem_open(0x40A00010, 4);
     boardsim::Timer().Virtuel(3686);
-    TypeCarteCPU = 1;
+    pupitre.TypeCarteCPU = 1;
     if constexpr (build::kDmc) {
         boardsim::AjouteCarteDmc().Virtuel(1000000);
         Ferme(handleDMC);
         handleDMC = libdevmem_open(0x300002C0, 8);
-        DMC_X = SUPPRIMER_RAMPE = Reset_presse = 0;
-        DMC_Y = Origine_DMC = 1;
-        FDEPLDMC = 1583;
+        rotation.DMC_X = rotation.SUPPRIMER_RAMPE = pupitre.Reset_presse = 0;
+        rotation.DMC_Y = rotation.Origine_DMC = 1;
+        rotation.FDEPLDMC = 1583;
         // A ramp waits a real microsecond a step: a steep one costs no time.
-        FACCELDMC = 302000;
-        PDMC_reel = 0.0;
+        rotation.FACCELDMC = 302000;
+        rotation.PDMC_reel = 0.0;
         init_DMC_Laser();
     }
-    TypeDuFichier = 0;
-    UniteDeLg = MarquageUnique = 55;
-    bSimulation = bReceptionFirmware = bPositionningFleche = bChangementIP = bPreChauffe = 0;
-    bTCReglageMinMax = bFocalisationAPlat = bFocalisationTC = bPositionnementTC = bPositionTC2 = 0;
-    bPositionXEtau = bPositionYEtau = bTestInscription = 0;
-    bTC_DMC = bDMCpasApas = bDdeRetourOrigine = bFirstRotationPU = 0;
-    PerimetreCylindreAMarquer = SavePerimetreCylindre = 0;
+    marquage.TypeDuFichier = 0;
+    marquage.UniteDeLg = marquage.MarquageUnique = 55;
+    marquage.bSimulation = marquage.bReceptionFirmware = marquage.bPositionningFleche = marquage.bChangementIP = marquage.bPreChauffe = 0;
+    marquage.bTCReglageMinMax = marquage.bFocalisationAPlat = marquage.bFocalisationTC = marquage.bPositionnementTC = marquage.bPositionTC2 = 0;
+    marquage.bPositionXEtau = marquage.bPositionYEtau = marquage.bTestInscription = 0;
+    rotation.bTC_DMC = rotation.bDMCpasApas = marquage.bDdeRetourOrigine = marquage.bFirstRotationPU = 0;
+    rotation.PerimetreCylindreAMarquer = rotation.SavePerimetreCylindre = 0;
     CurrentParamCorrection = {};
-    LgEntete = 0;
+    marquage.LgEntete = 0;
 }
 
 }  // namespace
@@ -115,26 +118,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* donnees, size_t taille)
     ASAN_UNPOISON_MEMORY_REGION(RecepBuff.data, taille);
     PRNBuffClear(&RecepBuff);
     PRNBuffWriteBuff(&RecepBuff, donnees, static_cast<uint32_t>(taille));
-    FichierOK = 1;
+    reception.FichierOK = 1;
     finDeRun = horloge + kDureeMax;
-    CurrentBufferIndex = static_cast<uint32_t>(build::kFibreLine ? LFAnalyseEntete(RecepBuff.data)
+    reception.CurrentBufferIndex = static_cast<uint32_t>(build::kFibreLine ? LFAnalyseEntete(RecepBuff.data)
                                                                  : AnalyseEntete(RecepBuff.data));
     // The same for the turns of a cylinder job: a perimeter of 0.01 mm turns the axis
     // 15,200 steps for each 0.01 mm marked.
-    if (static_cast<uint32_t>(PerimetreCylindreAMarquer) - 1 < 999) PerimetreCylindreAMarquer = 1000;
-    unsigned char* fiche = RecepBuff.data + CurrentBufferIndex;
-    if (FichierOK == 0) {
+    if (static_cast<uint32_t>(rotation.PerimetreCylindreAMarquer) - 1 < 999) rotation.PerimetreCylindreAMarquer = 1000;
+    unsigned char* fiche = RecepBuff.data + reception.CurrentBufferIndex;
+    if (reception.FichierOK == 0) {
         // Refused: nothing runs.
-    } else if (bSimulation != 0) {
+    } else if (marquage.bSimulation != 0) {
         // The sheet's outline is traced for as long as it asks (up to 49 days): a glimpse is enough.
-        PositionningTimeout = std::min<uint32_t>(PositionningTimeout, 50);
+        marquage.PositionningTimeout = std::min<uint32_t>(marquage.PositionningTimeout, 50);
         AideParType(fiche);
-    } else if (bReceptionFirmware != 0) {
+    } else if (marquage.bReceptionFirmware != 0) {
         // An upload writes a program file: not a marking path.
-    } else if (build::kDmc && bPositionningFleche != 0) {
+    } else if (build::kDmc && marquage.bPositionningFleche != 0) {
         // The axis turns as far as the job asks (2^32 steps: a month, which reset does
         // not cut short): a few turns are enough.
-        if (static_cast<uint32_t>(NbrePasRotation) > 100000) NbrePasRotation = 100000;
+        if (static_cast<uint32_t>(marquage.NbrePasRotation) > 100000) marquage.NbrePasRotation = 100000;
         PositionningOrigineFleche(fiche);
     } else {
         AnalysePRN(fiche);

@@ -6,6 +6,8 @@
 #include "fuzz_outils.h"
 #include "liaison.h"
 #include "mlas_func.h"
+#include "etat_deplacement.h"
+#include "etat_pupitre.h"
 
 #include <sys/ioctl.h>
 
@@ -21,7 +23,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     boardsim::Installe(boardsim::Reglages{});
     h = libdevmem_open(0x30000100, 20);
     hOSTimer = libdevmem_open(0x40A00010, 4);
-    NbrePeriodeTimerParMs = boardsim::kTicksParMsViper;
+    deplacement.NbrePeriodeTimerParMs = boardsim::kTicksParMsViper;
     boardsim::Timer().Virtuel(369);
     boardsim::Dsp().Demarre();
     LireHorloge = [] { return horloge += 500; };
@@ -32,9 +34,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* donnees, size_t taille)
 {
     if (taille > 4096) return 0;
-    bEcoMode = bNormalMode = bKeyON = bKeyOFF = bAlarmeEnCours = 0;
-    bRetourNormalPendantMarquage = 0;
-    bMarquageEnCours = taille % 2;
+    pupitre.bEcoMode = pupitre.bNormalMode = pupitre.bKeyON = pupitre.bKeyOFF = pupitre.bAlarmeEnCours = 0;
+    pupitre.bRetourNormalPendantMarquage = 0;
+    pupitre.bMarquageEnCours = taille % 2;
     fuzz::Liaison pc(1, nullptr, 0), pupitre(2, donnees, taille), source(3, nullptr, 0);
     // Each poll takes at least one byte while some are left.
     for (size_t n = 0; n <= taille; ++n) {

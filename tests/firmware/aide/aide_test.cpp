@@ -5,6 +5,9 @@
 #include "AidePositionnement.h"
 
 #include "banc_marche.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
 
 #if !MLAS_SERIAL_SINGLE_PORT
 #include "../lib-zk-io/ptylinks.h"
@@ -34,11 +37,11 @@ protected:
     void SetUp() override
     {
         banc::Marche::SetUp();
-        bSimulation = 1;
-        GainXRectPosition = GainYRectPosition = 1.0f;
-        DemiChampFocale = 30000;
-        PositionningTimeout = 10;  // ms: 20 moves at 0.5 ms of virtual clock each
-        NbreDataPourPositionnement = NbreDataPositionnementTC = 0;
+        marquage.bSimulation = 1;
+        marquage.GainXRectPosition = marquage.GainYRectPosition = 1.0f;
+        marquage.DemiChampFocale = 30000;
+        marquage.PositionningTimeout = 10;  // ms: 20 moves at 0.5 ms of virtual clock each
+        deplacement.NbreDataPourPositionnement = deplacement.NbreDataPositionnementTC = 0;
     }
 
     // A sheet: a jump, then one stroke through the points.
@@ -95,7 +98,7 @@ std::vector<Point> Tours(int n, std::vector<Point> tour)
 
 TEST_F(Aide, PositionnementTraceLeRectangleJusquAuDelai)
 {
-    TypeDuFichier = 1;
+    marquage.TypeDuFichier = 1;
     Rectangle();
     const size_t avant = carte.Trace().size();
     const std::string console = Positionne();
@@ -107,15 +110,15 @@ TEST_F(Aide, PositionnementTraceLeRectangleJusquAuDelai)
     EXPECT_THAT(console, HasSubstr("OrgXPlaque =5000     OrgYPlaque=4000\n"));
     const int puissances = build::kTraits.puissanceCoupeeAuPositionnement ? 2 : 0;
     EXPECT_EQ(Puissances(), std::make_pair(puissances, puissances)) << "the laser at 0 around the walk";
-    EXPECT_EQ(NbreDataPourPositionnement, 0);
-    EXPECT_EQ(CUneRechercheOrgigine, 0) << "the field corner was taken without a move";
+    EXPECT_EQ(deplacement.NbreDataPourPositionnement, 0);
+    EXPECT_EQ(deplacement.CUneRechercheOrgigine, 0) << "the field corner was taken without a move";
 }
 
 // The focus cross, then a positioning sheet: the cross's points are not
 // traced again with the rectangle.
 TEST_F(Aide, CroixDeFocalisationPuisRectangle)
 {
-    TypeDuFichier = 3;
+    marquage.TypeDuFichier = 3;
     Feuille({segment(2000, 0), segment(-1000, 1000), segment(0, -2000)});
     size_t avant = carte.Trace().size();
     const std::string console = Sortie([] {
@@ -131,8 +134,8 @@ TEST_F(Aide, CroixDeFocalisationPuisRectangle)
     EXPECT_THAT(console, HasSubstr("Help Focalisation  OrgXPlaque =5000     OrgYPlaque=4000\n"));
     EXPECT_EQ(console.find("Traçage d'une croix\n") != std::string::npos, !build::kViper);
 
-    TypeDuFichier = 1;
-    PositionningTimeout = 4;
+    marquage.TypeDuFichier = 1;
+    marquage.PositionningTimeout = 4;
     Rectangle();
     avant = carte.Trace().size();
     Positionne();
@@ -144,30 +147,30 @@ TEST_F(Aide, CroixDeFocalisationPuisRectangle)
 
 TEST_F(Aide, ContourDuTourneCylindre)
 {
-    TypeDuFichier = 5;
-    PositionningTimeout = 3;
+    marquage.TypeDuFichier = 5;
+    marquage.PositionningTimeout = 3;
     Feuille({segment(0, 3000), segment(4000, 0)});
     const size_t avant = carte.Trace().size();
     const std::string console = Sortie([] { TCHelp(RecepBuff.data); });
     const Point a{kDepart.x, kDepart.y + 3000}, b{a.x + 4000, a.y};
     EXPECT_THAT(Tour(avant), ElementsAre(a, b, a, b, a, b, Point{kCentre, kCentre}));
     EXPECT_THAT(console, HasSubstr("Help Positionnement accessoire TC Origine du cylindre : "));
-    EXPECT_EQ(NbreDataPositionnementTC, 0);
-    EXPECT_EQ(bCestUneRotation, 0);
+    EXPECT_EQ(deplacement.NbreDataPositionnementTC, 0);
+    EXPECT_EQ(rotation.bCestUneRotation, 0);
 }
 
 // More vectors than the table holds: the rest are left out, and said so.
 TEST_F(Aide, TableBorneeAuxSoixantePremiersVecteurs)
 {
-    TypeDuFichier = 1;
-    PositionningTimeout = 1;
+    marquage.TypeDuFichier = 1;
+    marquage.PositionningTimeout = 1;
     Builder b;
     b.pu({segment(1000, 500)}).record("PD", 0);
     for (int i = 0; i < 62; ++i) b.elements({segment(10, 0)});
     Recoit(b.end().bytes());
     const size_t avant = carte.Trace().size();
     const std::string console = Positionne();
-    EXPECT_EQ(CurrentRectPos, 60);
+    EXPECT_EQ(deplacement.CurrentRectPos, 60);
     EXPECT_THAT(console, HasSubstr("plus de 60 vecteurs, vecteur ignoré\n"));
     EXPECT_EQ(Tour(avant).front(), (Point{kDepart.x + 10, kDepart.y}));
 }
@@ -177,7 +180,7 @@ TEST_F(Aide, DiodesDeViseePendantLaCroix)
 {
     PtyLinks ptys;
     Sortie([] { InitPortRSGL_Viper(); });
-    TypeDuFichier = 3;
+    marquage.TypeDuFichier = 3;
     Feuille({segment(2000, 0)});
     Sortie([] { FocalisationHelp(RecepBuff.data); });
     EXPECT_EQ(ptys.Received(2, 10), std::string("\x1b" "d\x03\x04\r" "\x1b" "d\x03\x03\r"));
@@ -204,7 +207,7 @@ protected:
         Aide::SetUp();
         if constexpr (build::kDmc) {
             dmc = &BrancheCarteRotation();
-            sens_DMC_OK = 1;
+            rotation.sens_DMC_OK = 1;
             Reglage_Sens_DMC();
         } else {
             GTEST_SKIP() << "no rotation card in this build";
@@ -222,14 +225,14 @@ TEST_F(Fleche, TourneDuNombreDePasOuRevientALOrigine)
 {
     if constexpr (build::kDmc) {
         dmc->PlaceAxe(5000);
-        NbrePasRotation = 300;
+        marquage.NbrePasRotation = 300;
         EXPECT_THAT(Sortie([] { PositionningOrigineFleche(RecepBuff.data); }),
                     HasSubstr("Sens Rotation = 0 - Nbre pas de rotation = 300\n"));
         EXPECT_EQ(dmc->Position(), 5300) << "clockwise, whatever the job's direction";
-        EXPECT_EQ(sens_DMC_OK, 1);
-        EXPECT_EQ(DMC_ON, 0);
+        EXPECT_EQ(rotation.sens_DMC_OK, 1);
+        EXPECT_EQ(rotation.DMC_ON, 0);
 
-        NbrePasRotation = 0;
+        marquage.NbrePasRotation = 0;
         EXPECT_THAT(Sortie([] { PositionningOrigineFleche(RecepBuff.data); }), HasSubstr("AVEC recherche capteur\n"));
         EXPECT_TRUE(dmc->AOrigine());
         EXPECT_EQ(dmc->Position() / 15200, 1) << "the next origin clockwise";

@@ -3,6 +3,7 @@
 // memory; a job arriving meanwhile replaces it; an upload runs at once, but
 // not when it is the job reloaded at power-up.
 #include "banc_boucles.h"
+#include "etat_reception.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -29,7 +30,7 @@ TEST_F(Attente, AValidJobLightsTheLampAndTheStartEndsTheWaitAtItsBody)
 
     EXPECT_THAT(Lampes(), ElementsAre(kLampeAllumee, kLampeEteinte));
     const auto h = jobfile::converterHeader(775, 0);
-    EXPECT_EQ(CurrentBufferIndex, jobfile::converterTag(h).size() + h.bytes().size() - 1)
+    EXPECT_EQ(reception.CurrentBufferIndex, jobfile::converterTag(h).size() + h.bytes().size() - 1)
         << "the walk starts after the header";
     EXPECT_THAT(Console(), HasSubstr("ATTENTE LANCEMENT DU MARQUAGE\n"));
 }
@@ -107,7 +108,7 @@ TEST_F(Attente, AnEmptyOrCutReceptionLeavesTheJobInMemoryReady)
     EXPECT_EQ(EnMemoire(), banc::SansInstruction(job));
     EXPECT_EQ(banc::Contenu("tmpprn.prn"), banc::SansInstruction(job));
     const auto h = jobfile::converterHeader(775, 0);
-    EXPECT_EQ(CurrentBufferIndex, jobfile::converterTag(h).size() + h.bytes().size() - 1) << "ready to be walked";
+    EXPECT_EQ(reception.CurrentBufferIndex, jobfile::converterTag(h).size() + h.bytes().size() - 1) << "ready to be walked";
     EXPECT_THAT(Console(), HasSubstr("Fichier reçu incomplet (pas de fin de fichier (JF)) -> On ne le garde pas\n"));
 }
 

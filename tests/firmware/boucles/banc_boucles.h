@@ -13,6 +13,8 @@
 #include "prnReception.h"
 #include "prnbuffer.h"
 #include "tcpip.h"
+#include "etat_marquage.h"
+#include "etat_reception.h"
 
 #include <gtest/gtest.h>
 
@@ -104,8 +106,8 @@ protected:
     {
         Machine::SetUp();
         dsp.Demarre();
-        TypeDuFichier = 0;
-        bSimulation = bReceptionFirmware = bPositionningFleche = bChangementIP = bPreChauffe = bTCReglageMinMax = 0;
+        marquage.TypeDuFichier = 0;
+        marquage.bSimulation = marquage.bReceptionFirmware = marquage.bPositionningFleche = marquage.bChangementIP = marquage.bPreChauffe = marquage.bTCReglageMinMax = 0;
         CommMode = 1;
         bStopReceptionThreads = 0;
         serveurTCPIP = InitServerTCP(0);
@@ -134,7 +136,7 @@ protected:
     {
         PRNBuffClear(&RecepBuff);
         PRNBuffWriteBuff(&RecepBuff, job.data() + 6, static_cast<uint32_t>(job.size() - 6));
-        FichierOK = valide;
+        reception.FichierOK = valide;
     }
     static std::string EnMemoire() { return {RecepBuff.data, RecepBuff.data + RecepBuff.count}; }
 
@@ -148,7 +150,7 @@ protected:
     {
         if (attente.wait_for(kDelai) != std::future_status::ready) {
             ADD_FAILURE() << "the wait did not end\n" << Console();
-            FichierOK = 1;
+            reception.FichierOK = 1;
             Start(true);
             if (attente.wait_for(kDelai) != std::future_status::ready) std::abort();
         }

@@ -4,6 +4,7 @@
 #include "banc_boucles.h"
 
 #include "mlas_param.h"
+#include "etat_marquage.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -86,7 +87,7 @@ TEST_F(Fibre, TheTenthAdjustmentRoundEndsWithTheScannerAtTheCentre)
         ++tours;
     EXPECT_EQ(tours, 10u);
     EXPECT_THAT(console, ::testing::EndsWith("\nFin réglage TC \n"));
-    EXPECT_EQ(bTCReglageMinMax, 0);
+    EXPECT_EQ(marquage.bTCReglageMinMax, 0);
 }
 
 TEST_F(Fibre, MinimumFrequencyOfTheSourceAtStartUp)
@@ -96,13 +97,13 @@ TEST_F(Fibre, MinimumFrequencyOfTheSourceAtStartUp)
     };
     for (const Cas c : {Cas{0, 0, 30000}, Cas{1, 0, 35000}, Cas{2, 0, 42000}, Cas{1, 774, 50000}}) {
         SCOPED_TRACE(c.source);
-        TypeSource = c.source;
-        ModelDuLaser = c.modele;
-        FreqQSwitch = 42000;
+        marquage.TypeSource = c.source;
+        marquage.ModelDuLaser = c.modele;
+        marquage.FreqQSwitch = 42000;
         const size_t debut = Console().size();
         InitFreqLFMin();
-        EXPECT_EQ(FreqQSwitch, c.frequence);
-        EXPECT_EQ(RapportCyclique, 50.0f);
+        EXPECT_EQ(marquage.FreqQSwitch, c.frequence);
+        EXPECT_EQ(marquage.RapportCyclique, 50.0f);
         EXPECT_EQ(Console().substr(debut), "Initialisation de la freq. MIN par défaut au boot à " +
                                                std::to_string(c.frequence) + " Hz\n");
         const auto pwm = dsp.Commandes().back();

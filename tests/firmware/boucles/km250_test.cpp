@@ -1,6 +1,7 @@
 // The pre-heat request of the KM250 line: the pre-heat job is copied over the
 // job file and waits for the start in its place.
 #include "banc_boucles.h"
+#include "etat_marquage.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@ TEST_F(Prechauffe, ThePreheatJobTakesThePlaceOfTheRequest)
     EXPECT_EQ(banc::Contenu("tmpprn.prn"), banc::SansInstruction(prechauffe));
     EXPECT_THAT(Console(), HasSubstr("COPIE PRECHAUFFE YAG200 -> TMP\n"));
     EXPECT_THAT(Console(), HasSubstr("Analyse de l'Entete de la fiche de prechauffe\n"));
-    EXPECT_EQ(bPreChauffe, 0);
+    EXPECT_EQ(marquage.bPreChauffe, 0);
 }
 
 TEST_F(Prechauffe, WithoutItsFileTheWaitEndsWithoutAStart)

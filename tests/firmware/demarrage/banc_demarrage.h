@@ -14,6 +14,7 @@
 #include "mlas_main.h"
 #include "prnCommonFunctions.h"
 #include "watchdog.h"
+#include "etat_deplacement.h"
 
 #if MLAS_SERIAL_SINGLE_PORT
 #include "serial.h"
@@ -73,7 +74,7 @@ protected:
 #endif
         ScruteEvenementsPupitre = nullptr;
         RaccordsRotation.PriseOrigine = nullptr;
-        bDspSansProgramme = 0;
+        deplacement.bDspSansProgramme = 0;
     }
 
     // The board type file's contents.

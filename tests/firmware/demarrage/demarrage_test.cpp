@@ -4,7 +4,9 @@
 #include "banc_demarrage.h"
 
 #include "mlas_dmc.h"
-#include "mlas_etat.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
+#include "etat_pupitre.h"
 
 #include <sstream>
 
@@ -108,7 +110,7 @@ TEST_F(Demarrage, EachBuildStartsUpInItsOrderWithoutWaitingForTheUnloadedCard)
     EXPECT_EQ(lampes, flashes);
     EXPECT_LT(banc::horlogeDemarrage, kPauses + kMarge);
     if constexpr (!build::kViper) {
-        EXPECT_EQ(NbrePeriodeTimerParMs, 3686.4);
+        EXPECT_EQ(deplacement.NbrePeriodeTimerParMs, 3686.4);
         EXPECT_NE(ScruteEvenementsPupitre, nullptr);
     }
 }
@@ -124,12 +126,12 @@ TEST_F(Demarrage, RotationCardIsHomedBeforeTheScannerIsCentred)
                                    "Origine détectée : 1     (sens_DMC_OK=0)\n"));
     const auto etapes = Etapes(Trace());
     EXPECT_THAT(etapes, Not(Contains("lampes")));
-    const auto rotation = std::find(etapes.begin(), etapes.end(), "rotation");
-    ASSERT_NE(rotation, etapes.end());
-    EXPECT_EQ(*std::next(rotation), "centre");
+    const auto etapeRotation = std::find(etapes.begin(), etapes.end(), "rotation");
+    ASSERT_NE(etapeRotation, etapes.end());
+    EXPECT_EQ(*std::next(etapeRotation), "centre");
     EXPECT_TRUE(boardsim::Dmc().AOrigine());
-    EXPECT_EQ(sens_DMC_OK, 1);  // the direction setting is given back
-    EXPECT_EQ(DMC_ON, 0);
+    EXPECT_EQ(rotation.sens_DMC_OK, 1);  // the direction setting is given back
+    EXPECT_EQ(rotation.DMC_ON, 0);
     EXPECT_EQ(RaccordsRotation.PriseOrigine, &PriseOrigine);  // the body walk homes the same way
 }
 
@@ -139,7 +141,7 @@ TEST_F(Demarrage, TitanBoardSetsItsOutputsBeforeLoadingTheDsp)
     TypeCarte("model name\t: not a VIPER\nHardware\t: Arcom TITAN\n");
     ASSERT_EQ(Demarre(), 0) << console;
     EXPECT_THAT(console, HasSubstr("Carte TITAN.\n"));
-    EXPECT_EQ(NbrePeriodeTimerParMs, 3250.0);
+    EXPECT_EQ(deplacement.NbrePeriodeTimerParMs, 3250.0);
     EXPECT_THAT(Trace({"I2C"}), ::testing::IsSupersetOf({"I2C op=write addr=0x20 data=0x03,0x00 ok=1",
                                                          "I2C op=write addr=0x20 data=0x07,0x00 ok=1"}));
     const auto etapes = Etapes(Trace());
@@ -172,8 +174,8 @@ TEST_F(Demarrage, UnknownOrUnreadableBoardTypeLetsTheStartUpGoOn)
     TypeCarte("Hardware\t: SA1100-assabet\nRevision\t: TITAN\n");
     ASSERT_EQ(Demarre(), 0) << console;
     EXPECT_THAT(console, HasSubstr("Carte inconnue.\n"));
-    EXPECT_EQ(TypeCarteCPU, 0);
-    EXPECT_EQ(NbrePeriodeTimerParMs, 0.0);
+    EXPECT_EQ(pupitre.TypeCarteCPU, 0);
+    EXPECT_EQ(deplacement.NbrePeriodeTimerParMs, 0.0);
     EXPECT_THAT(Etapes(Trace()), Contains("centre"));
 
     const std::string absent = (std::filesystem::current_path() / "absent").string();

@@ -1,6 +1,8 @@
 // Pre-header: header lengths and laser family per tag, "!LB" records ahead of
 // the tag, the special jobs, and jobs too short or too long to analyse.
 #include "banc_entete.h"
+#include "etat_marquage.h"
+#include "etat_reception.h"
 
 #include <gmock/gmock.h>
 
@@ -17,7 +19,7 @@ protected:
         BuffCourant = RecepBuff.data;
         console = Sortie(LectAvantEntete);
     }
-    static int Famille() { return banc::kFibre ? TypeLaser : build::kViper ? LaserKM250 : ModelLaser; }
+    static int Famille() { return banc::kFibre ? marquage.TypeLaser : build::kViper ? marquage.LaserKM250 : marquage.ModelLaser; }
 };
 
 TEST_F(AvantEntete, TagGivesHeaderLengthAndFamily)
@@ -30,8 +32,8 @@ TEST_F(AvantEntete, TagGivesHeaderLengthAndFamily)
         {"!LB 1;!LB 1;!ZK 240;", 20, 240, zk}, {"!LB 2;!KM 123;", 14, 123, 1}, {lb41 + "!KM 200;", 254, 200, 1}};
     for (const auto& [pre, lg, entete, famille] : cas) {
         Lit(pre);
-        EXPECT_EQ(LgAvantEntete, lg) << pre;
-        EXPECT_EQ(LgEntete, entete) << pre;
+        EXPECT_EQ(marquage.LgAvantEntete, lg) << pre;
+        EXPECT_EQ(marquage.LgEntete, entete) << pre;
         EXPECT_EQ(Famille(), famille) << pre;
     }
     Lit("!LB 1;!KM 240;");
@@ -44,44 +46,44 @@ TEST_F(AvantEntete, TagGivesHeaderLengthAndFamily)
 
 TEST_F(AvantEntete, FirmwareIpArrowAndPreheatJobs)
 {
-    bSimulation = 1;
+    marquage.bSimulation = 1;
     Lit("!LF 240;");
-    EXPECT_EQ(bReceptionFirmware, 1);
-    EXPECT_EQ(bSimulation, 0);
-    EXPECT_EQ(LgEntete, 240u);
+    EXPECT_EQ(marquage.bReceptionFirmware, 1);
+    EXPECT_EQ(marquage.bSimulation, 0);
+    EXPECT_EQ(marquage.LgEntete, 240u);
     Lit("!IP 240;");
-    EXPECT_EQ(bChangementIP + bReceptionFirmware + Famille(), 1);
+    EXPECT_EQ(marquage.bChangementIP + marquage.bReceptionFirmware + Famille(), 1);
 
     // An arrow job carries its step count where the others carry their length.
-    LgEntete = 200;
+    marquage.LgEntete = 200;
     Lit(std::string("!PF 1;") + '\0' + '\0' + '\x3B' + '\x60' + "JF");
-    EXPECT_EQ(bPositionningFleche, banc::kAvecCarte ? 1 : 0);
+    EXPECT_EQ(marquage.bPositionningFleche, banc::kAvecCarte ? 1 : 0);
     if constexpr (banc::kAvecCarte) {
-        EXPECT_EQ(LgAvantEntete, 9);
-        EXPECT_EQ(NbrePasRotation, 15200);
-        EXPECT_EQ(LgEntete, 200u);
+        EXPECT_EQ(marquage.LgAvantEntete, 9);
+        EXPECT_EQ(marquage.NbrePasRotation, 15200);
+        EXPECT_EQ(marquage.LgEntete, 200u);
         EXPECT_THAT(console, HasSubstr("Nombre de PAS de la rotation demandé : 15200\n"));
     }
 
     // Pre-heat: the "!PC" tag on the VIPER board, the previous file type 2 on the other KM250 builds.
-    TypeDuFichier = 2;
+    marquage.TypeDuFichier = 2;
     Lit("!KM 240;");
-    EXPECT_EQ(bPreChauffe, build::kKm250Line && !build::kViper ? 1 : 0);
-    bPreChauffe = 0;
-    TypeDuFichier = 0;
+    EXPECT_EQ(marquage.bPreChauffe, build::kKm250Line && !build::kViper ? 1 : 0);
+    marquage.bPreChauffe = 0;
+    marquage.TypeDuFichier = 0;
     Lit("!PC 200;");
-    EXPECT_EQ(bPreChauffe, build::kViper ? 1 : 0);
+    EXPECT_EQ(marquage.bPreChauffe, build::kViper ? 1 : 0);
 }
 
 TEST_F(AvantEntete, JobTooShortOrPreHeaderTooLongIsRefused)
 {
     const std::vector<uint8_t> job = Job(Complet());
     for (size_t taille : {size_t{0}, size_t{5}, size_t{8 + 100}, size_t{8 + 239}}) {
-        FichierOK = bSimulation = bFocalisationAPlat = 1;
+        reception.FichierOK = marquage.bSimulation = marquage.bFocalisationAPlat = 1;
         Recoit(job);  // the rest of the job still lies in the buffer, past the received count
         RecepBuff.count = static_cast<uint32_t>(taille);
         EXPECT_EQ(Analyse(), taille == 0 ? 0 : static_cast<int32_t>(taille - 1)) << taille;
-        EXPECT_EQ(FichierOK + bSimulation + bFocalisationAPlat, 0) << taille;
+        EXPECT_EQ(reception.FichierOK + marquage.bSimulation + marquage.bFocalisationAPlat, 0) << taille;
         EXPECT_THAT(console, HasSubstr("Fichier pas valide -> Pas d'analyse de l'entête\n"));
         EXPECT_THAT(console, Not(HasSubstr("FIN de l'analyse")));
     }
@@ -90,16 +92,16 @@ TEST_F(AvantEntete, JobTooShortOrPreHeaderTooLongIsRefused)
     jobfile::Builder b;
     b.preHeader(42).raw(jobfile::converterTag(Complet())).header(Complet()).end();
     Recoit(b.bytes());
-    FichierOK = 1;
+    reception.FichierOK = 1;
     Analyse();
-    EXPECT_EQ(FichierOK, 0);
+    EXPECT_EQ(reception.FichierOK, 0);
     EXPECT_THAT(console, HasSubstr("Pré-entête trop longue"));
 
     jobfile::Builder lb;
     Recoit(lb.preHeader(6).bytes());
-    FichierOK = 1;
+    reception.FichierOK = 1;
     Analyse();
-    EXPECT_EQ(FichierOK, 0);
+    EXPECT_EQ(reception.FichierOK, 0);
     EXPECT_THAT(console, HasSubstr("Fichier incomplet : 36 octets reçus\n"));
 }
 

@@ -10,6 +10,10 @@
 #include "job_builder.h"
 #include "prnReception.h"
 #include "prnbuffer.h"
+#include "etat_marquage.h"
+#include "etat_rotation.h"
+#include "etat_pupitre.h"
+#include "etat_reception.h"
 
 #include <cstring>
 #include <string>
@@ -26,17 +30,17 @@ protected:
     {
         Machine::SetUp();
         dsp.Demarre();
-        TypeDuFichier = 0;
-        UniteDeLg = MarquageUnique = 55;
-        bSimulation = bReceptionFirmware = bPositionningFleche = bChangementIP = bPreChauffe = 0;
-        bTCReglageMinMax = bFocalisationAPlat = bFocalisationTC = bPositionnementTC = bPositionTC2 = 0;
-        bPositionXEtau = bPositionYEtau = bTestInscription = 0;
-        bTC_DMC = bDMCpasApas = bDdeRetourOrigine = bFirstRotationPU = 0;
-        PerimetreCylindreAMarquer = SavePerimetreCylindre = 0;
+        marquage.TypeDuFichier = 0;
+        marquage.UniteDeLg = marquage.MarquageUnique = 55;
+        marquage.bSimulation = marquage.bReceptionFirmware = marquage.bPositionningFleche = marquage.bChangementIP = marquage.bPreChauffe = 0;
+        marquage.bTCReglageMinMax = marquage.bFocalisationAPlat = marquage.bFocalisationTC = marquage.bPositionnementTC = marquage.bPositionTC2 = 0;
+        marquage.bPositionXEtau = marquage.bPositionYEtau = marquage.bTestInscription = 0;
+        rotation.bTC_DMC = rotation.bDMCpasApas = marquage.bDdeRetourOrigine = marquage.bFirstRotationPU = 0;
+        rotation.PerimetreCylindreAMarquer = rotation.SavePerimetreCylindre = 0;
         CurrentParamCorrection = {};
-        LgEntete = 0;
-        FichierOK = 1;
-        TypeCarteCPU = 1;  // VIPER: the flat/cylinder switch is GPIO 21
+        marquage.LgEntete = 0;
+        reception.FichierOK = 1;
+        pupitre.TypeCarteCPU = 1;  // VIPER: the flat/cylinder switch is GPIO 21
         CarteRotation(0);
     }
 
@@ -83,7 +87,7 @@ protected:
 
     static void CarteRotation(uint8_t presente)
     {
-        if constexpr (kAvecCarte) DMC_OK = presente;
+        if constexpr (kAvecCarte) rotation.DMC_OK = presente;
     }
     // The flat/cylinder switch of the builds without the rotation card.
     std::vector<std::string> Bascules() const { return carte.Trace({"GPIO"}); }

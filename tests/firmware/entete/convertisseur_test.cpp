@@ -2,6 +2,9 @@
 // host does), analysed as the reception leaves them in RecepBuff.
 #include "banc_entete.h"
 #include "settings_record.h"
+#include "etat_marquage.h"
+#include "etat_rotation.h"
+#include "etat_reception.h"
 
 #include <gmock/gmock.h>
 
@@ -58,14 +61,14 @@ protected:
 
 TEST_F(JobConvertisseur, ThousandthsOfAMillimetreJob)
 {
-    ModelDuLaser = 0;
+    marquage.ModelDuLaser = 0;
     settings::Record r = settings::Record::typical();
     r.origin(12000, 34000).resolution(254, 508).pen(0, 750, 1, 2, 20000, 40).focalIndex(2).jumpSpeed(2500);
     RecoitSansInstruction(Convertit(r));
     EXPECT_EQ(Analyse(), 8 + 240 - 1) << "\"!KM 240;\" then the block; the body begins right after";
-    EXPECT_EQ(FichierOK, 1);
-    EXPECT_THAT((std::vector<int64_t>{UniteDeLg, TypeDuFichier, ModelDuLaser, OrgXPlaque, OrgYPlaque, ResolutionDpiX,
-                                   ResolutionDpiY, BlackInitialpower, VitesseInitiale, DimXPlaque, NumFocale}),
+    EXPECT_EQ(reception.FichierOK, 1);
+    EXPECT_THAT((std::vector<int64_t>{marquage.UniteDeLg, marquage.TypeDuFichier, marquage.ModelDuLaser, marquage.OrgXPlaque, marquage.OrgYPlaque, marquage.ResolutionDpiX,
+                                   marquage.ResolutionDpiY, marquage.BlackInitialpower, marquage.VitesseInitiale, marquage.DimXPlaque, marquage.NumFocale}),
                 ElementsAre(1, 0, build::kTraits.lectureModele == build::LectureModele::Aucune ? 0 : 775, 22000, 44000,
                             254, 508, 40, 750, 100000, 2));
     EXPECT_EQ(RecepBuff.data[resultat + 1], 0xFF) << "a record marker follows the header";
@@ -80,9 +83,9 @@ TEST_F(JobConvertisseur, HundredthsFibreCylinderJob)
     RecoitSansInstruction(Convertit(r, true));
     EXPECT_EQ(Analyse(), 8 + 200 - 1) << "\"!ZK 200;\"";
     // 40 mm across: 125.664 mm round, 12566 in 1/100 mm.
-    EXPECT_THAT((std::vector<int64_t>{UniteDeLg, PerimetreCylindreAMarquer, OrgXPlaque, OrgYPlaque}),
+    EXPECT_THAT((std::vector<int64_t>{marquage.UniteDeLg, rotation.PerimetreCylindreAMarquer, marquage.OrgXPlaque, marquage.OrgYPlaque}),
                 ElementsAre(0, 12566, 1200 + 1000, 3400 + 12566 / 2));
-    EXPECT_EQ(banc::kAvecCarte ? bDMCpasApas : bTC_DMC, 1);
+    EXPECT_EQ(banc::kAvecCarte ? rotation.bDMCpasApas : rotation.bTC_DMC, 1);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 // message, or run to its end without an overflow.
 #include "AidePositionnement.h"
 #include "banc_entete.h"
+#include "etat_marquage.h"
+#include "etat_reception.h"
 
 #include <gmock/gmock.h>
 
@@ -27,10 +29,10 @@ class Regressions : public banc::Entete {
 protected:
     void Refusee(const std::vector<uint8_t>& job, const std::string& message)
     {
-        FichierOK = 1;
+        reception.FichierOK = 1;
         Recoit(job);
         Analyse();
-        EXPECT_EQ(FichierOK, 0);
+        EXPECT_EQ(reception.FichierOK, 0);
         EXPECT_THAT(console, HasSubstr(message + "Fichier pas valide -> Pas d'analyse de l'entête\n"));
     }
 };
@@ -44,7 +46,7 @@ TEST_F(Regressions, HeaderValuesOutOfRangeAreRefused)
     } else {
         Recoit(Entree("fw-jumpspeed-x50.job"));
         Analyse();
-        EXPECT_EQ(VitesseSaut, 50331648) << "mm/s, back from the header text";
+        EXPECT_EQ(marquage.VitesseSaut, 50331648) << "mm/s, back from the header text";
     }
     CarteRotation(1);
     Refusee(Entree("fw-viper-cyl-origin.job"), "Origine de la plaque hors limites : X=800  Y=4294967279\n");
@@ -61,8 +63,8 @@ TEST_F(Regressions, HelpSheetPositionsOutOfRangeAreNotTaken)
                             "fw-helpsheet-162-70.job", "fw-helpsheet-163-70.job", "fw-helpsheet-99-35.job"}) {
         Recoit(Entree(nom));
         Analyse();
-        ASSERT_EQ(TypeDuFichier, 1) << nom;
-        ASSERT_EQ(bSimulation, 1) << nom;
+        ASSERT_EQ(marquage.TypeDuFichier, 1) << nom;
+        ASSERT_EQ(marquage.bSimulation, 1) << nom;
         const std::string aide = Sortie([] {
             if constexpr (banc::kFibre) LFPositionningHelp(RecepBuff.data + 8 + 240 - 1);
             else PositionningHelp(RecepBuff.data + 8 + 240 - 1);
@@ -82,7 +84,7 @@ TEST_F(Regressions, CorrectionTypesOfAnyFieldKeepTheirLowByte)
     using namespace jobfile;
     Recoit(Job(Complet().set(ChTypeCorrectionX, INT32_MAX).set(ChTypeCorrectionY, -1)));
     Analyse();
-    EXPECT_EQ(FichierOK, 1);
+    EXPECT_EQ(reception.FichierOK, 1);
     EXPECT_EQ(CurrentParamCorrection.TypeCorrectionX, 0);
     EXPECT_EQ(CurrentParamCorrection.TypeCorrectionY, 0);
 }
@@ -92,7 +94,7 @@ TEST_F(Regressions, OrientationOfAnyFieldKeepsItsLowByte)
     using namespace jobfile;
     Recoit(Job(Complet().set(ChOrientationImage, INT32_MAX)));
     Analyse();
-    EXPECT_EQ(Orientation, 0);
+    EXPECT_EQ(marquage.Orientation, 0);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include "build.h"
 #include "mlas_func.h"
 #include "zkserial.h"
+#include "etat_deplacement.h"
+#include "etat_pupitre.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -50,13 +52,13 @@ protected:
     {
         h = libdevmem_open(materiel::kPortDsp, materiel::kLongueurPortDsp);
         hOSTimer = libdevmem_open(materiel::kCompteurTimerOs, 4);
-        NbrePeriodeTimerParMs = kTicksParMs;
+        deplacement.NbrePeriodeTimerParMs = kTicksParMs;
         boardsim::Timer().Virtuel(kPasTimer);
         boardsim::Dsp().Demarre();
         horlogeInitiale_ = LireHorloge;
         LireHorloge = [] { return horloge_ += 500; };
-        bEcoMode = bNormalMode = bKeyON = bKeyOFF = bAlarmeEnCours = 0;
-        bRetourNormalPendantMarquage = bMarquageEnCours = 0;
+        pupitre.bEcoMode = pupitre.bNormalMode = pupitre.bKeyON = pupitre.bKeyOFF = pupitre.bAlarmeEnCours = 0;
+        pupitre.bRetourNormalPendantMarquage = pupitre.bMarquageEnCours = 0;
     }
     void TearDown() override
     {

@@ -1,6 +1,7 @@
 // Operator board link of the fibre line: its start-up and the alarm's status
 // exchange, which the KM250 line does not have.
 #include "banc_liaisons.h"
+#include "etat_pupitre.h"
 
 #include <thread>
 
@@ -22,7 +23,7 @@ TEST_F(Pupitre, FibreStartUpOpensTheLinksEnablesThePwmAndGreetsTheBoard)
     ExpectRaw(File_Com[3], B9600, false);
     ExpectRaw(File_Com[1], B115200, false);
     EXPECT_EQ(Commandes().back(), "CMD code=0x09 ack=0xAA00 p=-");
-    EXPECT_EQ(bEcoMode, 1);
+    EXPECT_EQ(pupitre.bEcoMode, 1);
     EXPECT_EQ(appelsFreqMin, 1);
 
     EXPECT_EQ(Sortie(EnvoiGLCdeStart), "Start CPU <-> GL\n");
@@ -39,7 +40,7 @@ TEST_F(Pupitre, FibreStartUpOpensTheLinksEnablesThePwmAndGreetsTheBoard)
 TEST_F(Pupitre, AnAlarmAsksTheBoardForItsStatus)
 {
     OuvrePupitre();
-    bEcoMode = 0;
+    pupitre.bEcoMode = 0;
     // The board answers the request once it sees it; the reader's 100 ms
     // then last about 370 000 timer reads.
     boardsim::Timer().Virtuel(1);
@@ -55,8 +56,8 @@ TEST_F(Pupitre, AnAlarmAsksTheBoardForItsStatus)
     EXPECT_THAT(console, HasSubstr("Alarme ON\n"));
     EXPECT_THAT(console, HasSubstr("AlarmeSynchro\nAlarmeTemperature\n"));
     EXPECT_THAT(console, Not(HasSubstr("AlarmeOscillator")));
-    EXPECT_EQ(bAlarmeEnCours, 1);
-    EXPECT_EQ(bEcoMode, 1);
+    EXPECT_EQ(pupitre.bAlarmeEnCours, 1);
+    EXPECT_EQ(pupitre.bEcoMode, 1);
 
     boardsim::Timer().Virtuel(kPasTimer);
     PupitreEnvoie(Evenement('k'));

@@ -1,6 +1,7 @@
 // Start-up frame of the KM250 line: network address read through the "ifip"
 // script, firmware and DSP program versions.
 #include "banc_liaisons.h"
+#include "etat_pupitre.h"
 
 #include <cstdlib>
 
@@ -29,10 +30,10 @@ TEST_F(Pupitre, Km250StartUpFrameCarriesAddressVersionsAndDspProgram)
                              "10.0.0.1 255.255.255.0.1", "1921.168.0.20 255.0.0.0", "10..0.1 255.0.0.0", ""}) {
         ifip("10.0.0.1 255.0.0.0");
         ASSERT_EQ(LitIP(), 0);
-        ASSERT_EQ(stTypAdrMask[0], 10);
+        ASSERT_EQ(pupitre.stTypAdrMask[0], 10);
         ifip(faux);
         EXPECT_EQ(Sortie([] { EXPECT_EQ(LitIP(), 255); }), "ERROR : PB ouverture fichier IPFile\n") << faux;
-        EXPECT_EQ(stTypAdrMask, decltype(stTypAdrMask){}) << faux;
+        EXPECT_EQ(pupitre.stTypAdrMask, decltype(pupitre.stTypAdrMask){}) << faux;
     }
     std::filesystem::remove(script.Chemin() / "ifip");
     EXPECT_EQ(Sortie([] { LitIP(); }), "ERROR : PB ouverture fichier IPFile\n");

@@ -1,6 +1,7 @@
 // Operator board link, played frame by frame from the pty of UART 2: events
 // with their effects and answers, broken frames, the reader's time-outs.
 #include "banc_liaisons.h"
+#include "etat_pupitre.h"
 
 #include <array>
 
@@ -19,7 +20,7 @@ int Scrute()
 // eco, normal, key on, key off, alarm, normal back during marking
 std::array<int, 6> Etats()
 {
-    return {bEcoMode, bNormalMode, bKeyON, bKeyOFF, bAlarmeEnCours, bRetourNormalPendantMarquage};
+    return {pupitre.bEcoMode, pupitre.bNormalMode, pupitre.bKeyON, pupitre.bKeyOFF, pupitre.bAlarmeEnCours, pupitre.bRetourNormalPendantMarquage};
 }
 
 TEST_F(Pupitre, EachEventSetsItsFlagsAndIsAnsweredAsTheLineDoes)
@@ -46,8 +47,8 @@ TEST_F(Pupitre, EachEventSetsItsFlagsAndIsAnsweredAsTheLineDoes)
                                   {Evenement('i'), 0, "NO TRAME  TimeOut=1 FinTrame=0\n", {0, 1, 0, 0, 0, 0}, false,
                                    false},
                                   {Evenement('m'), 0, "", {0, 1, 0, 0, 0, 0}, false, false}};
-    bEcoMode = 0;
-    bMarquageEnCours = 1;
+    pupitre.bEcoMode = 0;
+    pupitre.bMarquageEnCours = 1;
     for (const Cas& c : cas) {
         PupitreEnvoie(c.trame);
         const auto avant = Commandes().size();
@@ -94,7 +95,7 @@ TEST_F(Pupitre, BrokenFramesAreDroppedOrResynchronisedOnTheNextEsc)
         int resultat = -1;
         const std::string console = Sortie([&] { resultat = Scrute(); });
         EXPECT_EQ(resultat, c.resultat) << console;
-        EXPECT_EQ(bNormalMode, c.resultat) << console;
+        EXPECT_EQ(pupitre.bNormalMode, c.resultat) << console;
         if (kFibre) {
             EXPECT_THAT(console, HasSubstr(c.trace));
         }
@@ -129,13 +130,13 @@ TEST_F(Pupitre, WithoutThePortOrTheTimerThePollFindsNoEvent)
     EXPECT_EQ(Scrute(), 0);
     EXPECT_EQ(LectRSRepGL(100.0f, 0), "");
     OuvrePupitre();
-    bEcoMode = 0;
+    pupitre.bEcoMode = 0;
     libdevmem_close(hOSTimer);
     hOSTimer = nullptr;
     PupitreEnvoie(Evenement('g'));
     EXPECT_EQ(Scrute(), 0);
     EXPECT_EQ(LectRSRepGL(100.0f, 1), "");
-    EXPECT_EQ(bEcoMode, 0);
+    EXPECT_EQ(pupitre.bEcoMode, 0);
     hOSTimer = libdevmem_open(materiel::kCompteurTimerOs, 4);
     Sortie([] { EXPECT_EQ(Scrute(), 1) << "the frame was left in the port"; });
 }
@@ -143,13 +144,13 @@ TEST_F(Pupitre, WithoutThePortOrTheTimerThePollFindsNoEvent)
 TEST_F(Pupitre, TestResetServesTheBoardOnceWired)
 {
     OuvrePupitre();
-    bEcoMode = 0;
+    pupitre.bEcoMode = 0;
     PupitreEnvoie(Evenement('g'));
     EXPECT_EQ(Test_Reset(), 0);
-    EXPECT_EQ(bEcoMode, 0) << "not wired yet";
+    EXPECT_EQ(pupitre.bEcoMode, 0) << "not wired yet";
     BrancheEvenementsPupitre();
     Sortie([] { EXPECT_EQ(Test_Reset(), 0); });
-    EXPECT_EQ(bEcoMode, 1);
+    EXPECT_EQ(pupitre.bEcoMode, 1);
     EXPECT_EQ(DejaRecu(2), kFibre ? Evenement('g') : "");
 }
 

@@ -4,6 +4,7 @@
 #include "CdePassivesRS.h"
 #include "GestionStatusSourceQL.h"
 #include "banc_liaisons.h"
+#include "etat_pupitre.h"
 
 #include <atomic>
 #include <map>
@@ -170,16 +171,16 @@ TEST_F(Source, CalibrationValuesAreKeptFromTheRcdReply)
     ASSERT_TRUE(LectRepSpeRCD(reponse));
     EXPECT_EQ(reponse, kRCD);
     EXPECT_EQ(Sortie([&] { SaveValeurCalibration(reponse); }), "Fct SaveValeurCalibration\n");
-    EXPECT_EQ(ValPulseLength, 100);
-    EXPECT_EQ(ValLowRepetitionRate, 20);
-    EXPECT_FLOAT_EQ(ValCourantPump1, 1.25f);
-    EXPECT_FLOAT_EQ(ValTemperaturePump1, 25.5f);
-    EXPECT_FLOAT_EQ(ValCourantMaxBooster, 9.5f);
+    EXPECT_EQ(pupitre.ValPulseLength, 100);
+    EXPECT_EQ(pupitre.ValLowRepetitionRate, 20);
+    EXPECT_FLOAT_EQ(pupitre.ValCourantPump1, 1.25f);
+    EXPECT_FLOAT_EQ(pupitre.ValTemperaturePump1, 25.5f);
+    EXPECT_FLOAT_EQ(pupitre.ValCourantMaxBooster, 9.5f);
 
     Sortie([] { SaveValeurCalibration("7\r\n8\r\n"); });
-    EXPECT_EQ(ValHighPulseLength, 8);
-    EXPECT_EQ(ValLowPulseLength, 50) << "lines that did not come leave their value";
-    EXPECT_FLOAT_EQ(ValCourantMaxBooster, 9.5f);
+    EXPECT_EQ(pupitre.ValHighPulseLength, 8);
+    EXPECT_EQ(pupitre.ValLowPulseLength, 50) << "lines that did not come leave their value";
+    EXPECT_FLOAT_EQ(pupitre.ValCourantMaxBooster, 9.5f);
 }
 
 TEST_F(Source, ATypedCommandIsSentPaddedAndItsReplyJudged)

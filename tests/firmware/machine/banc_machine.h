@@ -6,8 +6,9 @@
 #include "../board-sim/banc_essai.h"
 #include "mk_dmc.h"
 #include "mlas_dmc.h"
-#include "mlas_etat.h"
 #include "mlas_func.h"
+#include "etat_rotation.h"
+#include "etat_pupitre.h"
 
 #include <gtest/gtest.h>
 
@@ -59,11 +60,11 @@ protected:
         handleDMC = libdevmem_open(materiel::kPortsDmc, materiel::kLongueurPortsDmc);
         hOSTimer = libdevmem_open(materiel::kCompteurTimerOs, 4);
         boardsim::Timer().Virtuel(3686);  // about 1 ms per read
-        DMC_X = SUPPRIMER_RAMPE = Reset_presse = 0;
-        DMC_Y = Origine_DMC = 1;
-        FDEPLDMC = 1583;
-        FACCELDMC = 302;
-        PDMC_reel = 0.0;
+        rotation.DMC_X = rotation.SUPPRIMER_RAMPE = pupitre.Reset_presse = 0;
+        rotation.DMC_Y = rotation.Origine_DMC = 1;
+        rotation.FDEPLDMC = 1583;
+        rotation.FACCELDMC = 302;
+        rotation.PDMC_reel = 0.0;
         Sortie([] { init_DMC_Laser(); });
         return dmc;
     }
@@ -72,7 +73,7 @@ protected:
         libdevmem_close(hOSTimer);
         libdevmem_close(handleDMC);
         hOSTimer = handleDMC = nullptr;
-        DMC_OK = DMC_ON = 0;
+        rotation.DMC_OK = rotation.DMC_ON = 0;
     }
 
     Carte carte;

@@ -5,6 +5,8 @@
 #include "banc_machine.h"
 #include "mlas_dep.h"
 #include "mlas_param.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -34,16 +36,16 @@ TEST_F(Configuration, ZerosGiveTheDefaultsAndTheirDerivedFactors)
     banc::Ecrit("MLASPPL.INI", "0 0 0 0 0\n");
     const std::string console = Lit();
 
-    EXPECT_FLOAT_EQ(Pas_nom_XLAS, 1.9836729764938354f);
-    EXPECT_NEAR(mmenpasY, 504.115, 0.001);
-    EXPECT_EQ(FreqQSwitch, kFreqDefaut);
+    EXPECT_FLOAT_EQ(deplacement.Pas_nom_XLAS, 1.9836729764938354f);
+    EXPECT_NEAR(deplacement.mmenpasY, 504.115, 0.001);
+    EXPECT_EQ(marquage.FreqQSwitch, kFreqDefaut);
     EXPECT_EQ(lasparam.VitesseMarquage, 500);
-    EXPECT_EQ(Puissance, 0u) << "the power in the file is not taken";
-    EXPECT_EQ(Nb_passes_laser, 1);
-    EXPECT_EQ(VitesseRect, 2500);
-    EXPECT_EQ(TempoSaut, defaut::kKm250Actuel ? 120000 : 150000);
-    EXPECT_EQ(TempoTir, defaut::kKm250Actuel ? 300 : 400);
-    EXPECT_EQ(TempopTir, defaut::kKm250Actuel ? 10 : 400);
+    EXPECT_EQ(marquage.Puissance, 0u) << "the power in the file is not taken";
+    EXPECT_EQ(marquage.Nb_passes_laser, 1);
+    EXPECT_EQ(marquage.VitesseRect, 2500);
+    EXPECT_EQ(marquage.TempoSaut, defaut::kKm250Actuel ? 120000 : 150000);
+    EXPECT_EQ(marquage.TempoTir, defaut::kKm250Actuel ? 300 : 400);
+    EXPECT_EQ(marquage.TempopTir, defaut::kKm250Actuel ? 10 : 400);
     EXPECT_EQ(DernierIncrement(), "INC pu=50 pd=10");
     EXPECT_NEAR(lasparam.HauteurChampPas, 65535.0, 0.01);
     if constexpr (kFibre) {
@@ -57,18 +59,18 @@ TEST_F(Configuration, ZerosGiveTheDefaultsAndTheirDerivedFactors)
 
 TEST_F(Configuration, FileValuesAndTheirDerivedRates)
 {
-    TypeSource = 0;
+    marquage.TypeSource = 0;
     banc::Ecrit("MLASER.INI", "2.5 2.0\n40000 12.5 800 80 2 3 1\n");
     banc::Ecrit("MLASPPL.INI", "3000 200 50 1500 60");
     const std::string console = Lit();
 
-    EXPECT_FLOAT_EQ(mmenpasX, 400.0f);
-    EXPECT_FLOAT_EQ(mmenpasY, 500.0f);
-    EXPECT_EQ(FreqQSwitch, 40000);
-    EXPECT_FLOAT_EQ(RapportCyclique, 12.5f);
+    EXPECT_FLOAT_EQ(deplacement.mmenpasX, 400.0f);
+    EXPECT_FLOAT_EQ(deplacement.mmenpasY, 500.0f);
+    EXPECT_EQ(marquage.FreqQSwitch, 40000);
+    EXPECT_FLOAT_EQ(marquage.RapportCyclique, 12.5f);
     EXPECT_EQ(lasparam.VitesseMarquage, 800);
-    EXPECT_EQ(TypeSource, kFibre ? 1 : 0) << "only the fibre line reads the source type";
-    EXPECT_EQ(TempoSaut, 200);
+    EXPECT_EQ(marquage.TypeSource, kFibre ? 1 : 0) << "only the fibre line reads the source type";
+    EXPECT_EQ(marquage.TempoSaut, 200);
     EXPECT_EQ(DernierIncrement(), "INC pu=48 pd=13");
     if constexpr (kFibre) {
         EXPECT_THAT(console, HasSubstr("Sur Y, Longueur entre 2 Pas : 0.002000 mm   - 2.000000 micron     (pasenmmY, "
@@ -84,18 +86,18 @@ TEST_F(Configuration, FileValuesAndTheirDerivedRates)
 
 TEST_F(Configuration, MissingShortOrUnreadableFilesKeepTheDefaults)
 {
-    RapportCyclique = 0.0f;
-    TempoSaut = TempoTir = 0;
-    VitesseSaut = 1234;
+    marquage.RapportCyclique = 0.0f;
+    marquage.TempoSaut = marquage.TempoTir = 0;
+    marquage.VitesseSaut = 1234;
     std::string console = Lit();
     EXPECT_THAT(console, HasSubstr("Fichier MLASER.INI absent -> valeurs par défaut\n"));
     EXPECT_THAT(console, HasSubstr("Fichier MLASPPL.INI absent -> valeurs par défaut\n"));
-    EXPECT_FLOAT_EQ(RapportCyclique, 4.0f);
-    EXPECT_EQ(VitesseSaut, 1234) << "a value the file does not give stays";
-    EXPECT_EQ(TempoTir, defaut::kTempoTir);
+    EXPECT_FLOAT_EQ(marquage.RapportCyclique, 4.0f);
+    EXPECT_EQ(marquage.VitesseSaut, 1234) << "a value the file does not give stays";
+    EXPECT_EQ(marquage.TempoTir, defaut::kTempoTir);
 
-    RapportCyclique = 0.0f;
-    TempoSaut = TempoTir = 0;
+    marquage.RapportCyclique = 0.0f;
+    marquage.TempoSaut = marquage.TempoTir = 0;
     banc::Ecrit("MLASER.INI", "2.5 2.5 40000");
     banc::Ecrit("MLASPPL.INI", "3000 abc 50 60 70");
     console = Lit();
@@ -103,9 +105,9 @@ TEST_F(Configuration, MissingShortOrUnreadableFilesKeepTheDefaults)
                                    "de celle-ci\n"));
     EXPECT_THAT(console, HasSubstr("Fichier MLASPPL.INI : valeur 2 absente ou illisible"));
     EXPECT_THAT(console, Not(HasSubstr("valeur 3")));
-    EXPECT_EQ(VitesseSaut, 3000);
-    EXPECT_EQ(TempoSaut, defaut::kTempoSaut);
-    EXPECT_EQ(TempoTir, defaut::kTempoTir) << "nothing is read after an unreadable value";
+    EXPECT_EQ(marquage.VitesseSaut, 3000);
+    EXPECT_EQ(marquage.TempoSaut, defaut::kTempoSaut);
+    EXPECT_EQ(marquage.TempoTir, defaut::kTempoTir) << "nothing is read after an unreadable value";
 }
 
 }  // namespace

@@ -4,8 +4,11 @@
 #include "mlas_dep.h"
 
 #include "banc_machine.h"
-#include "mlas_etat.h"
 #include "mlas_param.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
+#include "etat_pupitre.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -39,27 +42,27 @@ protected:
     {
         banc::Machine::SetUp();
         dsp.Demarre();
-        mmenpasX = mmenpasY = 1000.0f;
-        Orientation = 4;
-        TempoSaut = TempoTir = TempopTir = 0;
-        VitesseSaut = 2500;
+        deplacement.mmenpasX = deplacement.mmenpasY = 1000.0f;
+        marquage.Orientation = 4;
+        marquage.TempoSaut = marquage.TempoTir = marquage.TempopTir = 0;
+        marquage.VitesseSaut = 2500;
         lasparam.VitesseMarquage = 500;
-        DIV_PD = DIV_PU = 10;
-        VPULASER = 10;
-        bEcoMode = bTestInscription = bSimulation = bTC_DMC = bDMCpasApas = bMOdeIndexe = bCestUneRotation = 0;
-        VitesseDeDeplacementEnTC = 0;
-        CUneRechercheOrgigine = bRechercheOrigine = 0;
-        iTabD = NumblocDSP = 0;
-        LPen_Up = DoSegment = 1;
+        deplacement.DIV_PD = deplacement.DIV_PU = 10;
+        deplacement.VPULASER = 10;
+        pupitre.bEcoMode = marquage.bTestInscription = marquage.bSimulation = rotation.bTC_DMC = rotation.bDMCpasApas = rotation.bMOdeIndexe = rotation.bCestUneRotation = 0;
+        deplacement.VitesseDeDeplacementEnTC = 0;
+        deplacement.CUneRechercheOrgigine = deplacement.bRechercheOrigine = 0;
+        deplacement.iTabD = deplacement.NumblocDSP = 0;
+        deplacement.LPen_Up = deplacement.DoSegment = 1;
         ReprendMarquage();
         Place(kCentre, kCentre);
     }
     static void Place(int x, int y)
     {
-        X_courant = x;
-        Y_courant = y;
-        PX_reel = x;
-        PY_reel = y;
+        deplacement.X_courant = x;
+        deplacement.Y_courant = y;
+        deplacement.PX_reel = x;
+        deplacement.PY_reel = y;
     }
     std::vector<Bloc> Blocs() const
     {
@@ -96,7 +99,7 @@ TEST_F(Deplacements, DelayWordsAndTheRing)
     ASSERT_EQ(lignes.size(), 12u);
     EXPECT_EQ(lignes[9], "BLOCK n=9 ctl=0x8003 x=109 y=200 dpd=3 delay=64717");
     EXPECT_EQ(lignes[10], "BLOCK n=0 ctl=0x0801 x=110 y=200 dpd=3 delay=0") << "no delay leaves bit 1 clear";
-    EXPECT_EQ(NumblocDSP, 2);
+    EXPECT_EQ(deplacement.NumblocDSP, 2);
 }
 
 TEST_F(Deplacements, ALongMoveIsSplitAt65000Steps)
@@ -106,7 +109,7 @@ TEST_F(Deplacements, ALongMoveIsSplitAt65000Steps)
     ASSERT_EQ(blocs.size(), 2u);
     EXPECT_EQ(blocs[0].mots[3], 65000) << "X word of the target";
     EXPECT_EQ(blocs[1].mots[3], (70000) & 0xFFFF);
-    EXPECT_EQ(X_courant, kCentre + 70000);
+    EXPECT_EQ(deplacement.X_courant, kCentre + 70000);
 }
 
 TEST_F(Deplacements, SteepVectorsJumpInTwoAndMarkAsAStaircase)
@@ -137,16 +140,16 @@ TEST_F(Deplacements, SteepVectorsJumpInTwoAndMarkAsAStaircase)
 
 TEST_F(Deplacements, AStackedPolylineReachesTheDspInOrderWithItsDelays)
 {
-    TempoSaut = 500;
-    TempopTir = 400;
-    TempoTir = 20000;
+    marquage.TempoSaut = 500;
+    marquage.TempopTir = 400;
+    marquage.TempoTir = 20000;
     DoVecteurMicrons(-20000 * kMicron, 0, 1, 1);
     DoVecteurMicrons(1000 * kMicron, 0, 0, 1);
     DoVecteurMicrons(0, 1000 * kMicron, 0, 1);
     DoVecteurMicrons(-500 * kMicron, -1000 * kMicron, 0, 1);
-    EXPECT_EQ(iTabD, 3);
+    EXPECT_EQ(deplacement.iTabD, 3);
     DoVecteurMicrons(5000 * kMicron, 0, 1, 1);
-    EXPECT_EQ(iTabD, 0);
+    EXPECT_EQ(deplacement.iTabD, 0);
 
     const int x0 = kCentre - 20000;
     const int x1 = x0 + 500;
@@ -182,20 +185,20 @@ TEST_F(Deplacements, AStackedPolylineReachesTheDspInOrderWithItsDelays)
 TEST_F(Deplacements, AFullStackIsWrittenBeforeTheNextMark)
 {
     for (int i = 0; i < kTailleTabDeplace; ++i) DoVecteurMicrons(10 * kMicron, 0, 0, 1);
-    EXPECT_EQ(iTabD, kTailleTabDeplace);
+    EXPECT_EQ(deplacement.iTabD, kTailleTabDeplace);
     EXPECT_TRUE(Blocs().empty());
     DoVecteurMicrons(10 * kMicron, 0, 0, 1);
-    EXPECT_EQ(iTabD, 1);
+    EXPECT_EQ(deplacement.iTabD, 1);
     EXPECT_EQ(Blocs().size(), static_cast<std::size_t>(kTailleTabDeplace));
     DoVecteurMicrons(0, 10 * kMicron, 0, 0);
-    EXPECT_EQ(iTabD, 0) << "an unstacked mark follows the stacked ones";
+    EXPECT_EQ(deplacement.iTabD, 0) << "an unstacked mark follows the stacked ones";
     EXPECT_EQ(Marques().back(), (std::pair{10 * kTailleTabDeplace + 10, 10}));
 }
 
 TEST_F(Deplacements, AJobEndsExactlyWhereItAsked)
 {
-    mmenpasX = mmenpasY = 1000.0f / 1.9836729764938354f;
-    Orientation = 2;
+    deplacement.mmenpasX = deplacement.mmenpasY = 1000.0f / 1.9836729764938354f;
+    marquage.Orientation = 2;
     struct Pas {
         int dx, dy;
         char saut, segment;
@@ -209,8 +212,8 @@ TEST_F(Deplacements, AJobEndsExactlyWhereItAsked)
     double x = kCentre, y = kCentre;
     for (const Pas& p : job) {
         DoVecteurMicrons(p.dx, p.dy, p.saut, p.segment);
-        x -= p.dx / 1e6 * mmenpasX;
-        y -= p.dy / 1e6 * mmenpasY;
+        x -= p.dx / 1e6 * deplacement.mmenpasX;
+        y -= p.dy / 1e6 * deplacement.mmenpasY;
         sommets.emplace_back(static_cast<int>(std::floor(x + 0.5)), static_cast<int>(std::floor(y + 0.5)));
     }
     DepileTabPD();
@@ -221,19 +224,19 @@ TEST_F(Deplacements, AJobEndsExactlyWhereItAsked)
         if (suivant < sommets.size() && cible == sommets[suivant]) ++suivant;
     }
     EXPECT_EQ(suivant, sommets.size()) << "every corner is reached, in order";
-    EXPECT_EQ(X_courant, sommets.back().first);
-    EXPECT_EQ(Y_courant, sommets.back().second);
-    EXPECT_EQ(iTabD, 0);
+    EXPECT_EQ(deplacement.X_courant, sommets.back().first);
+    EXPECT_EQ(deplacement.Y_courant, sommets.back().second);
+    EXPECT_EQ(deplacement.iTabD, 0);
 }
 
 TEST_F(Deplacements, EcoAndInscriptionModesClearTheBeamBitOfEveryBlock)
 {
-    bEcoMode = 1;
+    pupitre.bEcoMode = 1;
     DoVecteurMicrons(100 * kMicron, 0, 0, 0);
     Gestion_Tempo_us(9000, 0);
-    bEcoMode = 0;
-    bTestInscription = 1;
-    GainXRectPosition = GainYRectPosition = 0.5f;
+    pupitre.bEcoMode = 0;
+    marquage.bTestInscription = 1;
+    marquage.GainXRectPosition = marquage.GainYRectPosition = 0.5f;
     Deplacement(0x8001, 1, 1, kCentre + 1000, kCentre - 2000, 0);
     EXPECT_THAT(Effets(), ElementsAre(Effet{0x0001, kCentre + 100, kCentre, 0}, Effet{0x0801, kCentre + 100, kCentre, 0},
                                       Effet{0x0003, kCentre + 100, kCentre, 0xFFFF}, Effet{0x0003, kCentre + 100, kCentre, 8192},
@@ -257,11 +260,11 @@ TEST_F(Deplacements, CentreAndOriginSearch)
     Place(100, 100);
     EXPECT_EQ(VaAuCentre(), 1);
     lasparam.LargeurChamp = lasparam.HauteurChamp = 60.0f;
-    Orientation = 2;
+    marquage.Orientation = 2;
     EXPECT_EQ(Sortie([] { RetourOrigineInverse(); }), "Recherche origine en cours, mais pas de déplacement !\n");
-    EXPECT_EQ(X_courant, kCentre - 30000);
-    EXPECT_EQ(Y_courant, kCentre - 30000);
-    TempoSaut = 500;
+    EXPECT_EQ(deplacement.X_courant, kCentre - 30000);
+    EXPECT_EQ(deplacement.Y_courant, kCentre - 30000);
+    marquage.TempoSaut = 500;
     DoVecteurMicrons(-1000 * kMicron, 0, 1, 0);
     EXPECT_THAT(Effets(), ElementsAre(Effet{0x0801, kCentre, kCentre, 0}, Effet{0x0801, kCentre, kCentre, 0},
                                       Effet{0x0801, kCentre - 29000, kCentre - 30000, 0}))
@@ -271,13 +274,13 @@ TEST_F(Deplacements, CentreAndOriginSearch)
 TEST_F(Deplacements, AResetDuringAMoveIsReportedPerBuild)
 {
     dsp.FixeEntrees({.reset = true});
-    RetourOrigineOK = 1;
+    deplacement.RetourOrigineOK = 1;
     const std::string console = Sortie([] { DoVecteurMicrons(10 * kMicron, 0, 1, 0); });
     std::string attendue;
     attendue = build::kTraits.texteSortieReset;
     if constexpr (build::kDmc) attendue += "Reset pendant attente fin comptage\n";
     EXPECT_EQ(console, attendue);
-    EXPECT_EQ(RetourOrigineOK, build::kDmc ? 0 : 1);
+    EXPECT_EQ(deplacement.RetourOrigineOK, build::kDmc ? 0 : 1);
     EXPECT_EQ(Blocs().size(), 1u) << "the move still runs";
 }
 
@@ -285,7 +288,7 @@ TEST_F(Deplacements, AResetDuringAMoveIsReportedPerBuild)
 // jump delay twenty times over) ends each of them after one block.
 TEST_F(Deplacements, AResetEndsALongDelay)
 {
-    TempoSaut = TempoTir = TempopTir = 1000000;
+    marquage.TempoSaut = marquage.TempoTir = marquage.TempopTir = 1000000;
     dsp.FixeEntrees({.reset = true});
     Place(kCentre - 20000, kCentre);  // the long jump ends in the field, where a mark may be made
     Sortie([] {
@@ -301,8 +304,8 @@ TEST_F(Deplacements, AResetEndsALongDelay)
 
 TEST_F(Deplacements, RotationJumpsAndTheirDelays)
 {
-    bTC_DMC = bCestUneRotation = 1;
-    TempoSaut = 500;
+    rotation.bTC_DMC = rotation.bCestUneRotation = 1;
+    marquage.TempoSaut = 500;
     DoVecteurMicrons(0, 10 * kMicron, 1, 0);
     const auto blocs = Blocs();
     EXPECT_EQ(blocs[0].divX, 1) << "2500 mm/s";
@@ -317,10 +320,10 @@ TEST_F(Deplacements, RotationJumpsAndTheirDelays)
     } else {
         EXPECT_EQ(blocs.size(), 2u) << "no delay, only the closing block";
     }
-    bSimulation = 1;
+    marquage.bSimulation = 1;
     DoVecteurMicrons(0, 10 * kMicron, 1, 0);
     EXPECT_EQ(Blocs()[blocs.size()].divY, 100) << "simulation turns slowly";
-    EXPECT_EQ(VitesseDeDeplacementEnTC, kViper ? 0 : 100);
+    EXPECT_EQ(deplacement.VitesseDeDeplacementEnTC, kViper ? 0 : 100);
 }
 
 TEST_F(Deplacements, AMarkWhoseStartOrEndLeavesTheFieldIsNotMadeAndStopsTheMarking)
@@ -335,7 +338,7 @@ TEST_F(Deplacements, AMarkWhoseStartOrEndLeavesTheFieldIsNotMadeAndStopsTheMarki
     });
     EXPECT_THAT(console, HasSubstr("Vecteur marqué hors du champ de la lentille (de X=61766 Y=32766 à X=63766 "
                                    "Y=32766 pas) -> Arrêt du marquage\n"));
-    EXPECT_EQ(Interruption, ArretMarquage::HorsChamp);
+    EXPECT_EQ(deplacement.Interruption, ArretMarquage::HorsChamp);
     ASSERT_FALSE(Marques().empty());
     EXPECT_EQ(Marques().back(), std::make_pair(29000, 0));
     const size_t marques = Marques().size();
@@ -347,18 +350,18 @@ TEST_F(Deplacements, AMarkWhoseStartOrEndLeavesTheFieldIsNotMadeAndStopsTheMarki
         DoVecteurMicrons(-10000 * kMicron, 0, 0, 1);
         DepileTabPD();
     });
-    EXPECT_EQ(Interruption, ArretMarquage::HorsChamp);
+    EXPECT_EQ(deplacement.Interruption, ArretMarquage::HorsChamp);
     EXPECT_EQ(Marques().size(), marques);
 
     // The first-pulse delay creeps one step per block, never past the edge.
     ReprendMarquage();
     Place(kCentre + 29999, kCentre);
-    TempopTir = 3 * 8000;
+    marquage.TempopTir = 3 * 8000;
     Sortie([] {
         DoVecteurMicrons(-1000 * kMicron, 0, 0, 1);
         DepileTabPD();
     });
-    TempopTir = 0;
+    marquage.TempopTir = 0;
     const auto creep = Marques();
     ASSERT_EQ(creep.size(), marques + 4);
     for (size_t i = marques; i < creep.size(); ++i) EXPECT_LE(creep[i].first, 30000) << i;
@@ -367,32 +370,32 @@ TEST_F(Deplacements, AMarkWhoseStartOrEndLeavesTheFieldIsNotMadeAndStopsTheMarki
     // past 65535 along X, the DSP wrapping the targets: a full field counts on
     // from there, and a mark back across the wrap is outside.
     ReprendMarquage();
-    Orientation = 1;
-    mmenpasX = mmenpasY = 65535.0f / 60;
+    marquage.Orientation = 1;
+    deplacement.mmenpasX = deplacement.mmenpasY = 65535.0f / 60;
     Sortie([] {
         RetourOrigineInverse();
         DoVecteurMicrons(5000 * kMicron, 5000 * kMicron, 1, 0);
         DoVecteurMicrons(10000 * kMicron, 10000 * kMicron, 0, 1);
         DepileTabPD();
     });
-    EXPECT_EQ(Interruption, ArretMarquage::Aucun);
-    EXPECT_GT(X_courant, 65535) << "past the wrap";
-    EXPECT_EQ(Marques().back(), std::make_pair((X_courant & 0xFFFF) - kCentre, Y_courant - kCentre));
+    EXPECT_EQ(deplacement.Interruption, ArretMarquage::Aucun);
+    EXPECT_GT(deplacement.X_courant, 65535) << "past the wrap";
+    EXPECT_EQ(Marques().back(), std::make_pair((deplacement.X_courant & 0xFFFF) - kCentre, deplacement.Y_courant - kCentre));
     Sortie([] { DoVecteurMicrons(0, -20000 * kMicron, 0, 1); });
-    EXPECT_EQ(Interruption, ArretMarquage::HorsChamp);
+    EXPECT_EQ(deplacement.Interruption, ArretMarquage::HorsChamp);
 
     // In step rotation the jumps leave X alone: the marks stay about the centre.
     ReprendMarquage();
-    Orientation = 2;
-    bDMCpasApas = 1;
+    marquage.Orientation = 2;
+    rotation.bDMCpasApas = 1;
     Sortie([] {
         RetourOrigineInverse();
         DoVecteurMicrons(5000 * kMicron, 5000 * kMicron, 1, 0);
         DoVecteurMicrons(5000 * kMicron, 0, 0, 1);
         DepileTabPD();
     });
-    bDMCpasApas = 0;
-    EXPECT_EQ(Interruption, ArretMarquage::Aucun);
+    rotation.bDMCpasApas = 0;
+    EXPECT_EQ(deplacement.Interruption, ArretMarquage::Aucun);
 }
 
 TEST_F(Deplacements, ADspThatStopsTakingBlocksEndsTheWaitsAndTheMarking)
@@ -408,7 +411,7 @@ TEST_F(Deplacements, ADspThatStopsTakingBlocksEndsTheWaitsAndTheMarking)
                                                   "Arrêt du marquage\n"));
     EXPECT_GE(banc::horlogeVirtuelle - debut, CLOCKS_PER_SEC);
     EXPECT_LT(banc::horlogeVirtuelle - debut, 2 * CLOCKS_PER_SEC);
-    EXPECT_EQ(Interruption, ArretMarquage::DspBloque);
+    EXPECT_EQ(deplacement.Interruption, ArretMarquage::DspBloque);
 
     // Once stopped, the waits look once; nothing more is marked.
     const clock_t ensuite = banc::horlogeVirtuelle;

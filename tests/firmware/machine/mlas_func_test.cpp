@@ -4,6 +4,7 @@
 
 #include "banc_machine.h"
 #include "build.h"
+#include "etat_deplacement.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -149,7 +150,7 @@ TEST_F(PortDsp, EachCommandLeavesItsParameterWordsAndIsAcknowledged)
         EXPECT_EQ(resultat, c.resultat) << c.ligne;
         EXPECT_EQ(carte.Trace({"CMD"}).back(), c.ligne);
     }
-    EXPECT_EQ(MemCurrentPower, 0x12345);
+    EXPECT_EQ(deplacement.MemCurrentPower, 0x12345);
 }
 
 TEST_F(PortDsp, StartSeqSpellsTheVersionInPowerValuesAMomentApart)
@@ -161,7 +162,7 @@ TEST_F(PortDsp, StartSeqSpellsTheVersionInPowerValuesAMomentApart)
     for (int p : {1, 127, 112, 1, 65, 1, 65, 2, 66, 0, 64, 85})
         attendues.push_back("CMD code=0x06 ack=0xAA00 p=" + std::to_string(p));
     EXPECT_EQ(carte.Trace({"CMD"}), attendues);
-    EXPECT_EQ(MemCurrentPower, 85);
+    EXPECT_EQ(deplacement.MemCurrentPower, 85);
     EXPECT_GE(banc::horlogeVirtuelle - debut, 12 * 100000) << "100 ms after each value";
 }
 
@@ -245,7 +246,7 @@ TEST_F(PortDsp, PwmAndPowerGiveUpOnAResetInsteadOfWaitingForEver)
     dsp.SansAcquittement(true);
     EXPECT_EQ(Pilot_PWM(50000, 50.0f), 0);
     EXPECT_EQ(Pilot_Puissance(77), 0);
-    EXPECT_EQ(MemCurrentPower, 77);
+    EXPECT_EQ(deplacement.MemCurrentPower, 77);
     EXPECT_EQ(EnablePWM(), 0);
     EXPECT_EQ(Fixe_Increment(1, 1), 0);
 }

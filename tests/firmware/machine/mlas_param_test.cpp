@@ -5,7 +5,9 @@
 #include "banc_machine.h"
 #include "mlas_correction.h"
 #include "mlas_dep.h"
-#include "mlas_etat.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -24,12 +26,12 @@ protected:
     {
         banc::Machine::SetUp();
         dsp.Demarre();
-        DureeImpulsion = 1.0f;
-        DIV_PD = DIV_PU = 1;
-        mmenpasX = mmenpasY = 1000.0f / 1.9836729764938354f;
-        Pas_nom_XLAS = Pas_nom_YLAS = 1.9836729764938354f;
+        marquage.DureeImpulsion = 1.0f;
+        deplacement.DIV_PD = deplacement.DIV_PU = 1;
+        deplacement.mmenpasX = deplacement.mmenpasY = 1000.0f / 1.9836729764938354f;
+        deplacement.Pas_nom_XLAS = deplacement.Pas_nom_YLAS = 1.9836729764938354f;
         CurrentParamCorrection = {};
-        PerimetreCylindreAMarquer = SavePerimetreCylindre = 0;
+        rotation.PerimetreCylindreAMarquer = rotation.SavePerimetreCylindre = 0;
     }
     std::string DerniereCommande() const { return carte.Trace({"CMD"}).back(); }
 };
@@ -38,12 +40,12 @@ TEST_F(Parametres, QSwitchedSourceSpeedAndFrequency)
 {
     Conf_Speed_Freq(5004, 8000);
     EXPECT_EQ(lasparam.VitesseMarquage, 500);
-    EXPECT_EQ(FreqQSwitch, kPlancherBas ? 8000 : 10000);
+    EXPECT_EQ(marquage.FreqQSwitch, kPlancherBas ? 8000 : 10000);
     EXPECT_EQ(carte.Trace({"CMD"}).front(),
               kPlancherBas ? "CMD code=0x03 ack=0xAA00 p=1024,8" : "CMD code=0x03 ack=0xAA00 p=819,8");
     EXPECT_EQ(carte.Trace({"INC"}).back(), "INC pu=1 pd=10");
     Conf_Speed_Freq(20000, 3000);
-    EXPECT_EQ(FreqQSwitch, kPlancherBas ? 5000 : 10000);
+    EXPECT_EQ(marquage.FreqQSwitch, kPlancherBas ? 5000 : 10000);
     EXPECT_EQ(carte.Trace({"INC"}).back(), "INC pu=1 pd=40");
 }
 
@@ -68,11 +70,11 @@ TEST_F(Parametres, FibreSourceLimitsPerModel)
         {0, 2, 61500, 62000, 100000, "p=132,66"},
     };
     for (const Cas& c : cas) {
-        ModelDuLaser = c.modele;
-        TypeSource = c.source;
+        marquage.ModelDuLaser = c.modele;
+        marquage.TypeSource = c.source;
         LFConf_Speed_Freq(12000, c.freq);
-        EXPECT_EQ(FreqQSwitch, c.attendue) << c.modele << " " << c.freq;
-        EXPECT_EQ(FreqMaxDuLaser, c.max) << c.modele;
+        EXPECT_EQ(marquage.FreqQSwitch, c.attendue) << c.modele << " " << c.freq;
+        EXPECT_EQ(marquage.FreqMaxDuLaser, c.max) << c.modele;
         EXPECT_EQ(DerniereCommande(), std::string("CMD code=0x03 ack=0xAA00 ") + c.pwm) << c.modele << " " << c.freq;
     }
     EXPECT_EQ(carte.Trace({"INC"}).back(), "INC pu=1 pd=24");
@@ -89,19 +91,19 @@ TEST_F(Parametres, AQSwitchTheCardRefusesIsReported)
 TEST_F(Parametres, JumpParameterString)
 {
     EXPECT_EQ(FK_PP(" VALEUR ENTETE 25000 150 400 0 0"), 1);
-    EXPECT_EQ(chainecommande, "PP");
-    EXPECT_EQ(VitesseSaut, 2500);
-    EXPECT_EQ(VitesseRect, 2500) << "taken from the jump speed";
-    EXPECT_EQ(TempoSaut, 150);
+    EXPECT_EQ(marquage.chainecommande, "PP");
+    EXPECT_EQ(marquage.VitesseSaut, 2500);
+    EXPECT_EQ(marquage.VitesseRect, 2500) << "taken from the jump speed";
+    EXPECT_EQ(marquage.TempoSaut, 150);
     EXPECT_EQ(carte.Trace({"INC"}).back(), "INC pu=50 pd=1");
 
     Decode_Parametres("VS?12,0150,-5 x");
-    EXPECT_EQ(chainecommande, "VS?");
-    EXPECT_EQ(nb_param, 4) << "a tail without digits gives one more 0";
-    EXPECT_THAT(std::vector<int32_t>(lesparam, lesparam + 4), ElementsAre(12, 0150, -5, 0));
+    EXPECT_EQ(marquage.chainecommande, "VS?");
+    EXPECT_EQ(marquage.nb_param, 4) << "a tail without digits gives one more 0";
+    EXPECT_THAT(std::vector<int32_t>(marquage.lesparam, marquage.lesparam + 4), ElementsAre(12, 0150, -5, 0));
     Decode_Parametres("X1234567890123456789012345 7");
-    EXPECT_EQ(nb_param, 2) << "an over-long number is one value";
-    EXPECT_EQ(lesparam[1], 7);
+    EXPECT_EQ(marquage.nb_param, 2) << "an over-long number is one value";
+    EXPECT_EQ(marquage.lesparam[1], 7);
 }
 
 constexpr ParamCorrection kLentille{254, 100.0f, 80.0f, 1, 2, 10.0f, 10.0f, 1.0f, 1.0f, 40};
@@ -112,11 +114,11 @@ TEST_F(Parametres, AFocalIsLoadedOnceWithItsTablesAndStepFactors)
     const std::string console = Sortie([] { ActiveFocale(kLentille); });
     EXPECT_THAT(carte.Trace({"TABLE"}),
                 ElementsAre("TABLE x0=32270 x1024=32395 x2047=32768 y0=32768 y1024=32643 y2047=32271"));
-    EXPECT_EQ(MemoFocale, 254);
-    EXPECT_FLOAT_EQ(mmenpasX, 655.35f);
-    EXPECT_FLOAT_EQ(mmenpasY, 819.1875f);
+    EXPECT_EQ(marquage.MemoFocale, 254);
+    EXPECT_FLOAT_EQ(deplacement.mmenpasX, 655.35f);
+    EXPECT_FLOAT_EQ(deplacement.mmenpasY, 819.1875f);
     EXPECT_EQ(carte.Trace({"INC"}).back(), "INC pu=1 pd=13");
-    EXPECT_FLOAT_EQ(fRatioVitesseXY, 1.25f);
+    EXPECT_FLOAT_EQ(marquage.fRatioVitesseXY, 1.25f);
     EXPECT_THAT(console, HasSubstr("Focale : 254 \nType correction -> X: 1 - Y: 2    Gain -> X : 1.000 - Y : 1.000   "
                                    "Angle -> X : 10.00 - Y 10.00\n"));
     EXPECT_THAT(console, HasSubstr("Courses MAX -> X= 100.000000 mm  -  Y= 80.000000 mm\n"));
@@ -144,7 +146,7 @@ TEST_F(Parametres, TablesOfEachCorrectionType)
 
 TEST_F(Parametres, ACylinderKeepsAFlatYTable)
 {
-    PerimetreCylindreAMarquer = 3000;
+    rotation.PerimetreCylindreAMarquer = 3000;
     const std::string console = Sortie([] { ActiveFocale(kLentille); });
     ParamCorrection tambour = kLentille;
     tambour.TypeCorrectionY = 1;

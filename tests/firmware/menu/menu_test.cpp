@@ -8,7 +8,8 @@
 #include "GestionMenu.h"
 #include "get_lib.h"
 #include "mlas_dmc.h"
-#include "mlas_etat.h"
+#include "etat_marquage.h"
+#include "etat_rotation.h"
 
 #include <sys/stat.h>
 
@@ -144,7 +145,7 @@ TEST_F(Menu, TheEndOfTheConsoleInsideAServiceEndsTheProgramWithNothingDone)
     } else {
         ASSERT_EQ(Session("2\n"), 0);
         EXPECT_THAT(sortie, EndsWith("Veuillez saisir la nouvelle fréquence (en Hz) : \n" + kFinConsole));
-        EXPECT_EQ(Frequency, 55000);
+        EXPECT_EQ(marquage.Frequency, 55000);
     }
     EXPECT_THAT(sortie, Not(HasSubstr("[clear]")));
 }
@@ -160,13 +161,13 @@ TEST_F(Menu, Km250ParametersAreTakenWithinTheirLimits)
                       "4\n-120\n3\n-500\n" +  // any 32-bit value
                       kQuitte),
               0);
-    EXPECT_EQ(Frequency, 10000);
-    EXPECT_EQ(DeltaFrequency, -500);
-    EXPECT_EQ(DeltaMarkingSpeed, -120);
-    EXPECT_EQ(RasterPatternSize, 150);
-    EXPECT_EQ(RasterPatternDrawing, 5);
-    EXPECT_EQ(bNegatif, 1);
-    EXPECT_EQ(Orientation, 4);
+    EXPECT_EQ(marquage.Frequency, 10000);
+    EXPECT_EQ(marquage.DeltaFrequency, -500);
+    EXPECT_EQ(marquage.DeltaMarkingSpeed, -120);
+    EXPECT_EQ(marquage.RasterPatternSize, 150);
+    EXPECT_EQ(marquage.RasterPatternDrawing, 5);
+    EXPECT_EQ(marquage.bNegatif, 1);
+    EXPECT_EQ(marquage.Orientation, 4);
 
     const std::string frequence = "\nVeuillez saisir la nouvelle fréquence (en Hz) : \n";
     const std::string dessin = "\nVeuillez saisir le nouveau dessin du motif raster : \n1 <=> Flèche\n2 <=> Barre "
@@ -276,8 +277,8 @@ TEST_F(Menu, RotationCardTestsTurnTheCard)
     const std::vector<std::pair<uint32_t, int>> attendus = {
         {7600, -1}, {600, -1}, {600, 1}, {300, 1}, {1000, 1}, {15200, 1}, {5000, 1}, {29100, -1}};
     EXPECT_EQ(mouvements, attendus);
-    EXPECT_EQ(DMC_ON, 0);
-    EXPECT_EQ(sens_DMC_OK, 0);
+    EXPECT_EQ(rotation.DMC_ON, 0);
+    EXPECT_EQ(rotation.sens_DMC_OK, 0);
     EXPECT_EQ(carte.Controle() & 0x24, 0x24) << "stopped: standby and inhibit set";
 
     EXPECT_TRUE(DansLOrdre(

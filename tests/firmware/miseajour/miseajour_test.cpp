@@ -6,6 +6,7 @@
 #include "AnalyseEnteteFichier.h"
 #include "job_builder.h"
 #include "prnbuffer.h"
+#include "etat_marquage.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -66,10 +67,10 @@ protected:
         std::fill_n(RecepBuff.data, kEntete, uint8_t{0x20});
         std::copy(programme.begin(), programme.end(), RecepBuff.data + kEntete);
         RecepBuff.count = kEntete + static_cast<uint32_t>(programme.size());
-        std::fill(std::begin(FirmwareFilename), std::end(FirmwareFilename), '\0');
-        nom.copy(FirmwareFilename, sizeof FirmwareFilename - 1);
-        FirmwareFilesize = static_cast<int32_t>(taille);
-        FirmwareChecksum = somme;
+        std::fill(std::begin(marquage.FirmwareFilename), std::end(marquage.FirmwareFilename), '\0');
+        nom.copy(marquage.FirmwareFilename, sizeof marquage.FirmwareFilename - 1);
+        marquage.FirmwareFilesize = static_cast<int32_t>(taille);
+        marquage.FirmwareChecksum = somme;
         return RecepBuff.data + kEntete;
     }
     static std::string Televerse(const unsigned char* data)

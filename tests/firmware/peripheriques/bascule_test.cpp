@@ -1,10 +1,11 @@
 // The flat and cylinder switch of the builds without the rotation card on the
 // VIPER board: GPIO 21, set for a cylinder, cleared for flat marking.
 #include "build.h"
-#include "mlas_etat.h"
 #include "mlas_func.h"
 
 #include "../machine/banc_machine.h"
+#include "etat_rotation.h"
+#include "etat_pupitre.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -23,13 +24,13 @@ class Bascule : public banc::Machine {
 protected:
     void TearDown() override
     {
-        bTC_DMC = 0;
-        TypeCarteCPU = -1;
+        rotation.bTC_DMC = 0;
+        pupitre.TypeCarteCPU = -1;
         banc::Machine::TearDown();
     }
     static std::string Commute(uint8_t cylindre)
     {
-        bTC_DMC = cylindre;
+        rotation.bTC_DMC = cylindre;
         return Sortie([] { SwitchPlatCylindre(); });
     }
     std::vector<Ecriture> EcrituresGpio() const
@@ -44,7 +45,7 @@ protected:
 
 TEST_F(Bascule, ViperBoardDrivesGpio21)
 {
-    TypeCarteCPU = 1;
+    pupitre.TypeCarteCPU = 1;
     const bool viper = build::kViper;
     EXPECT_EQ(Commute(1), viper ? "Marquage sur cylindre\n" : "Carte Viper : Marquage sur cylindre\n");
     EXPECT_EQ(gpio.Niveau(0), kGpio21);

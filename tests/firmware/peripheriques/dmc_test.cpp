@@ -5,9 +5,11 @@
 #include "mk_dmc.h"
 #include "mlas_dep.h"
 #include "mlas_dmc.h"
-#include "mlas_etat.h"
 
 #include "../machine/banc_machine.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
+#include "etat_pupitre.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -34,7 +36,7 @@ protected:
     {
         libdevmem_close(handleDMC);
         handleDMC = nullptr;
-        DMC_OK = DMC_ON = 0;
+        rotation.DMC_OK = rotation.DMC_ON = 0;
         banc::Machine::TearDown();
     }
 };
@@ -46,9 +48,9 @@ protected:
         banc::Machine::SetUp();
         dsp.Demarre();
         dmc = &BrancheCarteRotation();
-        RetourOrigineOK = 1;
-        DMC_ON = 1;
-        sens_DMC_OK = 0;
+        deplacement.RetourOrigineOK = 1;
+        rotation.DMC_ON = 1;
+        rotation.sens_DMC_OK = 0;
         Reglage_Sens_DMC();
         START_DMC();
     }
@@ -64,17 +66,17 @@ protected:
 TEST_F(RotationSansCarte, ProbeFindsNoCardAndMovesDoNothing)
 {
     EXPECT_EQ(Sortie([] { init_DMC_Laser(); }), "PAS DE CARTE DMC LASER\nCarte DMC PC104 PAS détectée\n");
-    EXPECT_EQ(DMC_OK, 0);
-    DMC_ON = 1;
-    PDMC_reel = 3.0;
+    EXPECT_EQ(rotation.DMC_OK, 0);
+    rotation.DMC_ON = 1;
+    rotation.PDMC_reel = 3.0;
     DEPLACE_DMC(500.0, 0, "NON");  // would wait for ever on counters that are not there
-    EXPECT_EQ(PDMC_reel, 3.0);
+    EXPECT_EQ(rotation.PDMC_reel, 3.0);
 }
 
 TEST_F(Rotation, ProbeSeesTheEchoThenTheCounterSetUp)
 {
     EXPECT_EQ(Sortie([] { EXPECT_EQ(Test_DMC_Laser(), 1); }), "CARTE DMC LASER DETECTEE\n");
-    EXPECT_EQ(DMC_OK, 1);
+    EXPECT_EQ(rotation.DMC_OK, 1);
     // init: both probe phases; then START_DMC: standby set, inhibit clear, probe bits gone.
     EXPECT_THAT(carte.Trace({"DMC"}), ElementsAre("DMC ctl=0x01", "DMC ctl=0x40", "DMC ctl=0x04", "DMC ctl=0x04",
                                                   "DMC ctl=0x05", "DMC ctl=0x44"));
@@ -89,7 +91,7 @@ TEST_F(Rotation, LongMoveGoesAsCountsOf65000)
     EXPECT_THAT(dmc->Mouvements(), ElementsAre(Field(&boardsim::MouvementDmc::impulsions, 65000u),
                                               Field(&boardsim::MouvementDmc::impulsions, 5000u)));
     EXPECT_EQ(dmc->Position(), 70000);
-    EXPECT_EQ(PDMC_reel, 70000.0);
+    EXPECT_EQ(rotation.PDMC_reel, 70000.0);
     EXPECT_THAT(carte.Trace({"DMCMOVE", "DMCEND"}),
                 ElementsAre("DMCMOVE n=65000 dir=cw pos=0", "DMCEND pos=65000 left=0 origin=0",
                             "DMCMOVE n=5000 dir=cw pos=65000", "DMCEND pos=70000 left=0 origin=0"));
@@ -124,29 +126,29 @@ TEST_F(Rotation, DirectionFollowsTheSetting)
 {
     DEPLACE_DMC(-500.0, 0, "NON");
     EXPECT_EQ(dmc->Position(), -500);
-    EXPECT_EQ(PDMC_reel, -500.0);
+    EXPECT_EQ(rotation.PDMC_reel, -500.0);
     EXPECT_EQ(dmc->Controle() & 0x10, 0x10);
 
-    sens_DMC_OK = 1;  // the other way round: negative moves turn clockwise
+    rotation.sens_DMC_OK = 1;  // the other way round: negative moves turn clockwise
     Reglage_Sens_DMC();
-    EXPECT_EQ(moins_dmc_las, 1);
-    EXPECT_EQ(plus_dmc_las, 0);
+    EXPECT_EQ(rotation.moins_dmc_las, 1);
+    EXPECT_EQ(rotation.plus_dmc_las, 0);
     DEPLACE_DMC(-500.0, 0, "NON");
     EXPECT_EQ(dmc->Position(), 0);
-    EXPECT_EQ(PDMC_reel, -1000.0);
+    EXPECT_EQ(rotation.PDMC_reel, -1000.0);
     EXPECT_THAT(carte.Trace({"DMCMOVE"}), ElementsAre("DMCMOVE n=500 dir=ccw pos=0", "DMCMOVE n=500 dir=cw pos=-500"));
 }
 
 TEST_F(Rotation, AbsoluteMovesRoundAndKeepTheFraction)
 {
-    PDMC_reel = 10.4;
+    rotation.PDMC_reel = 10.4;
     DEPLACE_DMC(0.0, 1, "NON");
     EXPECT_EQ(dmc->Position(), -10);
-    EXPECT_NEAR(PDMC_reel, 0.4, 1e-9);  // 10.4 - 10
+    EXPECT_NEAR(rotation.PDMC_reel, 0.4, 1e-9);  // 10.4 - 10
 
     DEPLACE_DMC(25.6, 1, "NON");  // 26 - 0
     EXPECT_EQ(dmc->Position(), 16);
-    EXPECT_DOUBLE_EQ(PDMC_reel, 25.6);
+    EXPECT_DOUBLE_EQ(rotation.PDMC_reel, 25.6);
     DEPLACE_DMC(0.3, 0, "NON");  // 26 - 26: no count written
     EXPECT_EQ(dmc->Mouvements().size(), 2u);
 }
@@ -158,7 +160,7 @@ TEST_F(Rotation, HomingStopsOnTheSensor)
     console = Sortie([] { EXPECT_EQ(Prise_Origine_DMC(""), 1); });
     EXPECT_EQ(console, "OK: Capteur détecté\n");
     EXPECT_TRUE(dmc->AOrigine());
-    EXPECT_EQ(PDMC_reel, 0.0);
+    EXPECT_EQ(rotation.PDMC_reel, 0.0);
     const auto moves = dmc->Mouvements();
     ASSERT_EQ(moves.size(), 2u);
     EXPECT_EQ(moves[0].impulsions, 1000u);
@@ -185,12 +187,12 @@ TEST_F(Rotation, HomingWithoutSearchReportsAMissedSensor)
     EXPECT_EQ(Sortie([] { EXPECT_EQ(Prise_Origine_DMC("entree"), 0); }),
               "ERREUR : Capteur présent mais pas détecté\n");
     EXPECT_EQ(dmc->Position(), 6000 - 15200);
-    EXPECT_EQ(PDMC_reel, 0.0);
+    EXPECT_EQ(rotation.PDMC_reel, 0.0);
 
-    Origine_DMC = 0;  // no sensor: the position is taken as the origin
-    PDMC_reel = 42.0;
+    rotation.Origine_DMC = 0;  // no sensor: the position is taken as the origin
+    rotation.PDMC_reel = 42.0;
     EXPECT_EQ(Prise_Origine_DMC(""), 1);
-    EXPECT_EQ(PDMC_reel, 0.0);
+    EXPECT_EQ(rotation.PDMC_reel, 0.0);
     EXPECT_EQ(dmc->Mouvements().size(), 2u);
 }
 
@@ -202,18 +204,18 @@ TEST_F(Rotation, ResetIsReportedButTheMoveEnds)
                        "Reset pendant attente fin comptage\n"
                        "Reset pendant calcul RAMPAGE\n"
                        "Rotation en cours - Demande de Reset 3 -> exit\n");
-    EXPECT_EQ(RetourOrigineOK, 0);
+    EXPECT_EQ(deplacement.RetourOrigineOK, 0);
     EXPECT_EQ(dmc->Position(), 300);
 
-    Reset_presse = 1;  // the key was pressed: the position is taken, the axis stays
+    pupitre.Reset_presse = 1;  // the key was pressed: the position is taken, the axis stays
     Sortie([] { DEPLACE_DMC(100.0, 0, "NON"); });
     EXPECT_EQ(dmc->Position(), 300);
-    EXPECT_EQ(PDMC_reel, 400.0);
+    EXPECT_EQ(rotation.PDMC_reel, 400.0);
 }
 
 TEST_F(Rotation, SlowRatesGetTheSlowestDivisor)
 {
-    FDEPLDMC = 2;  // a start rate of 0 would divide by zero
+    rotation.FDEPLDMC = 2;  // a start rate of 0 would divide by zero
     DEPLACE_DMC(3.0, 0, "NON");
     const auto moves = dmc->Mouvements();
     ASSERT_EQ(moves.size(), 1u);
@@ -239,29 +241,29 @@ TEST_F(Rotation, CounterTwoCountsDownAndStops)
 
 TEST_F(Rotation, DirectionTablesFollowTheCode)
 {
-    inversy = 1;
-    DMC_X = 0;
-    sens_marq = 1;
-    positionnement = 5;
+    rotation.inversy = 1;
+    rotation.DMC_X = 0;
+    rotation.sens_marq = 1;
+    rotation.positionnement = 5;
     Init_Parametres_DMC(4);  // row 5, k = 3
-    EXPECT_EQ(DMCvertical, 1);
-    EXPECT_EQ(DMCsuivant, 1);
+    EXPECT_EQ(rotation.DMCvertical, 1);
+    EXPECT_EQ(rotation.DMCsuivant, 1);
 
-    inversy = -1;
-    DMC_X = 1;
-    sens_marq = 3;
-    positionnement = 0;
+    rotation.inversy = -1;
+    rotation.DMC_X = 1;
+    rotation.sens_marq = 3;
+    rotation.positionnement = 0;
     Init_Parametres_DMC(12);  // sens_marq becomes 1: row 1, k = 1, suivant inverted
-    EXPECT_EQ(sens_marq, 1);
-    EXPECT_EQ(TransfoX, 1);
-    EXPECT_EQ(DMCvertical, 1);
-    EXPECT_EQ(DMCsuivant, 0);
+    EXPECT_EQ(rotation.sens_marq, 1);
+    EXPECT_EQ(rotation.TransfoX, 1);
+    EXPECT_EQ(rotation.DMCvertical, 1);
+    EXPECT_EQ(rotation.DMCsuivant, 0);
 
-    DMCvertical = DMCsuivant = 7;
+    rotation.DMCvertical = rotation.DMCsuivant = 7;
     Init_Parametres_DMC(3);  // no such row: only the inversion
-    EXPECT_EQ(sens_marq, 3);
-    EXPECT_EQ(TransfoY, -1);
-    EXPECT_EQ(DMCvertical, 7);
+    EXPECT_EQ(rotation.sens_marq, 3);
+    EXPECT_EQ(rotation.TransfoY, -1);
+    EXPECT_EQ(rotation.DMCvertical, 7);
 }
 
 }  // namespace

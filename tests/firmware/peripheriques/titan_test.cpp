@@ -2,10 +2,11 @@
 // cylinder turner, register reads, failures of each step, the bus path, and
 // the flat and cylinder switch on that board.
 #include "TitanIO.h"
-#include "mlas_etat.h"
 #include "mlas_func.h"
 
 #include "../machine/banc_machine.h"
+#include "etat_rotation.h"
+#include "etat_pupitre.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -123,10 +124,10 @@ TEST_F(SortiesTitan, BusPathComesFromTheEnvironment)
 
 TEST_F(SortiesTitan, SwitchTurnsTheCylinderTurner)
 {
-    TypeCarteCPU = 2;
+    pupitre.TypeCarteCPU = 2;
     ASSERT_GE(InitI2cIO(), 0);
     auto commute = [](uint8_t cylindre) {
-        bTC_DMC = cylindre;
+        rotation.bTC_DMC = cylindre;
         return Sortie([] { SwitchPlatCylindre(); });
     };
     EXPECT_EQ(commute(1), "Carte Titan : Marquage sur cylindre\n");
@@ -135,8 +136,8 @@ TEST_F(SortiesTitan, SwitchTurnsTheCylinderTurner)
     EXPECT_EQ(bus.Registre(3), 0);
     EXPECT_THAT(bus.Ecritures(), ElementsAre(Octets{3, 0}, Octets{7, 0}, Octets{3, 1}, Octets{3, 0}));
     EXPECT_THAT(boardsim::GpioCarte().Ecritures(), IsEmpty());
-    bTC_DMC = 0;
-    TypeCarteCPU = -1;
+    rotation.bTC_DMC = 0;
+    pupitre.TypeCarteCPU = -1;
 }
 
 }  // namespace

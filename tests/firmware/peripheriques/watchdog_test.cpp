@@ -2,6 +2,7 @@
 #include "watchdog.h"
 
 #include "../machine/banc_machine.h"
+#include "etat_deplacement.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -37,7 +38,7 @@ TEST_F(ChienDeGarde, StartArmsMatchRegister3)
 {
     const uint32_t avant = Compteur();
     EXPECT_EQ(Sortie([] { wd_start(1000); }), "Watchdog démarré\n");
-    EXPECT_EQ(WatchdogCounterInc, 1000000u);
+    EXPECT_EQ(deplacement.WatchdogCounterInc, 1000000u);
     EXPECT_EQ(timer.Registre(kMatch3), avant + 1000000u);
     EXPECT_EQ(timer.Registre(kWatchdog), 1u);
     EXPECT_THAT(carte.Trace({"WATCHDOG"}), ElementsAre("WATCHDOG enable=1"));
@@ -50,9 +51,9 @@ TEST_F(ChienDeGarde, StartArmsMatchRegister3)
 TEST_F(ChienDeGarde, LongTimeOutsDoNotWrap)
 {
     Sortie([] { wd_start(5000); });  // 5000 * 1000000 does not fit 32 bits
-    EXPECT_EQ(WatchdogCounterInc, 5000000u);
+    EXPECT_EQ(deplacement.WatchdogCounterInc, 5000000u);
     Sortie([] { wd_start(4294967295u); });
-    EXPECT_EQ(WatchdogCounterInc, 4294967295u);
+    EXPECT_EQ(deplacement.WatchdogCounterInc, 4294967295u);
 }
 
 TEST_F(ChienDeGarde, StopDisablesAndClosesTheWindow)

@@ -2,6 +2,7 @@
 // the line stays quiet, and the first link to show the start instruction wins.
 #include "../lib-zk-io/ptylinks.h"
 #include "banc_reception.h"
+#include "etat_reception.h"
 
 #if MLAS_SERIAL_SINGLE_PORT
 #include "serial.h"
@@ -60,7 +61,7 @@ TEST_F(ReceptionSerie, AJobCutInHalfIsDroppedAndThePreviousOneStays)
     EXPECT_EQ(ReceptQ8File(), 255);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "1500 octets reçus\nFichier reçu incomplet (pas de fin de fichier (JF)) -> On ne le garde pas\n");
-    EXPECT_EQ(FichierOK, 1);
+    EXPECT_EQ(reception.FichierOK, 1);
     EXPECT_EQ(Fichier("tmpprn.prn"), avant);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(RecepBuff.data), RecepBuff.count), avant);
 }

@@ -1,5 +1,6 @@
 // The reception buffer, the copy of the job on disk and its reload.
 #include "banc_reception.h"
+#include "etat_reception.h"
 
 #include <csignal>
 #include <sys/resource.h>
@@ -28,7 +29,7 @@ TEST_F(Reception, SavedJobIsReloadedAndNothingElseIs)
     PRNBuffClear(&RecepBuff);
     EXPECT_EQ(LoadTmpPRN(), 1);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(RecepBuff.data), RecepBuff.count), Job(700));
-    EXPECT_EQ(FichierOK, 1);
+    EXPECT_EQ(reception.FichierOK, 1);
 
     // A file whose job is not whole is not reloaded either.
     std::filesystem::resize_file("tmpprn.prn", 699);
@@ -45,7 +46,7 @@ TEST_F(Reception, SavedJobIsReloadedAndNothingElseIs)
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Fichier tmpprn.prn trop grand (20971521 octets) -> On ne le charge pas\n"
               "Error opening file tmpprn.prn\nPAS de fichier à charger!\n");
-    EXPECT_EQ(RecepBuff.count + FichierOK, 0u);
+    EXPECT_EQ(RecepBuff.count + reception.FichierOK, 0u);
 }
 
 // The old job stays whole when the new one cannot be written.
@@ -54,7 +55,7 @@ TEST_F(Reception, FailedSaveKeepsThePreviousJob)
     std::ofstream("tmpprn.prn") << "ancien";
     PRNBuffClear(&RecepBuff);
     PRNBuffWriteBuff(&RecepBuff, reinterpret_cast<const unsigned char*>("ancien"), 6);
-    FichierOK = 1;
+    reception.FichierOK = 1;
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit avant{};
     getrlimit(RLIMIT_FSIZE, &avant);
@@ -67,7 +68,7 @@ TEST_F(Reception, FailedSaveKeepsThePreviousJob)
     setrlimit(RLIMIT_FSIZE, &avant);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "5000 octets reçus\n" + kValide + "Write error (1000 writed instead of 5000).\n");
-    EXPECT_EQ(FichierOK, 1);
+    EXPECT_EQ(reception.FichierOK, 1);
     EXPECT_EQ(Fichier("tmpprn.prn"), "ancien");
     EXPECT_EQ(std::string(reinterpret_cast<char*>(RecepBuff.data), RecepBuff.count), "ancien");
     EXPECT_FALSE(std::filesystem::exists("tmpprn.prn.part"));

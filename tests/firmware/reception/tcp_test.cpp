@@ -1,6 +1,7 @@
 // Job reception over TCP: detection of the start instruction, the job kept
 // in memory and in "tmpprn.prn", the size limits and the listener's stop.
 #include "banc_reception.h"
+#include "etat_reception.h"
 
 #include <gmock/gmock.h>
 
@@ -22,7 +23,7 @@ TEST_F(Reception, JunkBeforeTheStartInstructionIsIgnoredAndTheJobSaved)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Détection sur TCPIP\n5000 octets reçus\n" + kValide);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(RecepBuff.data), RecepBuff.count), job);
     EXPECT_EQ(Fichier("tmpprn.prn"), job);
-    EXPECT_EQ(FichierOK, 1);
+    EXPECT_EQ(reception.FichierOK, 1);
     EXPECT_EQ(client, -1);
 }
 
@@ -59,7 +60,7 @@ TEST_F(Reception, OnlyWholeJobsWithinTheLimitAreSaved)
         EXPECT_EQ(testing::internal::GetCapturedStdout(),
                   taille + (!refuse ? kValide : job.empty() ? "" : "Taille du fichier reçu trop grande -> On ne le sauvegarde pas\n"));
         // A job refused leaves the one before in memory, on disk and ready.
-        EXPECT_EQ(FichierOK, 1);
+        EXPECT_EQ(reception.FichierOK, 1);
         sauve = refuse ? sauve : job;
         EXPECT_TRUE(Fichier("tmpprn.prn") == sauve);
         EXPECT_TRUE(std::string(reinterpret_cast<char*>(RecepBuff.data), RecepBuff.count) == sauve);
@@ -70,7 +71,7 @@ TEST_F(Reception, OnlyWholeJobsWithinTheLimitAreSaved)
     testing::internal::CaptureStdout();
     EXPECT_EQ(ReceptQ8File(), 255);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Buff write error result :255\n");
-    EXPECT_EQ(FichierOK, 1);
+    EXPECT_EQ(reception.FichierOK, 1);
     EXPECT_EQ(client, -1);
     EXPECT_TRUE(Fichier("tmpprn.prn") == sauve);
     EXPECT_EQ(RecepBuff.count, sauve.size());
@@ -103,7 +104,7 @@ TEST_F(Reception, AJobCutShortIsDroppedAndThePreviousOneStaysReady)
         EXPECT_EQ(ReceptQ8File(), 255);
         EXPECT_THAT(testing::internal::GetCapturedStdout(),
                     testing::EndsWith(std::string("Fichier reçu incomplet (") + raison + ") -> On ne le garde pas\n"));
-        EXPECT_EQ(FichierOK, 1);
+        EXPECT_EQ(reception.FichierOK, 1);
         EXPECT_EQ(Fichier("tmpprn.prn"), avant);
         EXPECT_EQ(std::string(reinterpret_cast<char*>(RecepBuff.data), RecepBuff.count), avant);
     }
@@ -126,7 +127,7 @@ TEST_F(Reception, SilentPeersAreLetGoAndNeverHoldUpAnother)
     EXPECT_EQ(ReceptQ8File(), 0);
     CloseTCP(muet);
 
-    DelaiSilenceTCP = 300;
+    reception.DelaiSilenceTCP = 300;
     testing::internal::CaptureStdout();
     // Watched alone, a silent peer is let go after the time-out, and the next one served.
     std::jthread seconde(LFWaitComTCP);
@@ -151,7 +152,7 @@ TEST_F(Reception, SilentPeersAreLetGoAndNeverHoldUpAnother)
     EXPECT_EQ(RecepBuff.count, 60u);
     CloseTCP(muet2);
     CloseTCP(bavard);
-    DelaiSilenceTCP = 10000;
+    reception.DelaiSilenceTCP = 10000;
 }
 
 TEST_F(Reception, PeerThatClosesBeforeTheStartInstruction)

@@ -5,6 +5,9 @@
 #include "conversion.h"
 #include "job_file.h"
 #include "prnReception.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
+#include "etat_reception.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -45,7 +48,7 @@ protected:
         ASSERT_GT(fichier.size(), 6u);
         PRNBuffClear(&RecepBuff);
         PRNBuffWriteBuff(&RecepBuff, fichier.data() + 6, static_cast<uint32_t>(fichier.size() - 6));
-        FichierOK = 1;
+        reception.FichierOK = 1;
     }
     static int32_t AnalyseLEntete()
     {
@@ -70,7 +73,7 @@ TEST_F(Convertis, ThePageDrawnIsMarkedAsTheConverterWroteIt)
     Recoit(fichier);
     int32_t index = 0;
     Sortie([&] { index = AnalyseLEntete(); });
-    ASSERT_EQ(FichierOK, 1) << "the header was taken";
+    ASSERT_EQ(reception.FichierOK, 1) << "the header was taken";
     EXPECT_EQ(static_cast<size_t>(index) + 1 + 6, job.bodyOffset) << "the walk starts at the first record";
 
     std::string console;
@@ -80,12 +83,12 @@ TEST_F(Convertis, ThePageDrawnIsMarkedAsTheConverterWroteIt)
     EXPECT_THAT(console, HasSubstr("FinDeFile = true"));
 
     // One step per micrometre times the lens's steps per millimetre.
-    const double pas = static_cast<double>(mmenpasX) / 1000 * (UniteDeLg != 0 ? 1 : 10);
+    const double pas = static_cast<double>(deplacement.mmenpasX) / 1000 * (marquage.UniteDeLg != 0 ? 1 : 10);
     const auto traits = Traits();
     ASSERT_EQ(traits.size(), passages.size());
     const Point origine = traits[0].Debut();
-    const double coinX = banc::kCentre - lasparam.LargeurChamp / 2 * mmenpasX;
-    EXPECT_NEAR(origine.x, coinX + (OrgXPlaque + passages[0].x) * pas, 2) << "field corner, plate origin, first jump";
+    const double coinX = banc::kCentre - lasparam.LargeurChamp / 2 * deplacement.mmenpasX;
+    EXPECT_NEAR(origine.x, coinX + (marquage.OrgXPlaque + passages[0].x) * pas, 2) << "field corner, plate origin, first jump";
     for (size_t i = 0; i < traits.size(); ++i) {
         const Point debut{origine.x + static_cast<int>(std::lround((passages[i].x - passages[0].x) * pas)),
                           origine.y + static_cast<int>(std::lround((passages[i].y - passages[0].y) * pas))};

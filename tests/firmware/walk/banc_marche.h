@@ -9,12 +9,15 @@
 #include "build.h"
 #include "job_builder.h"
 #include "mlas_dep.h"
-#include "mlas_etat.h"
 #include "mlas_param.h"
 #include "prnCommonFunctions.h"
 #include "prnVectorFunctions.h"
 #include "prnanalyse.h"
 #include "prnbuffer.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
+#include "etat_pupitre.h"
 
 #include <sanitizer/asan_interface.h>
 
@@ -49,30 +52,30 @@ protected:
     {
         Machine::SetUp();
         dsp.Demarre();
-        mmenpasX = mmenpasY = 1000.0f;
+        deplacement.mmenpasX = deplacement.mmenpasY = 1000.0f;
         lasparam.LargeurChamp = lasparam.HauteurChamp = 2.0f * kDemiChamp / 1000;
         lasparam.VitesseMarquage = 500;
-        Orientation = 4;
-        TempoSaut = TempoTir = TempopTir = 0;
-        VitesseSaut = 2500;
-        DIV_PD = DIV_PU = VPULASER = 10;
-        bEcoMode = bTestInscription = bSimulation = bTC_DMC = bDMCpasApas = bMOdeIndexe = bCestUneRotation = 0;
-        CUneRechercheOrgigine = bRechercheOrigine = bLastFicheMultiPlansTC = 0;
-        iTabD = NumblocDSP = 0;
-        LPen_Up = DoSegment = FirstDeplacementCentreObjet = 1;
-        X_courant = Y_courant = kCentre;
-        PX_reel = PY_reel = kCentre;
+        marquage.Orientation = 4;
+        marquage.TempoSaut = marquage.TempoTir = marquage.TempopTir = 0;
+        marquage.VitesseSaut = 2500;
+        deplacement.DIV_PD = deplacement.DIV_PU = deplacement.VPULASER = 10;
+        pupitre.bEcoMode = marquage.bTestInscription = marquage.bSimulation = rotation.bTC_DMC = rotation.bDMCpasApas = rotation.bMOdeIndexe = rotation.bCestUneRotation = 0;
+        deplacement.CUneRechercheOrgigine = deplacement.bRechercheOrigine = rotation.bLastFicheMultiPlansTC = 0;
+        deplacement.iTabD = deplacement.NumblocDSP = 0;
+        deplacement.LPen_Up = deplacement.DoSegment = deplacement.FirstDeplacementCentreObjet = 1;
+        deplacement.X_courant = deplacement.Y_courant = kCentre;
+        deplacement.PX_reel = deplacement.PY_reel = kCentre;
 
-        OrgXPlaque = kOrgX;
-        OrgYPlaque = kOrgY;
-        UniteDeLg = CoefUnitVersMicron = 1;
-        CoefUnitVersNano = 1000;
-        ResolutionDpiX = ResolutionDpiY = 254;
-        ModelDuLaser = TypeSource = ModeTurboTCValide = TypeDuFichier = 0;
-        bDdeRetourOrigine = bPositionYEtau = bFocalisationAPlat = 0;
-        MarkingSpeed = 5000;
-        Frequency = 50000;
-        DureeImpulsion = 1.0f;
+        marquage.OrgXPlaque = kOrgX;
+        marquage.OrgYPlaque = kOrgY;
+        marquage.UniteDeLg = marquage.CoefUnitVersMicron = 1;
+        marquage.CoefUnitVersNano = 1000;
+        marquage.ResolutionDpiX = marquage.ResolutionDpiY = 254;
+        marquage.ModelDuLaser = marquage.TypeSource = marquage.ModeTurboTCValide = marquage.TypeDuFichier = 0;
+        marquage.bDdeRetourOrigine = marquage.bPositionYEtau = marquage.bFocalisationAPlat = 0;
+        marquage.MarkingSpeed = 5000;
+        marquage.Frequency = 50000;
+        marquage.DureeImpulsion = 1.0f;
         RaccordsRotation = {};
     }
     void TearDown() override

@@ -3,6 +3,10 @@
 // sheets and the rotation of cylinder jobs.
 #include "Calcul.h"
 #include "banc_marche.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
+#include "etat_pupitre.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -77,7 +81,7 @@ TEST_F(Enregistrements, PowerCodesOfEachLaserLine)
     Puissance(150);
     EXPECT_EQ(DernierePuissance(), 0xFF) << "more than 100 % is 100 %";
     if constexpr (kFibre) {
-        bEcoMode = 1;
+        pupitre.bEcoMode = 1;
         EXPECT_THAT(Sortie([] { Puissance(100); }), HasSubstr("Mode Eco en cours -> Puissance marquage = 0x7f"));
         EXPECT_EQ(DernierePuissance(), 0x7F) << "eco mode keeps the emission bit clear";
     }
@@ -87,37 +91,37 @@ TEST_F(Enregistrements, FrequencyRangesFollowTheModelAndStayWithin32Bits)
 {
     const Builder dixKilohertz = Builder().pair("FR", 10000);
     if constexpr (kFibre) {
-        ModelDuLaser = 772;
+        marquage.ModelDuLaser = 772;
         EXPECT_EQ(Frequence(dixKilohertz), 10);
-        EXPECT_EQ(Frequency, 30000);
-        EXPECT_EQ(FreqInc, 546.0) << "70,000 Hz over 128";
-        EXPECT_EQ(FreqMoyenne, 65000.0);
-        ModelDuLaser = 774;
+        EXPECT_EQ(marquage.Frequency, 30000);
+        EXPECT_EQ(marquage.FreqInc, 546.0) << "70,000 Hz over 128";
+        EXPECT_EQ(marquage.FreqMoyenne, 65000.0);
+        marquage.ModelDuLaser = 774;
         Frequence(dixKilohertz);
-        EXPECT_EQ(Frequency, build::kFibre500 ? 50000 : 20000);
-        ModelDuLaser = 0;
+        EXPECT_EQ(marquage.Frequency, build::kFibre500 ? 50000 : 20000);
+        marquage.ModelDuLaser = 0;
     } else {
         EXPECT_EQ(Frequence(dixKilohertz), 10);
-        EXPECT_EQ(build::kViper ? DeltaFrequency : PlageFreq, build::kViper ? 90000 : 190000);
+        EXPECT_EQ(build::kViper ? marquage.DeltaFrequency : marquage.PlageFreq, build::kViper ? 90000 : 190000);
     }
-    TypeSource = 2;
+    marquage.TypeSource = 2;
     Frequence(Builder().pair("FR", 0x80000000u));
-    EXPECT_EQ(Frequency, kMin);
-    EXPECT_EQ(build::kViper ? DeltaFrequency : PlageFreq, kMax);
+    EXPECT_EQ(marquage.Frequency, kMin);
+    EXPECT_EQ(build::kViper ? marquage.DeltaFrequency : marquage.PlageFreq, kMax);
 
     // A high half alone changes nothing and takes its own record only.
     const std::string console = Sortie([] { EXPECT_EQ(Frequence(Builder().record("FR", 1).record("VD", 5)), 4); });
     EXPECT_THAT(console, HasSubstr("FR sans sa seconde moitié"));
-    EXPECT_EQ(Frequency, kMin);
+    EXPECT_EQ(marquage.Frequency, kMin);
 }
 
 TEST_F(Enregistrements, AHundredthOfAMillimetreIsTenMicrometres)
 {
-    UniteDeLg = 0;
-    CoefUnitVersNano = 10000;
-    CoefUnitVersMicron = 10;
-    OrgXPlaque = banc::kOrgX / 10;
-    OrgYPlaque = banc::kOrgY / 10;
+    marquage.UniteDeLg = 0;
+    marquage.CoefUnitVersNano = 10000;
+    marquage.CoefUnitVersMicron = 10;
+    marquage.OrgXPlaque = banc::kOrgX / 10;
+    marquage.OrgYPlaque = banc::kOrgY / 10;
     banc::Marche::Recoit(Builder().pu({segment(200, 100)}).pd({segment(1000, 0)}).end().bytes());
     Marque();
     const auto traits = Traits();
@@ -129,38 +133,38 @@ TEST_F(Enregistrements, AHundredthOfAMillimetreIsTenMicrometres)
 TEST_F(Enregistrements, AJumpWithoutPointsCentresOnceAndModeZeroSendsTheIndexedMarks)
 {
     EXPECT_EQ(Points(1, Builder().pu().end()), 4);
-    EXPECT_EQ(FirstDeplacementCentreObjet, 0);
+    EXPECT_EQ(deplacement.FirstDeplacementCentreObjet, 0);
 
     Recoit(Builder().record("MO", 1));
     ChangtModeMarquage(kCode);
-    EXPECT_EQ(bMOdeIndexe, 1);
+    EXPECT_EQ(rotation.bMOdeIndexe, 1);
     Points(0, Builder().pd({segment(1000, 0), segment(0, 1000)}).end());
-    EXPECT_GT(iTabD, 0);
+    EXPECT_GT(deplacement.iTabD, 0);
     Recoit(Builder().record("MO", 0));
     ChangtModeMarquage(kCode);
-    EXPECT_EQ(bMOdeIndexe, 0);
-    EXPECT_EQ(iTabD, 0);
+    EXPECT_EQ(rotation.bMOdeIndexe, 0);
+    EXPECT_EQ(deplacement.iTabD, 0);
 }
 
 TEST_F(Enregistrements, HelpSheetsRecordTheirVectorsUpToTheTablesEnds)
 {
-    bSimulation = 1;
-    GainXRectPosition = GainYRectPosition = 1.0f;
+    marquage.bSimulation = 1;
+    marquage.GainXRectPosition = marquage.GainYRectPosition = 1.0f;
     Builder b;
     b.record("PD", 0);
     for (int i = 0; i < 70; ++i) b.elements({segment(1000, -500)});
     b.end();
     for (const int type : {1, 3}) {
-        TypeDuFichier = type;
-        CurrentRectPos = NbreDataPourPositionnement = NbreDataPositionnementTC = 0;
+        marquage.TypeDuFichier = type;
+        deplacement.CurrentRectPos = deplacement.NbreDataPourPositionnement = deplacement.NbreDataPositionnementTC = 0;
         const size_t avant = carte.Trace().size();
         EXPECT_EQ(Points(0, b), 4 + 70 * 8);
         EXPECT_TRUE(Traits(avant).empty()) << "a help sheet marks nothing";
-        EXPECT_EQ(CurrentRectPos, type == 1 ? 60 : 16);
-        EXPECT_EQ(RectanglePositionnementX[0], 1000.0f) << "steps";
-        EXPECT_EQ(RectanglePositionnementY[0], -500.0f);
+        EXPECT_EQ(deplacement.CurrentRectPos, type == 1 ? 60 : 16);
+        EXPECT_EQ(deplacement.RectanglePositionnementX[0], 1000.0f) << "steps";
+        EXPECT_EQ(deplacement.RectanglePositionnementY[0], -500.0f);
     }
-    EXPECT_EQ(SavePointsCroixX[15], 1000.0f);
+    EXPECT_EQ(deplacement.SavePointsCroixX[15], 1000.0f);
 }
 
 // A cylinder job with the rotation card (builds that have it): the card's
@@ -172,7 +176,7 @@ protected:
         Enregistrements::SetUp();
         if constexpr (build::kDmc) {
             dmc = &BrancheCarteRotation();
-            sens_DMC_OK = 0;
+            rotation.sens_DMC_OK = 0;
             Reglage_Sens_DMC();
             RaccordsRotation.PriseOrigine = [] { ++prisesOrigine; };
         }
@@ -186,8 +190,8 @@ protected:
     // Step rotation: two points of 3 mm along X and 2 mm around a 100 mm cylinder.
     static void RecoitDeuxPointsEnRotation()
     {
-        bDMCpasApas = 1;
-        PerimetreCylindreAMarquer = 10000;
+        rotation.bDMCpasApas = 1;
+        rotation.PerimetreCylindreAMarquer = 10000;
         Builder b;
         b.pu({segment(1000, 0)}).pd({segment(3000, 2000), segment(3000, 2000)}).end();
         banc::Marche::Recoit(b.bytes());
@@ -202,8 +206,8 @@ TEST_F(Cylindre, StepRotationTurnsThePartAndHomesItAfterTheLastPlane)
     if constexpr (!build::kDmc) {
         GTEST_SKIP() << "no rotation card in this build";
     } else {
-        bDMCpasApas = 1;
-        PerimetreCylindreAMarquer = 10000;  // 100 mm
+        rotation.bDMCpasApas = 1;
+        rotation.PerimetreCylindreAMarquer = 10000;  // 100 mm
         Builder b;
         b.pu({segment(1000, 0)}).pd({segment(3000, 2000)}).record("VT", 0).record("OP", 0).end();
         banc::Marche::Recoit(b.bytes());
@@ -216,7 +220,7 @@ TEST_F(Cylindre, StepRotationTurnsThePartAndHomesItAfterTheLastPlane)
         EXPECT_EQ(mouvements[0].impulsions, 304u);
         EXPECT_EQ(mouvements[1].impulsions, 304u);
         EXPECT_EQ(dmc->Position(), 0);
-        EXPECT_EQ(DMC_ON, 0) << "the card is on for its moves only";
+        EXPECT_EQ(rotation.DMC_ON, 0) << "the card is on for its moves only";
         EXPECT_EQ(prisesOrigine, 1);
         EXPECT_THAT(console, HasSubstr("Retour origine rotation - En absolu - Sans recherche du capteur"));
         EXPECT_THAT(console, HasSubstr("FIN NORMAL - Prise Origine avec recherche du capteur"));
@@ -260,10 +264,10 @@ TEST_F(Cylindre, ACardThatDoesNotCountItsPulsesStopsTheJob)
 
         EXPECT_THAT(console, ::testing::ContainsRegex("Rotation : la carte DMC n'a pas envoyé ses 304 pas en "
                                                       "[0-9.]+ s -> Arrêt du marquage\n"));
-        EXPECT_EQ(Interruption, ArretMarquage::RotationBloquee);
+        EXPECT_EQ(deplacement.Interruption, ArretMarquage::RotationBloquee);
         EXPECT_EQ(dmc->Mouvements().size(), 1u) << "no second turn";
         EXPECT_EQ(Traits().size(), 1u) << "no second stroke";
-        EXPECT_EQ(RetourOrigineOK, 0);
+        EXPECT_EQ(deplacement.RetourOrigineOK, 0);
     }
 }
 

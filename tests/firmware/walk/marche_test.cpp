@@ -5,6 +5,8 @@
 #include "banc_marche.h"
 
 #include "mlas_main.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -259,7 +261,7 @@ TEST_F(Marche, ADrawingLeavingTheFieldStopsBeforeItsFirstOutsideMove)
     std::string console;
     EXPECT_LT(Marque(&console), static_cast<int32_t>(RecepBuff.count)) << "the records after it are not handled";
     EXPECT_THAT(console, HasSubstr("hors du champ de la lentille"));
-    EXPECT_EQ(Interruption, ArretMarquage::HorsChamp);
+    EXPECT_EQ(deplacement.Interruption, ArretMarquage::HorsChamp);
     const auto traits = Traits();
     ASSERT_EQ(traits.size(), 1u);
     EXPECT_TRUE(banc::SuitLeDessin(traits[0], {kOrigine.x + 1000, kOrigine.y + 1000}, {segment(30000, 0)}));
@@ -273,7 +275,7 @@ TEST_F(Marche, ADrawingLeavingTheFieldStopsBeforeItsFirstOutsideMove)
 
 TEST_F(Marche, AResolutionOfZeroStopsOnlyARasterRecord)
 {
-    ResolutionDpiX = 0;
+    marquage.ResolutionDpiX = 0;
     Builder b;
     Points(b.pu({segment(1000, 0)}), "PD", {segment(2000, 0)});
     b.pair("RX", 3).pair("RY", 0).line("C1", std::vector<uint8_t>{1, 2});
@@ -300,7 +302,7 @@ TEST_F(Marche, AResetInsteadOfTheNextPlaneEndsTheJob)
     EXPECT_THAT(console, HasSubstr("Reset pendant l'attente du plan suivant -> Arrêt du marquage\n"));
     EXPECT_EQ(Traits().size(), 1u) << "the second plane is not marked";
     EXPECT_EQ(carte.Trace({"OUT"}).back(), "OUT word=0x0000") << "the ready lamp goes out";
-    EXPECT_EQ(Interruption, ArretMarquage::Reset);
+    EXPECT_EQ(deplacement.Interruption, ArretMarquage::Reset);
 }
 
 // Ctrl-C lands on any thread while the marking runs and the board's trace

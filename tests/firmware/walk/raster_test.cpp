@@ -7,6 +7,10 @@
 #include "mlas_main.h"
 #include "prnRasterFunctions.h"
 #include "raster_dots.h"
+#include "etat_marquage.h"
+#include "etat_deplacement.h"
+#include "etat_rotation.h"
+#include "etat_boucles.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -32,15 +36,15 @@ protected:
     void SetUp() override
     {
         banc::Marche::SetUp();
-        bNegatif = 0;
-        RasterPatternDrawing = 2;
-        RasterPatternCorrection = 0;
-        TempoInterligneTC = TempoFinRotation = 0;
-        LFNbreLigne = LFNbrepointA = 0;
+        marquage.bNegatif = 0;
+        marquage.RasterPatternDrawing = 2;
+        marquage.RasterPatternCorrection = 0;
+        marquage.TempoInterligneTC = marquage.TempoFinRotation = 0;
+        boucles.LFNbreLigne = boucles.LFNbrepointA = 0;
     }
     void TearDown() override
     {
-        RasterPatternDrawing = 2;
+        marquage.RasterPatternDrawing = 2;
         banc::Marche::TearDown();
     }
 
@@ -60,14 +64,14 @@ protected:
     // The dots marked since trace line `depuis`, on the grid of this bench's lens and plate.
     std::vector<rasterdots::Dot> Marques(size_t depuis = 0) const
     {
-        const rasterdots::Grid grille = rasterdots::plateGrid({Orientation, 1000, 1000, 60, 60}, OrgXPlaque * 1000.0,
-                                                              OrgYPlaque * 1000.0, EcartXEntreDot, EcartYEntreDot);
+        const rasterdots::Grid grille = rasterdots::plateGrid({marquage.Orientation, 1000, 1000, 60, 60}, marquage.OrgXPlaque * 1000.0,
+                                                              marquage.OrgYPlaque * 1000.0, deplacement.EcartXEntreDot, deplacement.EcartYEntreDot);
         return rasterdots::markedDots(carte.Trace(), grille, depuis);
     }
     // The image asked by the body and the one marked are the same, one move per dot.
     testing::AssertionResult MemeImage(const Builder& b, size_t depuis = 0) const
     {
-        const auto demandes = rasterdots::askedDots(jobfile::decodeBody(b.bytes()), bNegatif != 0);
+        const auto demandes = rasterdots::askedDots(jobfile::decodeBody(b.bytes()), marquage.bNegatif != 0);
         const auto marques = Marques(depuis);
         const auto c = rasterdots::compare(demandes, marques);
         if (demandes.empty() || !c.onlyAsked.empty() || !c.onlyMarked.empty() || marques.size() != demandes.size())
@@ -121,15 +125,15 @@ TEST_F(Raster, AnImageIsMarkedDotByDotWhereItsLinesPutIt)
     EXPECT_THAT(console, Not(HasSubstr("COMMANDE INCONNUE")));
     EXPECT_TRUE(MemeImage(b));
     if constexpr (build::kFibreLine) {
-        EXPECT_EQ(LFNbreLigne, 5u);
-        EXPECT_EQ(LFNbrepointA, 30u + 10u) << "every grey dot, the marked 1-bit ones";
+        EXPECT_EQ(boucles.LFNbreLigne, 5u);
+        EXPECT_EQ(boucles.LFNbrepointA, 30u + 10u) << "every grey dot, the marked 1-bit ones";
     }
 
     // Each lens orientation lays the same image on other scanner axes, from
     // the field's corner that the orientation takes (past the card's wrap in some).
     for (uint8_t o = 1; o <= 4; ++o) {
-        Orientation = o;
-        OrgXPlaque = OrgYPlaque = 10000;
+        marquage.Orientation = o;
+        marquage.OrgXPlaque = marquage.OrgYPlaque = 10000;
         const size_t avant = carte.Trace().size();
         MarqueCorps(b.bytes());
         EXPECT_TRUE(MemeImage(b, avant)) << "orientation " << int{o};
@@ -193,8 +197,8 @@ TEST_F(Raster, AWideDotIsMarkedOverFortyMicrometresOrLessTheCorrection)
     };
     for (const auto& [dpi, correction, pas, marque] :
          std::vector<Cas>{{100, 0, 254, 40}, {100, 20, 254, 40}, {254, 30, 100, 70}, {1270, 30, 20, 20}}) {
-        ResolutionDpiX = dpi;
-        RasterPatternCorrection = correction;
+        marquage.ResolutionDpiX = dpi;
+        marquage.RasterPatternCorrection = correction;
         Builder b;
         Bande(b, 1, 0).line("C1", std::vector<uint8_t>{0xC0}).line("C2", std::vector<uint8_t>{0x03}).end();
         const size_t avant = carte.Trace().size();
@@ -214,7 +218,7 @@ TEST_F(Raster, AWideDotIsMarkedOverFortyMicrometresOrLessTheCorrection)
 TEST_F(Raster, NegativeMarkingMarksTheZeroBitsAndTheLowLevels)
 {
     // The 1-bit dots that are off, and the grey levels 0-126; not 127.
-    bNegatif = 1;
+    marquage.bNegatif = 1;
     Builder b;
     Bande(b, 0, 0).line("C1", std::vector<uint8_t>{0xA5}).line("C4", std::vector<uint8_t>{0, 127, 126, 64, 200});
     MarqueCorps(b.end().bytes());
@@ -227,7 +231,7 @@ TEST_F(Raster, PatternsDrawTheirStrokesAndBlankDotsStayUnmarked)
 {
     // Pattern 3: the lightest level up the diagonal, the dot's level back down;
     // reverse lines draw it the other way round. The blank dot between draws nothing.
-    RasterPatternDrawing = 3;
+    marquage.RasterPatternDrawing = 3;
     Builder b;
     Bande(b, 0, 0).line("C3", std::vector<uint8_t>{50, 0, 50}).line("C4", std::vector<uint8_t>{50}).end();
     MarqueCorps(b.bytes());
@@ -241,12 +245,12 @@ TEST_F(Raster, PatternsDrawTheirStrokesAndBlankDotsStayUnmarked)
     EXPECT_EQ(Envois().size(), 5u) << "lightest level and the dot's in turn";
 
     // A pattern that draws nothing still passes over its dots.
-    RasterPatternDrawing = 9;
+    marquage.RasterPatternDrawing = 9;
     Recoit(Builder().line("C3", std::vector<uint8_t>{50, 50}).end().bytes());
     const size_t avant = carte.Trace().size();
     Marque();
     EXPECT_TRUE(Traits(avant).empty());
-    EXPECT_EQ(MemX_PU, 2 * EcartXEntreDot);
+    EXPECT_EQ(deplacement.MemX_PU, 2 * deplacement.EcartXEntreDot);
 }
 
 TEST_F(Raster, ALineThatCannotBeMarkedEndsTheJobWithNothingPastItsData)
@@ -280,7 +284,7 @@ TEST_F(Raster, ALineThatCannotBeMarkedEndsTheJobWithNothingPastItsData)
     Builder sansRY;
     sansRY.pair("RX", 1).pair("RZ", 1).pair("RY", 1).line("C3", std::vector<uint8_t>{9});
     essai(sansRY.end(), "Déplacement RX RY incomplet dans le fichier -> fin du marquage");
-    ResolutionDpiX = 100000000;
+    marquage.ResolutionDpiX = 100000000;
     Builder sansPas;
     Bande(sansPas, 0, 0).line("C3", std::vector<uint8_t>{9, 9});
     essai(sansPas.end(), "Ligne raster sans pas entre points (résolution) -> fin du marquage");
@@ -290,8 +294,8 @@ TEST_F(Raster, AResetEndsTheLineAtTheNextItemAndTheLineFeedIsStillMade)
 {
     Recoit(Builder().line("C3", std::vector<uint8_t>{9, 8, 9}).end().bytes());
     BuffCourant = RecepBuff.data;
-    EcartXEntreDot = EcartYEntreDot = 100000;
-    MemX_PU = MemY_PU = 0;
+    deplacement.EcartXEntreDot = deplacement.EcartYEntreDot = 100000;
+    deplacement.MemX_PU = deplacement.MemY_PU = 0;
     dsp.FixeEntrees({.reset = true});
     const size_t avant = carte.Trace().size();
     bool arret = false;
@@ -300,7 +304,7 @@ TEST_F(Raster, AResetEndsTheLineAtTheNextItemAndTheLineFeedIsStillMade)
     EXPECT_EQ(pris, 4 + 4) << "the whole line";
     EXPECT_FALSE(arret) << "the walk stops on the reset itself";
     EXPECT_TRUE(Coups(avant).empty());
-    EXPECT_EQ(MemY_PU, 100000);
+    EXPECT_EQ(deplacement.MemY_PU, 100000);
 }
 
 // The cylinder: a 1-bit line's feed turns the part at once (through the Y
@@ -313,7 +317,7 @@ protected:
         Raster::SetUp();
         if constexpr (build::kDmc) {
             dmc = &BrancheCarteRotation();
-            sens_DMC_OK = 0;
+            rotation.sens_DMC_OK = 0;
             Reglage_Sens_DMC();
         }
     }
@@ -340,8 +344,8 @@ TEST_F(RasterCylindre, ALineFeedOfA1BitLineTurnsThePart)
     };
     // An indexed job's feed is left to the jump, except where the indexed mode
     // is not looked at (no card) or is cleared at each fiche (mlas-km250).
-    bTC_DMC = 1;
-    bMOdeIndexe = 1;
+    rotation.bTC_DMC = 1;
+    rotation.bMOdeIndexe = 1;
     MarqueCorps(b.bytes());
     const bool tourne = (!build::kDmc && !build::kViper) || build::kTraits.modeIndexeEffaceParFiche;
     EXPECT_THAT(entre(0), HasSubstr(tourne ? "dpd=1 " : "dpd=10 ")) << "the part turns at the jump's speed";
@@ -350,9 +354,9 @@ TEST_F(RasterCylindre, ALineFeedOfA1BitLineTurnsThePart)
     if constexpr (build::kDmc) {
         // Step mode: the card turns by a line (100 um of a 152 mm perimeter: 10
         // half-steps) and by the band's RY; the beam stays on its row.
-        bTC_DMC = bMOdeIndexe = 0;
-        bDMCpasApas = 1;
-        PerimetreCylindreAMarquer = 15200;
+        rotation.bTC_DMC = rotation.bMOdeIndexe = 0;
+        rotation.bDMCpasApas = 1;
+        rotation.PerimetreCylindreAMarquer = 15200;
         Builder p;
         Bande(p, 1, 3).line("C1", std::vector<uint8_t>{0x80}).line("C2", std::vector<uint8_t>{0x01}).end();
         const size_t avant = carte.Trace().size();
@@ -380,9 +384,9 @@ TEST_F(RasterCylindre, AResetEndsThePausesTheJobAsksFor)
 {
     Builder b;
     Bande(b, 0, 0).line("C1", std::vector<uint8_t>{0x80}).line("C2", std::vector<uint8_t>{0x01}).end();
-    bTC_DMC = 1;
-    bMOdeIndexe = 0;
-    TempoInterligneTC = TempoFinRotation = INT32_MAX;
+    rotation.bTC_DMC = 1;
+    rotation.bMOdeIndexe = 0;
+    marquage.TempoInterligneTC = marquage.TempoFinRotation = INT32_MAX;
     const clock_t debut = banc::horlogeVirtuelle;
     resetA = debut + CLOCKS_PER_SEC;
     LireHorloge = HorlogeResetA;
