@@ -148,147 +148,17 @@ int FinDeConsole()
 
 void Init_Var()
 {
-    constexpr bool kFibre = build::kFibreLine;
-    constexpr bool kKm250 = build::kKm250Line;
-    constexpr bool kDmc = build::kDmc;
-    constexpr bool kViper = build::kViper;
-
+    ReinitMarquage();
+    ReinitDeplacement();
+    ReinitRotation();
+    ReinitPupitre();
+    ReinitReception();
+    ReinitBoucles();
     ChampsParDefaut(lasparam);
-    deplacement.NumblocDSP = 0;
-    deplacement.NBWORD = 6;
-    deplacement.DIV_PD = 1;
-    deplacement.DIV_PU = 1;
-    deplacement.VPULASER = 1;
-    marquage.LIMITE_PU = 5000;
-    deplacement.PX_reel = 0;
-    deplacement.PY_reel = 0;
-    deplacement.iTabD = 0;
-    deplacement.LPen_Up = 1;
-    if constexpr (build::kTraits.presseEffaceeAuDemarrage) pupitre.Reset_presse = 0;
-    deplacement.X0TabDeplace = 0;
-    deplacement.Y0TabDeplace = 0;
-    deplacement.CestUnSaut = 1;
-    deplacement.SautX = 0;
-    deplacement.SautY = 0;
-    reception.CurrentBufferIndex = 0;
-    marquage.MemoFocale = 0;
-    marquage.DureeImpulsion = 1.0f;
-    marquage.MarkingSpeed = 2000;
-    marquage.DeltaMarkingSpeed = 0;
-    marquage.Frequency = 55000;
-    marquage.DeltaFrequency = 0;
-    marquage.RasterPatternSize = 0;
-    marquage.RasterPatternDrawing = 2;
-    marquage.bNegatif = 0;
-    marquage.Orientation = 2;
-    marquage.RasterPatternCorrection = 0;
+    CommMode = 1;
     h = libdevmem_open(kPortDsp, kLongueurPortDsp);
     handleOSTimer = libdevmem_open(kTimerOs, kFenetreTimerOs);
-    if constexpr (kDmc) handleDMC = libdevmem_open(kPortsDmc, kLongueurPortsDmc);
-    std::memcpy(reception.StartInst, "!LB 1;", sizeof reception.StartInst);
-    CommMode = 1;
-    deplacement.DSPTimerFreq = 250000.0f;
-    marquage.GainXRectPosition = 0;
-    marquage.GainYRectPosition = 0;
-    marquage.DemiCourse = 0;
-    deplacement.bRechercheOrigine = 0;
-    if constexpr (!kViper) {
-        pupitre.bEcoMode = 0;
-        pupitre.bNormalMode = 0;
-    }
-    if constexpr (kFibre) {
-        pupitre.bKeyOFF = 0;
-        pupitre.bAlarmeEnCours = 0;
-        pupitre.bMarquageEnCours = 0;
-        pupitre.bRetourNormalPendantMarquage = 0;
-        boucles.TEMPO_PRE_AMP = 40000;
-        boucles.bFirstLoop = 1;
-    }
-    marquage.bTCReglageMinMax = 0;
-    marquage.fRatioVitesseXY = 0;
-    rotation.bTC_DMC = 0;
-    rotation.bCestUneRotation = 0;
-    rotation.SavePerimetreCylindre = 0;
-    rotation.PerimetreCylindreAMarquer = 0;
-    deplacement.FirstDeplacementCentreObjet = 1;
-    deplacement.bRasterC1C2 = 0;
-    deplacement.VitesseDeDeplacementEnTC = 0;
-    marquage.bFocalisationAPlat = 0;
-    marquage.bFocalisationTC = 0;
-    if constexpr (kDmc) {
-        marquage.bPositionnementTC = 0;
-        marquage.bPositionTC2 = 0;
-        marquage.bPositionXEtau = 0;
-        marquage.bPositionYEtau = 0;
-    }
-    if constexpr (!kViper) marquage.bTestInscription = 0;
-    marquage.ModeTurboTCValide = 0;
-    marquage.TempoFinRotation = 0;
-    marquage.TempoInterligneTC = 0;
-    rotation.bRotationPUVecteur = 0;
-    if constexpr (kDmc) marquage.bFirstRotationPU = 0;
-    if constexpr (!kViper) pupitre.TypeCarteCPU = -1;
-    deplacement.NbrePeriodeTimerParMs = 0.0;
-    if constexpr (kDmc) {
-        rotation.inversy = -1;
-        rotation.DMC_ON = 0;
-        rotation.SUPPRIMER_RAMPE = 0;
-        rotation.pas_DMC = 760000;
-        rotation.DMC_X = 0;
-        rotation.DMC_Y = 1;
-        rotation.sens_DMC_OK = 1;
-        rotation.DMCvertical = 0;
-        rotation.DMCsuivant = 0;
-        rotation.sens_marq = 3;
-        rotation.positionnement = 0;
-        rotation.FMARQDMC = 1875;
-        rotation.FDEPLDMC = 1583;
-        rotation.FACCELDMC = 302;
-        rotation.FACCELX = 0;
-        rotation.FACCELY = 0;
-        rotation.PDMC_reel = 0.0;
-        rotation.TransfoX = 1;
-        rotation.TransfoY = 1;
-        rotation.bMOdeIndexe = 0;
-        rotation.DMC_OK = 0;
-        rotation.bDMCpasApas = 0;
-        rotation.Origine_DMC = 1;
-        deplacement.RetourOrigineOK = 0;
-        rotation.bLastFicheMultiPlansTC = 0;
-        marquage.NbrePasRotation = 1000;
-        marquage.LgEntete = 0;
-    }
-    if constexpr (!kViper) reception.FichierOK = 1;
-    deplacement.DoSegment = 1;
-    if constexpr (kFibre) marquage.TypeSource = 0;
-    marquage.UniteDeLg = 55;
-    marquage.MarquageUnique = 55;
-    marquage.MargeFocaleCurrentUnit = 0;
-    deplacement.NbreDataPourPositionnement = 0;
-    deplacement.NbreDataPositionnementTC = 0;
-    if constexpr (kFibre) {
-        marquage.CoefDivUnitVersmm = 0;
-        marquage.CoefUnitVersNano = 0;
-        marquage.CoefUnitVersMicron = 0;
-    }
-    if constexpr (kKm250) {
-        boucles.pen_Up = 1;
-        boucles.LIMITE_PD = 2500;
-        boucles.marquage_encours = 0;
-        boucles.Marquage_chaine_en_cours = 0;
-        boucles.XMligne = 0;
-        boucles.XMcolonne = 0;
-        boucles.point_par_point = 0;
-        boucles.M_a_faire = 0;
-        boucles.X0Saut = 0;
-        boucles.Y0Saut = 0;
-        std::memcpy(boucles.EndInst, "\xFF\xFDJF\0\0", sizeof boucles.EndInst);
-        marquage.bPreChauffe = 0;
-        boucles.fNtour = 0;
-        boucles.NbTotalIteration = 0;
-        if constexpr (!kViper) boucles.bEventdetected = 0;
-        marquage.bDdeRetourOrigine = 0;
-    }
+    if constexpr (build::kDmc) handleDMC = libdevmem_open(kPortsDmc, kLongueurPortsDmc);
 }
 
 int cardType()

@@ -74,23 +74,11 @@ void Demarre()
         boardsim::AjouteCarteDmc().Virtuel(1000000);
         Ferme(handleDMC);
         handleDMC = libdevmem_open(0x300002C0, 8);
-        rotation.DMC_X = rotation.SUPPRIMER_RAMPE = pupitre.Reset_presse = 0;
-        rotation.DMC_Y = rotation.Origine_DMC = 1;
-        rotation.FDEPLDMC = 1583;
         // A ramp waits a real microsecond a step: a steep one costs no time.
         rotation.FACCELDMC = 302000;
-        rotation.PDMC_reel = 0.0;
         init_DMC_Laser();
     }
-    marquage.TypeDuFichier = 0;
-    marquage.UniteDeLg = marquage.MarquageUnique = 55;
-    marquage.bSimulation = marquage.bReceptionFirmware = marquage.bPositionningFleche = marquage.bChangementIP = marquage.bPreChauffe = 0;
-    marquage.bTCReglageMinMax = marquage.bFocalisationAPlat = marquage.bFocalisationTC = marquage.bPositionnementTC = marquage.bPositionTC2 = 0;
-    marquage.bPositionXEtau = marquage.bPositionYEtau = marquage.bTestInscription = 0;
-    rotation.bTC_DMC = rotation.bDMCpasApas = marquage.bDdeRetourOrigine = marquage.bFirstRotationPU = 0;
-    rotation.PerimetreCylindreAMarquer = rotation.SavePerimetreCylindre = 0;
     CurrentParamCorrection = {};
-    marquage.LgEntete = 0;
 }
 
 }  // namespace

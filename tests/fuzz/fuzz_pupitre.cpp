@@ -34,8 +34,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* donnees, size_t taille)
 {
     if (taille > 4096) return 0;
-    pupitre.bEcoMode = pupitre.bNormalMode = pupitre.bKeyON = pupitre.bKeyOFF = pupitre.bAlarmeEnCours = 0;
-    pupitre.bRetourNormalPendantMarquage = 0;
+    ReinitPupitre();
     pupitre.bMarquageEnCours = taille % 2;
     fuzz::Liaison pc(1, nullptr, 0), pupitre(2, donnees, taille), source(3, nullptr, 0);
     // Each poll takes at least one byte while some are left.

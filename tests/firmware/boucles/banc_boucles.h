@@ -106,8 +106,7 @@ protected:
     {
         Machine::SetUp();
         dsp.Demarre();
-        marquage.TypeDuFichier = 0;
-        marquage.bSimulation = marquage.bReceptionFirmware = marquage.bPositionningFleche = marquage.bChangementIP = marquage.bPreChauffe = marquage.bTCReglageMinMax = 0;
+        ReinitMarquage();
         CommMode = 1;
         bStopReceptionThreads = 0;
         serveurTCPIP = InitServerTCP(0);

@@ -30,15 +30,9 @@ protected:
     {
         Machine::SetUp();
         dsp.Demarre();
-        marquage.TypeDuFichier = 0;
-        marquage.UniteDeLg = marquage.MarquageUnique = 55;
-        marquage.bSimulation = marquage.bReceptionFirmware = marquage.bPositionningFleche = marquage.bChangementIP = marquage.bPreChauffe = 0;
-        marquage.bTCReglageMinMax = marquage.bFocalisationAPlat = marquage.bFocalisationTC = marquage.bPositionnementTC = marquage.bPositionTC2 = 0;
-        marquage.bPositionXEtau = marquage.bPositionYEtau = marquage.bTestInscription = 0;
-        rotation.bTC_DMC = rotation.bDMCpasApas = marquage.bDdeRetourOrigine = marquage.bFirstRotationPU = 0;
-        rotation.PerimetreCylindreAMarquer = rotation.SavePerimetreCylindre = 0;
+        ReinitMarquage();
+        ReinitRotation();
         CurrentParamCorrection = {};
-        marquage.LgEntete = 0;
         reception.FichierOK = 1;
         pupitre.TypeCarteCPU = 1;  // VIPER: the flat/cylinder switch is GPIO 21
         CarteRotation(0);

@@ -57,8 +57,7 @@ protected:
         boardsim::Dsp().Demarre();
         horlogeInitiale_ = LireHorloge;
         LireHorloge = [] { return horloge_ += 500; };
-        pupitre.bEcoMode = pupitre.bNormalMode = pupitre.bKeyON = pupitre.bKeyOFF = pupitre.bAlarmeEnCours = 0;
-        pupitre.bRetourNormalPendantMarquage = pupitre.bMarquageEnCours = 0;
+        ReinitPupitre();
     }
     void TearDown() override
     {

@@ -60,11 +60,8 @@ protected:
         handleDMC = libdevmem_open(materiel::kPortsDmc, materiel::kLongueurPortsDmc);
         hOSTimer = libdevmem_open(materiel::kCompteurTimerOs, 4);
         boardsim::Timer().Virtuel(3686);  // about 1 ms per read
-        rotation.DMC_X = rotation.SUPPRIMER_RAMPE = pupitre.Reset_presse = 0;
-        rotation.DMC_Y = rotation.Origine_DMC = 1;
-        rotation.FDEPLDMC = 1583;
-        rotation.FACCELDMC = 302;
-        rotation.PDMC_reel = 0.0;
+        ReinitRotation();
+        pupitre.Reset_presse = 0;
         Sortie([] { init_DMC_Laser(); });
         return dmc;
     }

@@ -52,6 +52,10 @@ protected:
     {
         Machine::SetUp();
         dsp.Demarre();
+        ReinitMarquage();
+        ReinitDeplacement();
+        ReinitRotation();
+        ReinitPupitre();
         deplacement.mmenpasX = deplacement.mmenpasY = 1000.0f;
         lasparam.LargeurChamp = lasparam.HauteurChamp = 2.0f * kDemiChamp / 1000;
         lasparam.VitesseMarquage = 500;
@@ -59,10 +63,6 @@ protected:
         marquage.TempoSaut = marquage.TempoTir = marquage.TempopTir = 0;
         marquage.VitesseSaut = 2500;
         deplacement.DIV_PD = deplacement.DIV_PU = deplacement.VPULASER = 10;
-        pupitre.bEcoMode = marquage.bTestInscription = marquage.bSimulation = rotation.bTC_DMC = rotation.bDMCpasApas = rotation.bMOdeIndexe = rotation.bCestUneRotation = 0;
-        deplacement.CUneRechercheOrgigine = deplacement.bRechercheOrigine = rotation.bLastFicheMultiPlansTC = 0;
-        deplacement.iTabD = deplacement.NumblocDSP = 0;
-        deplacement.LPen_Up = deplacement.DoSegment = deplacement.FirstDeplacementCentreObjet = 1;
         deplacement.X_courant = deplacement.Y_courant = kCentre;
         deplacement.PX_reel = deplacement.PY_reel = kCentre;
 
@@ -71,11 +71,8 @@ protected:
         marquage.UniteDeLg = marquage.CoefUnitVersMicron = 1;
         marquage.CoefUnitVersNano = 1000;
         marquage.ResolutionDpiX = marquage.ResolutionDpiY = 254;
-        marquage.ModelDuLaser = marquage.TypeSource = marquage.ModeTurboTCValide = marquage.TypeDuFichier = 0;
-        marquage.bDdeRetourOrigine = marquage.bPositionYEtau = marquage.bFocalisationAPlat = 0;
         marquage.MarkingSpeed = 5000;
         marquage.Frequency = 50000;
-        marquage.DureeImpulsion = 1.0f;
         RaccordsRotation = {};
     }
     void TearDown() override
