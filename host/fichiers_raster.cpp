@@ -58,6 +58,8 @@ void remplit(HANDLE& h, std::int32_t largeur, std::int32_t de, std::int32_t a, s
 // Every raster, open or not yet, at least this many rows.
 void etendRasters(std::int32_t lignes) {
   EtatSortie& s = Sortie;
+  const std::int64_t colonnes = std::max<std::int64_t>(s.LargeurRasterGris, std::int64_t{s.LargeurRasterClasse} * 8);
+  if (colonnes * lignes > kPointsRasterMax) ErreurFatale(Contexte, MsgDimensionsPlaque);
   if (lignes > s.HauteurRasterGris) {
     if (s.hRasterGris) remplit(s.hRasterGris, s.LargeurRasterGris, s.HauteurRasterGris, lignes, s.FondRasterGris);
     s.HauteurRasterGris = lignes;
@@ -69,14 +71,17 @@ void etendRasters(std::int32_t lignes) {
   }
 }
 
-// A page wider or taller than the store can reach is refused before its raster is created:
-// its background alone would cost rows that no stored row can ever reach.
-void verifiePage() {
-  if (largeurPage() > kTailleRasterMax || hauteurPage() > kTailleRasterMax) ErreurFatale(Contexte, MsgDimensionsPlaque);
-}
-
 std::int32_t hauteurCreation() {
   return std::max({hauteurPage(), Sortie.HauteurRasterGris, Sortie.HauteurRasterClasse});
+}
+
+// A page wider or taller than the store can reach, or of more dots than a page may hold, is
+// refused before its raster is created: its background alone would cost rows that no stored
+// row can ever reach, or gigabytes of white.
+void verifiePage() {
+  const std::int64_t largeur = largeurPage(), hauteur = hauteurCreation();
+  if (largeur > kTailleRasterMax || hauteur > kTailleRasterMax || largeur * hauteur > kPointsRasterMax)
+    ErreurFatale(Contexte, MsgDimensionsPlaque);
 }
 
 void creeGris(std::uint8_t fond) {

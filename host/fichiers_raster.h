@@ -16,6 +16,9 @@
 
 // Rows and columns of a raster stop at what the plane rows can carry in bits.
 constexpr std::int32_t kTailleRasterMax = static_cast<std::int32_t>(kTailleLignePlan) * 8;
+// Dots of a page's raster, as the fill bitmaps: every raster of the page is written
+// white or blank in full and walked again at the page's end.
+constexpr std::int64_t kPointsRasterMax = std::int64_t{1} << 28;
 
 // The merge row, as wide as the grey raster; page set-up. No memory: "Memory error".
 void AlloueLigneFond();

@@ -137,7 +137,7 @@ void reechantillonne(ContexteConversion& ctx, EtatSortie& sortie, HANDLE& h, boo
     const std::int64_t pixels = bits ? w * 8 : w;
     const std::int64_t nx = e.dpiX > e.page ? e.x.agrandi(pixels) : pixels;
     const std::int64_t ny = e.dpiY > e.page ? e.y.agrandi(hauteur) : hauteur;
-    if (nx > kCoteMaxMarquage || ny > kCoteMaxMarquage) ErreurFatale(ctx, MsgDpi);
+    if (nx > kCoteMaxMarquage || ny > kCoteMaxMarquage || nx * ny > kPointsRasterMax) ErreurFatale(ctx, MsgDpi);
     const std::int64_t largeur = bits ? (nx + 7) / 8 : nx;
     std::vector<std::uint8_t> ligne = tampon(ctx, static_cast<std::uint64_t>(w));
     std::vector<std::uint8_t> source = tampon(ctx, static_cast<std::uint64_t>(bits ? pixels : 0));

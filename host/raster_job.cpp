@@ -6,6 +6,7 @@
 #include "vecteurs_job.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -200,19 +201,24 @@ class Ecrivain {
     const int passes = std::max<int>(ctx_.Slots[stylo_].Passes, 1);
     Defocalisation focus(ctx_, sortie_, stylo_, passes);
     if (!(ctx_.Options & kOptionPassesParGroupe)) {
-      for (int p = passes; p >= 1; --p) {
-        focus.passe(p);
-        bandes([&](std::int64_t y0, std::int64_t y1, std::int64_t x0, std::int64_t x1) {
-          sousBandes(y0, y1, x0, x1);
-        });
-      }
+      // The image is cut once: passes repeat what they write, not the search for it, so
+      // many passes over a few dots do not read the whole image each time.
+      struct Bande {
+        std::int64_t y0, y1, x0;
+        Morceaux morceaux;
+      };
+      std::vector<Bande> trouvees;
+      bandes([&](std::int64_t y0, std::int64_t y1, std::int64_t x0, std::int64_t x1) {
+        trouvees.push_back({y0, y1, x0, decoupe(y0, y1, x0, x1)});
+      });
+      repete(passes, focus, [&] {
+        for (const Bande& b : trouvees) sousBandes(b.y0, b.y1, b.x0, b.morceaux);
+      });
     } else {
       bandes([&](std::int64_t y0, std::int64_t y1, std::int64_t x0, std::int64_t x1) {
         groupes(y0, y1, x0, x1, [&](std::int64_t g0, std::int64_t g1) {
-          for (int p = passes; p >= 1; --p) {
-            focus.passe(p);
-            sousBandes(y0, y1, g0, g1);
-          }
+          const Morceaux morceaux = decoupe(y0, y1, g0, g1);
+          repete(passes, focus, [&] { sousBandes(y0, y1, g0, morceaux); });
         });
       });
     }
@@ -220,6 +226,24 @@ class Ecrivain {
   }
 
  private:
+  // The passes, as long as one more as long as the last fits in the job the controller
+  // takes; those that would not are dropped, said once.
+  template <typename F>
+  void repete(int passes, Defocalisation& focus, F&& passe) {
+    std::uint64_t derniere = 0;
+    for (int p = passes; p >= 1; --p) {
+      if (p < passes && !TientDansLeJob(sortie_, std::max<std::uint64_t>(derniere, 1))) {
+        if (!plafondSignale_) AfficheMessage(ctx_, MsgMemoire);
+        plafondSignale_ = true;
+        return;
+      }
+      const std::uint64_t avant = sortie_.CompteurOctets;
+      focus.passe(p);
+      passe();
+      derniere = sortie_.CompteurOctets - avant;
+    }
+  }
+
   const std::uint8_t* rangee(std::int64_t y) {
     if (y != rangeeLue_) {
       LitRangee(ctx_, img_.h, y, img_.largeur, 0, static_cast<std::size_t>(img_.largeur), ligne_.data());
@@ -314,20 +338,17 @@ class Ecrivain {
   }
 
   // Sub-bands of steady width within columns [x0, x1) of band rows [y0, y1).
-  void sousBandes(std::int64_t y0, std::int64_t y1, std::int64_t x0, std::int64_t x1) {
+  // Runs of lines of similar bounds within a band, in scan order: {first row, row after, x0, x1}.
+  using Morceaux = std::vector<std::array<std::int64_t, 4>>;
+  Morceaux decoupe(std::int64_t y0, std::int64_t y1, std::int64_t x0, std::int64_t x1) {
     const bool inverse = basEnHaut();
     const std::int64_t pas = inverse ? -1 : 1;
     const std::int64_t premiere = inverse ? y1 - 1 : y0, apres = inverse ? y0 - 1 : y1;
-    deplace(x0, premiere);
-    if (sortie_.DebutRasterX == -1.0) {
-      sortie_.DebutRasterX = ConvertitPointsEnUnites(img_.bits ? colonneTete(x0) * 8 : colonneTete(x0), res_.x);
-      sortie_.DebutRasterY = ConvertitPointsEnUnites(static_cast<std::int32_t>(premiere), res_.y);
-      NoteDebutRepetition(ctx_, sortie_);
-    }
+    Morceaux morceaux;
     std::int64_t p, q;
     for (std::int64_t y = premiere; y != apres;) {
       while (y != apres && !bornesPixels(y, x0, x1, p, q)) y += pas;
-      if (y == apres) return;
+      if (y == apres) break;
       const std::int64_t debut = y;
       std::int64_t minP = p, maxP = p, minF = q, maxF = q;
       for (y += pas; y != apres; y += pas) {
@@ -339,8 +360,21 @@ class Ecrivain {
         minF = c;
         maxF = d;
       }
-      lignes(debut, y, minP, maxF);
+      morceaux.push_back({debut, y, minP, maxF});
     }
+    return morceaux;
+  }
+
+  // One pass over a band cut by decoupe.
+  void sousBandes(std::int64_t y0, std::int64_t y1, std::int64_t x0, const Morceaux& morceaux) {
+    const std::int64_t premiere = basEnHaut() ? y1 - 1 : y0;
+    deplace(x0, premiere);
+    if (sortie_.DebutRasterX == -1.0) {
+      sortie_.DebutRasterX = ConvertitPointsEnUnites(img_.bits ? colonneTete(x0) * 8 : colonneTete(x0), res_.x);
+      sortie_.DebutRasterY = ConvertitPointsEnUnites(static_cast<std::int32_t>(premiere), res_.y);
+      NoteDebutRepetition(ctx_, sortie_);
+    }
+    for (const auto& [debut, fin, a, b] : morceaux) lignes(debut, fin, a, b);
   }
 
   // Lines of rows debut (included) to fin (excluded) in scan order, columns [x0, x1).
@@ -402,6 +436,7 @@ class Ecrivain {
   Resolutions res_;
   std::vector<std::uint8_t> ligne_, donnees_, compresse_;
   std::int64_t rangeeLue_ = -1;
+  bool plafondSignale_ = false;
 };
 
 struct Fermeture {

@@ -131,6 +131,30 @@ TEST_F(Stockage, APageTheStoreCannotReachIsRefusedBeforeItsRasterIsMade) {
   EXPECT_EQ(Sortie.LargeurRasterGris, kTailleRasterMax);
 }
 
+TEST_F(Stockage, APageOfMoreDotsThanAPageMayHoldIsRefusedAndSoAreRowsThatWouldMakeItSo) {
+  // 10 dots per mm: a 1700 mm square is 290 M dots, a 1600 mm one 258 M.
+  regle(reglages().plate(1700000, 1700000));
+  ligne({0xFF}, 8);
+  EXPECT_EQ(abandon([] { StockeLignePlan(); }), static_cast<int>(MsgDimensionsPlaque));
+  EXPECT_EQ(Sortie.hRastersClasse[0], nullptr);
+
+  TearDown();
+  SetUp();
+  regle(reglages().plate(1600000, 1600000));
+  ligne({0xFF}, 8);
+  EXPECT_EQ(abandon([] { StockeLignePlan(); }), -1);
+
+  // A narrow page grows down to its rows, up to the same number of dots.
+  TearDown();
+  SetUp();
+  regle(reglages().plate(1600000, 20000));
+  ligne({0xFF}, 8, 0, 10000);
+  EXPECT_EQ(abandon([] { StockeLignePlan(); }), -1);
+  ligne({0xFF}, 8, 0, 20000);
+  EXPECT_EQ(abandon([] { StockeLignePlan(); }), static_cast<int>(MsgDimensionsPlaque));
+  EXPECT_EQ(Sortie.HauteurRasterClasse, 10001);
+}
+
 TEST_F(Stockage, AOneBitRowAtColumnThreeReachesOneMoreByteAndKeepsItsLeadingBits) {
   ligne({0xA0}, 3);
   StockeLignePlan();

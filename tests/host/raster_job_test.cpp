@@ -155,6 +155,20 @@ TEST_F(ImageRaster, PassesRepeatTheImageWithFocusSteps) {
   EXPECT_EQ(deplacements(j, "RY"), (std::vector<std::int32_t>{-2, -2}));
 }
 
+TEST_F(ImageRaster, PassesThatWouldOverflowTheJobAreDroppedWithOneMemoryMessage) {
+  std::vector<std::string> dessin;
+  for (int i = 0; i < 48; ++i) dessin.push_back(i % 2 ? std::string(64, '#') : std::string(32, '.') + std::string(32, '#'));
+  settings::Record r = reglagesStylo();
+  r.pen(0, 500, 32000, 1, 20000, 50);
+  const jobfile::Job j = imprime(pageBits(dessin), r);
+  EXPECT_EQ(messages(), std::vector<std::string>{"Memory error"});
+  const std::size_t lignes = j.find("C1").size() + j.find("C2").size();
+  EXPECT_GT(lignes, 48u * 1000);
+  EXPECT_LT(lignes, 48u * 32000);
+  EXPECT_EQ(lignes % 48, 0u);  // whole passes only
+  EXPECT_EQ(j.codes().substr(j.codes().size() - 2), "JF");
+}
+
 TEST_F(ImageRaster, BottomUpOrderWritesEveryBandOnceFromTheLastRow) {
   const std::vector<std::string> dessin = {"##......", "##......", "", "....###.", "....#...", "....###.",
                                            "", "", "#......#"};
