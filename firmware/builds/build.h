@@ -6,7 +6,6 @@
 
 namespace build {
 
-enum class Id { Fibre, FibreNoDmc, Km250, Km250NoDmc, Km250Viper };
 enum class Ligne { Fibre, Km250 };
 // Where the full header's model field is read, among the other fields' lines.
 enum class LectureModele { Aucune, Premiere, ApresType, ApresCylindre };
@@ -16,7 +15,6 @@ enum class ViseeAjustee { Aucune, Rectangle, Tous };
 // firmware/CMakeLists.txt reads carteDmc and serieUnique from the build files
 // to choose the sources: keep each on its own line as "true" or "false".
 struct Traits {
-    Id id;
     const char* programme;   // program name
     const char* dspProgram;  // DSP program file loaded at start-up
     Ligne ligne;             // product line
@@ -31,7 +29,6 @@ struct Traits {
     bool fibre500;                         // knows the Fibre 500 source (model 774)
     int freqQSwitchMin;                    // lowest Q-switch frequency a marking sets, Hz
     bool rotationAvantProcesseur;          // the rotation card starts before the processor board
-    bool presseEffaceeAuDemarrage;         // start-up clears Reset_presse
     bool modeIndexeEffaceParFiche;         // each marking starts out of indexed mode
     bool viseeSuitPasAPas;                 // the aiming correction also follows stepped rotation
     bool puissanceCoupeeAuPositionnement;  // a positioning sheet sets the power to 0 around its walk
@@ -76,7 +73,6 @@ struct Traits {
 
 namespace build {
 
-inline constexpr Id kId = kTraits.id;
 inline constexpr bool kFibreLine = kTraits.ligne == Ligne::Fibre;
 inline constexpr bool kKm250Line = !kFibreLine;
 inline constexpr bool kDmc = kTraits.carteDmc;

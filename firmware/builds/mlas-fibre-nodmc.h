@@ -1,7 +1,6 @@
 #pragma once
 namespace build {
 inline constexpr Traits kTraits{
-    .id = Id::FibreNoDmc,
     .programme = "mlas-fibre-nodmc",
     .dspProgram = "dspLFV3.exe",
     .ligne = Ligne::Fibre,
@@ -15,7 +14,6 @@ inline constexpr Traits kTraits{
     .fibre500 = false,
     .freqQSwitchMin = 10000,
     .rotationAvantProcesseur = false,
-    .presseEffaceeAuDemarrage = false,
     .modeIndexeEffaceParFiche = false,
     .viseeSuitPasAPas = false,
     .puissanceCoupeeAuPositionnement = true,

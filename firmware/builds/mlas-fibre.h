@@ -1,7 +1,6 @@
 #pragma once
 namespace build {
 inline constexpr Traits kTraits{
-    .id = Id::Fibre,
     .programme = "mlas-fibre",
     .dspProgram = "dspLFV3.exe",
     .ligne = Ligne::Fibre,
@@ -15,7 +14,6 @@ inline constexpr Traits kTraits{
     .fibre500 = true,
     .freqQSwitchMin = 10000,
     .rotationAvantProcesseur = true,
-    .presseEffaceeAuDemarrage = true,
     .modeIndexeEffaceParFiche = false,
     .viseeSuitPasAPas = true,
     .puissanceCoupeeAuPositionnement = true,

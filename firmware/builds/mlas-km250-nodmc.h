@@ -1,7 +1,6 @@
 #pragma once
 namespace build {
 inline constexpr Traits kTraits{
-    .id = Id::Km250NoDmc,
     .programme = "mlas-km250-nodmc",
     .dspProgram = "dspLFV3.exe",
     .ligne = Ligne::Km250,
@@ -15,7 +14,6 @@ inline constexpr Traits kTraits{
     .fibre500 = true,
     .freqQSwitchMin = 10000,
     .rotationAvantProcesseur = false,
-    .presseEffaceeAuDemarrage = true,
     .modeIndexeEffaceParFiche = false,
     .viseeSuitPasAPas = false,
     .puissanceCoupeeAuPositionnement = true,

@@ -1,7 +1,6 @@
 #pragma once
 namespace build {
 inline constexpr Traits kTraits{
-    .id = Id::Km250,
     .programme = "mlas-km250",
     .dspProgram = "dsplaser.exe",
     .ligne = Ligne::Km250,
@@ -15,7 +14,6 @@ inline constexpr Traits kTraits{
     .fibre500 = true,
     .freqQSwitchMin = 5000,
     .rotationAvantProcesseur = false,
-    .presseEffaceeAuDemarrage = true,
     .modeIndexeEffaceParFiche = true,
     .viseeSuitPasAPas = false,
     .puissanceCoupeeAuPositionnement = false,
