@@ -27,16 +27,17 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     boardsim::Timer().Virtuel(369);
     boardsim::Dsp().Demarre();
     LireHorloge = [] { return horloge += 500; };
-    InitTabDeCde();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* donnees, size_t taille)
 {
     if (taille > 4096) return 0;
+    // The reset empties the command table, which the board's start-up fills.
     ReinitPupitre();
+    InitTabDeCde();
     pupitre.bMarquageEnCours = taille % 2;
-    fuzz::Liaison pc(1, nullptr, 0), pupitre(2, donnees, taille), source(3, nullptr, 0);
+    fuzz::Liaison pc(1, nullptr, 0), carte(2, donnees, taille), source(3, nullptr, 0);
     // Each poll takes at least one byte while some are left.
     for (size_t n = 0; n <= taille; ++n) {
         int restant = 0;
