@@ -190,11 +190,19 @@ class Defocalisation {
   double cumul_ = 0;
 };
 
+// Rows the writer reads at once: a megabyte at most, at least one row, at most the image.
+std::int64_t rangeesParBloc(const Image& img) {
+  const auto bloc = static_cast<std::int64_t>(std::min<std::uint64_t>(MemoireBlocs(), 1 << 20));
+  return std::clamp<std::int64_t>(bloc / std::max<std::int64_t>(img.largeur, 1), 1,
+                                  std::max<std::int64_t>(img.hauteur, 1));
+}
+
 class Ecrivain {
  public:
   Ecrivain(ContexteConversion& ctx, EtatAnalyse& analyse, EtatSortie& sortie, Image& img, int stylo)
       : ctx_(ctx), analyse_(analyse), sortie_(sortie), img_(img), stylo_(stylo), res_(resolutions(ctx)),
-        ligne_(tampon(ctx, img.largeur)), donnees_(tampon(ctx, img.largeur)),
+        parBloc_(rangeesParBloc(img)), ligne_(tampon(ctx, img.largeur * parBloc_)),
+        donnees_(tampon(ctx, img.largeur)),
         compresse_(tampon(ctx, 2 * img.largeur + 2)) {}
 
   void ecrit() {
@@ -244,12 +252,16 @@ class Ecrivain {
     }
   }
 
+  // Rows are read a block at a time: passes over a narrow image write millions of
+  // short lines, and one file read per line cost more than the rest together.
   const std::uint8_t* rangee(std::int64_t y) {
-    if (y != rangeeLue_) {
-      LitRangee(ctx_, img_.h, y, img_.largeur, 0, static_cast<std::size_t>(img_.largeur), ligne_.data());
-      rangeeLue_ = y;
+    const std::int64_t debut = y / parBloc_ * parBloc_;
+    if (debut != blocLu_) {
+      const std::int64_t n = std::min(parBloc_, img_.hauteur - debut);
+      LitRangee(ctx_, img_.h, debut, img_.largeur, 0, static_cast<std::size_t>(n * img_.largeur), ligne_.data());
+      blocLu_ = debut;
     }
-    return ligne_.data();
+    return ligne_.data() + (y - debut) * img_.largeur;
   }
 
   // First non-zero byte of the row and one past the last; false when the row is blank.
@@ -434,8 +446,9 @@ class Ecrivain {
   Image& img_;
   int stylo_;
   Resolutions res_;
+  std::int64_t parBloc_;
   std::vector<std::uint8_t> ligne_, donnees_, compresse_;
-  std::int64_t rangeeLue_ = -1;
+  std::int64_t blocLu_ = -1;
   bool plafondSignale_ = false;
 };
 

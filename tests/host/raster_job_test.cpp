@@ -182,6 +182,32 @@ TEST_F(ImageRaster, BottomUpOrderWritesEveryBandOnceFromTheLastRow) {
   EXPECT_EQ(deplacements(j, "RY").front(), 8);
 }
 
+TEST_F(ImageRaster, RowsReadAFewAtATimeWriteTheSameJobInBothOrders) {
+  std::vector<std::string> dessin;
+  for (std::size_t y = 0; y < 23; ++y) dessin.push_back(std::string(y % 7, '.') + (y % 5 == 3 ? "" : "##.#"));
+  for (bool gris : {false, true})
+    for (std::uint32_t options : {0u, 0x100u}) {
+      SCOPED_TRACE(std::string(gris ? "grey" : "pen") + (options ? ", bottom up" : ""));
+      settings::Record r = gris ? reglagesGris() : reglagesStylo();
+      r.options(options).pen(0, 500, 2, 1, 20000, 50);
+      const std::string page = gris ? pageGris(dessin) : pageBits(dessin);
+      const auto octets = [&] {
+        Impression i;
+        EXPECT_EQ(i.flux(page, r), 1);
+        EXPECT_EQ(i.termine(r), 1);
+        return i.fichier();
+      };
+      const std::vector<std::uint8_t> entier = octets();
+      // So little memory that the writer reads 16 one-plane rows or 3 grey rows at a time.
+      win32test::setAvailablePhysical(48);
+      const std::vector<std::uint8_t> parBlocs = octets();
+      win32test::setAvailablePhysical(0);
+      EXPECT_TRUE(messages().empty());
+      EXPECT_EQ(parBlocs, entier);
+      EXPECT_EQ(demandees(jobfile::decode(entier)), cases(dessin));
+    }
+}
+
 TEST_F(ImageRaster, ColumnGroupsTakeAllTheirPassesBeforeTheNextGroup) {
   const std::vector<std::string> dessin = {"##......##", "##......##"};
   settings::Record r = reglagesStylo();
