@@ -126,19 +126,11 @@ TEST_F(Entree, EveryJobTypeMakesItsPage) {
 TEST_F(Entree, ChunkingDoesNotChangeTheJob) {
   const std::string flux = page("PU400,400;PD2000,400,2000,2000;SP2;PU2400,400;CI300;") +
                            page("SP3;PU100,100;PD300,300;AA200,200,90;") + "PG;";
-  const std::vector<std::uint8_t> entier = [&] {
-    Impression i;
-    EXPECT_EQ(i.flux(flux, Record::typical()), 1);
-    EXPECT_EQ(i.termine(Record::typical()), 1);
-    return i.fichier();
-  }();
+  const std::vector<std::uint8_t> entier = imprimeOctets(flux, Record::typical());
   EXPECT_EQ(jobfile::decode(entier).find("OP").size(), 3u);
   for (std::size_t n : {1, 2, 3, 7, 64, 1000}) {
     SCOPED_TRACE(n);
-    Impression i;
-    EXPECT_EQ(i.flux(flux, Record::typical(), n), 1);
-    EXPECT_EQ(i.termine(Record::typical()), 1);
-    EXPECT_EQ(i.fichier(), entier);
+    EXPECT_EQ(imprimeOctets(flux, Record::typical(), n), entier);
   }
 }
 
@@ -222,12 +214,7 @@ TEST_F(Entree, CommandsLongerThanTheReserveAreReadAsTheyArrive) {
 
 TEST_F(Entree, DegenerateValuesAndCommentsLeaveTheJobAsDrawn) {
   const Record r = Record::typical();
-  const auto attendu = [&] {
-    Impression i;
-    EXPECT_EQ(i.flux(page("PU400,400;PD800,400;PU;PA400,400;"), r), 1);
-    EXPECT_EQ(i.termine(r), 1);
-    return i.fichier();
-  }();
+  const auto attendu = imprimeOctets(page("PU400,400;PD800,400;PU;PA400,400;"), r);
   Impression i;
   // A comment would lower the pen ("pd" in "updated") and mark the move that follows.
   const std::string dessin = "PU400,400;PD800,400;PU;CO\"updated\";PA400,400;";

@@ -53,11 +53,15 @@ std::vector<std::uint8_t> Impression::fichier() const {
   return {};
 }
 
-jobfile::Job imprime(std::string_view donnees, const settings::Record& r, std::size_t morceau) {
+std::vector<std::uint8_t> imprimeOctets(std::string_view donnees, const settings::Record& r, std::size_t morceau) {
   Impression i;
   EXPECT_EQ(i.flux(donnees, r, morceau), 1);
   EXPECT_EQ(i.termine(r), 1);
-  return i.job();
+  return i.fichier();
+}
+
+jobfile::Job imprime(std::string_view donnees, const settings::Record& r, std::size_t morceau) {
+  return jobfile::decode(imprimeOctets(donnees, r, morceau));
 }
 
 std::vector<Position> parcours(const jobfile::Job& j) {

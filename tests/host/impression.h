@@ -36,7 +36,8 @@ class Impression {
 #endif
 };
 
-// A whole job through debut and the spooler, decoded.
+// A whole job through debut and the spooler: its bytes, and decoded.
+std::vector<std::uint8_t> imprimeOctets(std::string_view donnees, const settings::Record& r, std::size_t morceau = 65536);
 jobfile::Job imprime(std::string_view donnees, const settings::Record& r, std::size_t morceau = 65536);
 
 // Positions reached after each vector element, from the section's start (0, 0).

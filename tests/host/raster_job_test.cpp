@@ -191,16 +191,10 @@ TEST_F(ImageRaster, RowsReadAFewAtATimeWriteTheSameJobInBothOrders) {
       settings::Record r = gris ? reglagesGris() : reglagesStylo();
       r.options(options).pen(0, 500, 2, 1, 20000, 50);
       const std::string page = gris ? pageGris(dessin) : pageBits(dessin);
-      const auto octets = [&] {
-        Impression i;
-        EXPECT_EQ(i.flux(page, r), 1);
-        EXPECT_EQ(i.termine(r), 1);
-        return i.fichier();
-      };
-      const std::vector<std::uint8_t> entier = octets();
+      const std::vector<std::uint8_t> entier = imprimeOctets(page, r);
       // So little memory that the writer reads 16 one-plane rows or 3 grey rows at a time.
       win32test::setAvailablePhysical(48);
-      const std::vector<std::uint8_t> parBlocs = octets();
+      const std::vector<std::uint8_t> parBlocs = imprimeOctets(page, r);
       win32test::setAvailablePhysical(0);
       EXPECT_TRUE(messages().empty());
       EXPECT_EQ(parBlocs, entier);
